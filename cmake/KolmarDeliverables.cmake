@@ -1,0 +1,32 @@
+# Per variant (32 and 15 keys): a core library that also builds natively, a
+# static library of the whole driver for the Windows tests, and the DLL.
+foreach(part DRIVER ENGINE CONFIG TOOLKIT)
+    list(APPEND KOLMAR_CORE_SOURCES ${KOLMAR_${part}_CORE_SOURCES})
+    list(APPEND KOLMAR_WINDOWS_SOURCES ${KOLMAR_${part}_WINDOWS_SOURCES})
+endforeach()
+
+foreach(keys 32 15)
+    add_library(kolmar_core${keys} STATIC ${KOLMAR_CORE_SOURCES})
+    kolmar_target(kolmar_core${keys})
+    target_compile_definitions(kolmar_core${keys} PUBLIC KOLMAR_KEY_COUNT=${keys})
+endforeach()
+
+if(WIN32)
+    foreach(keys 32 15)
+        set(deliverable Kolmar${keys}Keys)
+
+        add_library(kolmar${keys} STATIC ${KOLMAR_WINDOWS_SOURCES})
+        kolmar_target(kolmar${keys})
+        target_link_libraries(kolmar${keys} PUBLIC kolmar_core${keys} user32 gdi32 advapi32)
+
+        # The version record and bitmap 500; test programs link them too, since
+        # they run the driver from the test executable's own module.
+        add_library(kolmar${keys}_resources OBJECT resources/${deliverable}.rc)
+
+        add_library(${deliverable} SHARED driver/dll_main.cpp driver/${deliverable}.def
+                                          $<TARGET_OBJECTS:kolmar${keys}_resources>)
+        kolmar_target(${deliverable})
+        target_link_libraries(${deliverable} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,kolmar${keys}>")
+        set_target_properties(${deliverable} PROPERTIES PREFIX "" OUTPUT_NAME ${deliverable})
+    endforeach()
+endif()

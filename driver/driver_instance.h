@@ -1,0 +1,97 @@
+// The record behind the opaque handle the host holds for each driver instance.
+// It opens with the deliverable's GUID, which the handle check compares.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+
+#include "driver/host_callback.h"
+#include "driver/platform_types.h"
+#include "driver/variant_profile.h"
+#include "engine/report_queue.h"
+#include "engine/status_exchange.h"
+
+inline constexpr uint32_t kInstanceCreated = 1u << 0;
+inline constexpr uint32_t kInstanceStarted = 1u << 1;
+
+// The 12-byte record of the context calls: three little-endian int32.
+struct DriverContext {
+    int32_t keyMode;      // 1 MIDI; every other value acts as the pad protocol
+    int32_t midiChannel;  // 0..15 for MIDI channels 1..16
+    int32_t padBank;      // pad-number offset
+};
+static_assert(sizeof(DriverContext) == 12, "the host exchanges exactly 12 bytes");
+
+struct FieldRect {
+    int32_t left, top, right, bottom;  // client pixels
+};
+
+struct DriverInstance {
+    // Host threads: Create, Destroy, Start, Stop and the box calls.
+    uint8_t signature[16];        // the deliverable's GUID
+    std::atomic<uint32_t> flags;  // kInstanceCreated, kInstanceStarted
+    HWND configWindow;            // the configuration box while it exists
+    HWND parentWindow;            // parent given to the open that created the box
+    HostCallback callback;        // every host notification goes through it
+    intptr_t userValue;           // first argument of every callback call
+
+    // Settings: written whole by the context calls and the box (host threads),
+    // read whole by the worker; relaxed is enough, since each is an independent
+    // value and the worker only needs to see some recent one.
+    std::atomic<int32_t> keyMode;
+    std::atomic<int32_t> midiChannel;
+    std::atomic<int32_t> padBank;
+
+    // Box thread: where the fields were painted last; zero until the first paint.
+    FieldRect modeFieldRect;
+    FieldRect channelFieldRect;
+
+#if KOLMAR_KEY_COUNT == 15
+    // Worker writes it before it raises the connected flag; the intake reads it
+    // after seeing that flag, so the flag's release/acquire pair orders it.
+    uint32_t productId;  // USB product id of the keypad offered last
+#endif
+
+    // Worker only.
+    HostStatusBlock statusBlock;                   // the host's status as last handed over
+    uint8_t previousKeyStates[kProfile.keyCount];  // snapshot translated last
+    ReportQueue reportQueue;
+    HostStatusExchange statusExchange;
+    const uint8_t* lastConsumedStatusSlot;  // slot the reader copied last, or null
+
+    // Shared between the worker and host threads.
+    std::atomic<HANDLE> deviceHandle;    // keypad the host accepted, or null
+    HANDLE threadHandle;                 // worker thread from Start until Stop
+    uint32_t threadId;                   // written by the thread creation
+    std::atomic<int32_t> runFlag;        // 1 while the worker is to keep running
+    std::atomic<int32_t> connectedFlag;  // nonzero while a keypad is accepted
+};
+
+// The product id is kept only by the 15-key family, whose report layout
+// depends on it; the 32-key record has no such field.
+inline void RecordProductId([[maybe_unused]] DriverInstance* instance,
+                            [[maybe_unused]] uint32_t productId) {
+#if KOLMAR_KEY_COUNT == 15
+    instance->productId = productId;
+#endif
+}
+
+inline uint32_t RecordedProductId([[maybe_unused]] const DriverInstance* instance) {
+#if KOLMAR_KEY_COUNT == 15
+    return instance->productId;
+#else
+    return 0;
+#endif
+}
+
+inline DriverContext ReadContext(const DriverInstance* instance) {
+    return DriverContext{instance->keyMode.load(std::memory_order_relaxed),
+                         instance->midiChannel.load(std::memory_order_relaxed),
+                         instance->padBank.load(std::memory_order_relaxed)};
+}
+
+inline void WriteContext(DriverInstance* instance, const DriverContext& context) {
+    instance->keyMode.store(context.keyMode, std::memory_order_relaxed);
+    instance->midiChannel.store(context.midiChannel, std::memory_order_relaxed);
+    instance->padBank.store(context.padBank, std::memory_order_relaxed);
+}

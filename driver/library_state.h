@@ -1,0 +1,34 @@
+// The state one loaded library shares among all its instances and threads.
+// Touched only by the library-level calls (attach, Init, End, Create and the
+// error text), without locks.
+#pragma once
+
+#include <cstdint>
+
+#include "driver/platform_types.h"
+
+typedef UINT(WINAPI* GetRawInputDeviceListFn)(PRAWINPUTDEVICELIST list, PUINT count,
+                                              UINT entrySize);
+typedef UINT(WINAPI* GetRawInputDeviceInfoAFn)(HANDLE device, UINT command, LPVOID data,
+                                               PUINT size);
+
+inline constexpr size_t kLastErrorTextSize = 512;
+
+struct LibraryState {
+    HMODULE module;                         // recorded at process attach, else by Init
+    HBITMAP keypadPicture;                  // bitmap 500, from Init until End
+    int32_t initialised;                    // set by Init, never cleared
+    int32_t toolkitStarted;                 // Init started the toolkit and End still owes it an end
+    GetRawInputDeviceListFn getDeviceList;  // looked up by Init, or null
+    GetRawInputDeviceInfoAFn getDeviceInfo;  // looked up by Init, or null
+    char lastErrorText[kLastErrorTextSize];  // "no-error" at load
+};
+
+extern LibraryState g_library;
+
+inline constexpr char kErrorObjectNotCreated[] = "Object not created";
+inline constexpr char kErrorNotInitialized[] = "Library is not initialized";
+
+// Copies `text` with its terminating zero over the start of the error buffer;
+// the rest of the buffer keeps whatever it held.
+void SetLastErrorText(const char* text);

@@ -1,0 +1,14 @@
+// Handle types for records that both the Windows build and the native test
+// build compile. Natively they are opaque pointers: the native code stores and
+// compares them but never calls the system with them.
+#pragma once
+
+#ifdef _WIN32
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
+typedef void* HANDLE;
+typedef void* HWND;
+#endif

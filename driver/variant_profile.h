@@ -1,0 +1,102 @@
+// The constants that tell the two deliverables apart. Both profiles are
+// compile-time values; the build selects one of them through KOLMAR_KEY_COUNT
+// (32 or 15), so no code path ever chooses a variant at run time.
+#pragma once
+
+#include <cstdint>
+
+inline constexpr int32_t kMaxProductIds = 5;
+
+struct VariantProfile {
+    const char* deliverableName;          // Kolmar32Keys / Kolmar15Keys: version record, file name
+    const char* modelName;                // keypad model: plug information, box title lines
+    const char* moduleName;               // module name in the plug information
+    uint8_t guid[16];                     // standard 16-byte GUID layout: signature, registry key
+    uint8_t plugNumber;                   // byte at plug-information offset 0x632
+    int32_t keyCount;                     // bytes per key-state snapshot
+    int32_t padKeyCount;                  // keys 0..padKeyCount-1 are pads (or notes)
+    int32_t padStride;                    // pad number = PadBank * padStride + key index
+    int32_t stopAllPadsKey;               // key index of the StopAllPads command
+    int32_t stopAllPlistsKey;             // key index of the StopAllPlists command
+    uint16_t productIds[kMaxProductIds];  // accepted USB product ids, in the order tested
+    int32_t productIdCount;
+    uint16_t reversedRowsProduct;  // product whose keys sit in report bytes 1..15 by reversed
+                                   // rows of five; 0 when the family has none
+    uint32_t minimumReportLength;  // shortest report any product of the family may send
+    int32_t tooShortStatus;        // intake result for a report below that length
+    uint32_t minimumKeyBytesFrom4Length;  // 15 keys: shortest report with keys from byte 4
+    int32_t tooShortFrom4Status;          // 15 keys: result for a report shorter than that
+    const char* midiCaption;              // configuration box text for the MIDI key mode
+    int32_t pictureWidth;                 // bitmap resource 500, 24 bits per pixel
+    int32_t pictureHeight;
+};
+
+// Common to both families.
+inline constexpr uint32_t kKeypadVendorId = 0x0FD9;
+inline constexpr uint16_t kKeypadUsagePage = 0x000C;
+inline constexpr uint16_t kKeypadUsage = 0x0001;
+inline constexpr uint8_t kDriverVersion[4] = {1, 0, 0, 3};  // most significant first
+inline constexpr int32_t kMidiNoteBase = 0x40;              // note = 0x40 + pad number
+
+inline constexpr VariantProfile kProfile32Keys = {
+    "Kolmar32Keys",
+    "Stream Deck XL",
+    "Kolmar32Keys",
+    {0xFD, 0x08, 0x79, 0x05, 0xD9, 0x45, 0x2C, 0x4A, 0x8A, 0xBD, 0xAF, 0xD1, 0x66, 0x7D, 0xB9,
+     0xC5},
+    12,
+    32,
+    30,
+    25,
+    30,
+    31,
+    {0x008F, 0x006C, 0x00BA, 0, 0},
+    3,
+    0,
+    36,
+    -2,
+    36,
+    -2,
+    "30x MIDI Note On + 2x Stop All",
+    240,
+    120,
+};
+
+inline constexpr VariantProfile kProfile15Keys = {
+    "Kolmar15Keys",
+    "Stream Deck 15",
+    "KolmarKeys",
+    {0xEC, 0x37, 0xF4, 0x0C, 0x6C, 0xFB, 0x41, 0x43, 0x8C, 0xD3, 0x9D, 0xB8, 0x26, 0x74, 0x3B,
+     0x3E},
+    13,
+    15,
+    13,
+    12,
+    13,
+    14,
+    {0x0060, 0x006D, 0x0080, 0x00A5, 0x00B9},
+    5,
+    0x0060,
+    17,
+    -12,
+    19,
+    -13,
+    "13x MIDI Note On + 2x Stop All",
+    220,
+    131,
+};
+
+// The host side (the simulator, the end-to-end tests) builds without a variant
+// and sees only the two profiles above.
+#ifdef KOLMAR_KEY_COUNT
+#if KOLMAR_KEY_COUNT == 32
+inline constexpr const VariantProfile& kProfile = kProfile32Keys;
+#elif KOLMAR_KEY_COUNT == 15
+inline constexpr const VariantProfile& kProfile = kProfile15Keys;
+#else
+#error "KOLMAR_KEY_COUNT must be 32 or 15"
+#endif
+
+// The most MIDI bytes one snapshot can produce: three per pad key.
+inline constexpr int32_t kMaxMidiBytesPerSnapshot = kProfile.padKeyCount * 3;
+#endif

@@ -1,0 +1,156 @@
+#include "tools/host_simulator/callback_log.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "driver/guid_text.h"
+#include "driver/host_callback.h"
+#include "driver/plug_information.h"
+#include "driver/platform_types.h"
+
+const char* HostCodeMeaning(int32_t code) {
+    switch (code) {
+        case kHostWorkerBegins:
+            return "worker begins";
+        case kHostWorkerEnds:
+            return "worker ends";
+        case kHostConnected:
+            return "keypad connected";
+        case kHostNoKeypad:
+            return "no keypad";
+        case kHostOfferKeypad:
+            return "offer keypad";
+        case kHostCloseKeypad:
+            return "close keypad";
+        case kHostFillStatus:
+            return "fill host status";
+        case kHostMidiBytes:
+            return "MIDI";
+        case kHostPadPressed:
+            return "pad pressed";
+        case kHostPadReleased:
+            return "pad released";
+        case kHostStopAllPads:
+            return "StopAllPads";
+        case kHostStopAllPlists:
+            return "StopAllPlists";
+    }
+    return "unknown code";
+}
+
+// Appends to a bounded buffer; `used` never passes size - 1.
+static void Append(char* out, size_t size, size_t* used, const char* format, ...)
+    __attribute__((format(printf, 4, 5)));
+static void Append(char* out, size_t size, size_t* used, const char* format, ...) {
+    if (*used + 1 >= size)
+        return;
+    va_list args;
+    va_start(args, format);
+    const int written = std::vsnprintf(out + *used, size - *used, format, args);
+    va_end(args);
+    if (written > 0)
+        *used += static_cast<size_t>(written) < size - *used ? static_cast<size_t>(written)
+                                                             : size - *used - 1;
+}
+
+void DescribeMidi(char* out, size_t size, const uint8_t* bytes, int32_t count) {
+    size_t used = 0;
+    out[0] = '\0';
+    if (bytes == nullptr || count <= 0) {
+        Append(out, size, &used, "(no bytes)");
+        return;
+    }
+    int32_t i = 0;
+    for (; i + 3 <= count; i += 3) {
+        const uint8_t status = bytes[i];
+        const char* kind = (status & 0xF0) == 0x90   ? "Note On"
+                           : (status & 0xF0) == 0x80 ? "Note Off"
+                                                     : nullptr;
+        if (kind == nullptr)
+            break;
+        Append(out, size, &used, "%s%s ch %d note %u vel %u", i ? "; " : "", kind,
+               (status & 0x0F) + 1, bytes[i + 1], bytes[i + 2]);
+    }
+    for (; i < count; ++i)
+        Append(out, size, &used, "%s%02X", used ? " " : "", bytes[i]);
+}
+
+void DescribeCallback(char* out, size_t size, int32_t code, int32_t argument, const void* pointer) {
+    size_t used = 0;
+    out[0] = '\0';
+    Append(out, size, &used, "callback %d %s", code, HostCodeMeaning(code));
+    switch (code) {
+        case kHostPadPressed:
+        case kHostPadReleased:
+            Append(out, size, &used, ": pad %d", argument);
+            break;
+        case kHostMidiBytes: {
+            char midi[512];
+            DescribeMidi(midi, sizeof midi, static_cast<const uint8_t*>(pointer), argument);
+            Append(out, size, &used, ": %s", midi);
+            break;
+        }
+        case kHostOfferKeypad:
+        case kHostCloseKeypad:
+            Append(out, size, &used, ": device %p", pointer);
+            break;
+        case kHostFillStatus:
+            Append(out, size, &used, ": %d bytes at %p", argument, pointer);
+            break;
+    }
+}
+
+// A text field of the block, never read past its width.
+static void CopyField(char* out, size_t size, const uint8_t* block, size_t offset, size_t width) {
+    const size_t length = strnlen(reinterpret_cast<const char*>(block + offset), width);
+    const size_t kept = length < size - 1 ? length : size - 1;
+    std::memcpy(out, block + offset, kept);
+    out[kept] = '\0';
+}
+
+void DescribePlugInformation(char* out, size_t size, const uint8_t* block) {
+    char model[129], kind[257], module[257], guid[kGuidTextSize];
+    CopyField(model, sizeof model, block, kPlugModelOffset, 128);
+    CopyField(kind, sizeof kind, block, kPlugDriverKindOffset, 256);
+    CopyField(module, sizeof module, block, kPlugModuleOffset, 1184);
+    FormatGuidText(block + kPlugGuidOffset, guid);
+    PlugInformation copy;
+    std::memcpy(copy.bytes, block, sizeof copy.bytes);
+    std::snprintf(out, size,
+                  "model \"%s\", driver kind \"%s\", module \"%s\", GUID %s, version %u.%u.%u.%u",
+                  model, kind, module, guid, PlugVersionByte(copy, 0), PlugVersionByte(copy, 1),
+                  PlugVersionByte(copy, 2), PlugVersionByte(copy, 3));
+}
+
+static DWORD g_logStart;
+static CRITICAL_SECTION g_logLock;
+static bool g_logLockReady;
+
+void LogStartClock() {
+    if (!g_logLockReady) {
+        InitializeCriticalSection(&g_logLock);
+        g_logLockReady = true;
+    }
+    g_logStart = GetTickCount();
+}
+
+unsigned LogMilliseconds() {
+    return static_cast<unsigned>(GetTickCount() - g_logStart);
+}
+
+void LogLine(const char* format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    // Callbacks arrive on worker threads while the main thread reports calls;
+    // one lock keeps every line whole.
+    if (g_logLockReady)
+        EnterCriticalSection(&g_logLock);
+    std::printf("[%6u ms] %s\n", LogMilliseconds(), text);
+    std::fflush(stdout);
+    if (g_logLockReady)
+        LeaveCriticalSection(&g_logLock);
+}

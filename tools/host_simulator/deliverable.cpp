@@ -1,0 +1,43 @@
+#include "tools/host_simulator/deliverable.h"
+
+#include <cstdio>
+#include <cstring>
+
+bool DeliverableLoad(Deliverable* deliverable, const char* path, char* error, size_t errorSize) {
+    std::memset(deliverable, 0, sizeof *deliverable);
+    HMODULE module = LoadLibraryA(path);
+    if (module == nullptr) {
+        std::snprintf(error, errorSize, "cannot load %s (error %lu)", path, GetLastError());
+        return false;
+    }
+#define KOLMAR_RESOLVE(name)                                                                       \
+    deliverable->name = reinterpret_cast<decltype(&QP240REMOTE_##name)>(                           \
+        reinterpret_cast<void*>(GetProcAddress(module, "QP240REMOTE_" #name)));                    \
+    if (deliverable->name == nullptr) {                                                            \
+        std::snprintf(error, errorSize, "%s does not export QP240REMOTE_" #name, path);            \
+        FreeLibrary(module);                                                                       \
+        std::memset(deliverable, 0, sizeof *deliverable);                                          \
+        return false;                                                                              \
+    }
+    KOLMAR_EXPORTS(KOLMAR_RESOLVE)
+#undef KOLMAR_RESOLVE
+    deliverable->module = module;
+    return true;
+}
+
+void DeliverableUnload(Deliverable* deliverable) {
+    if (deliverable->module != nullptr)
+        FreeLibrary(deliverable->module);
+    std::memset(deliverable, 0, sizeof *deliverable);
+}
+
+void ProgramDirectory(char* out, size_t size) {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    char* slash = std::strrchr(path, '\\');
+    if (slash != nullptr)
+        slash[1] = '\0';
+    else
+        path[0] = '\0';
+    std::snprintf(out, size, "%s", path);
+}

@@ -1,0 +1,43 @@
+// A loaded deliverable as the host sees it: the module and its sixteen exports,
+// resolved by name.
+#pragma once
+
+#include <cstddef>
+
+#include "driver/qp240_remote.h"
+
+// X(name) for every export, in the order of the public header.
+#define KOLMAR_EXPORTS(X)                                                                          \
+    X(Init)                                                                                        \
+    X(End)                                                                                         \
+    X(GetPlugInformation)                                                                          \
+    X(GetLastErrorString)                                                                          \
+    X(Create)                                                                                      \
+    X(Destroy)                                                                                     \
+    X(Start)                                                                                       \
+    X(Stop)                                                                                        \
+    X(GetDriverStatus)                                                                             \
+    X(GetContextSize)                                                                              \
+    X(GetContext)                                                                                  \
+    X(SetContext)                                                                                  \
+    X(ResetContext)                                                                                \
+    X(OpenConfigBox)                                                                               \
+    X(CloseConfigBox)                                                                              \
+    X(SetGetInformations)
+
+struct Deliverable {
+    HMODULE module;  // null while not loaded
+#define KOLMAR_EXPORT_FIELD(name) decltype(&QP240REMOTE_##name) name;
+    KOLMAR_EXPORTS(KOLMAR_EXPORT_FIELD)
+#undef KOLMAR_EXPORT_FIELD
+};
+
+// Loads the library at `path` and resolves all sixteen exports. On failure the
+// record stays unloaded and `error` says why.
+bool DeliverableLoad(Deliverable* deliverable, const char* path, char* error, size_t errorSize);
+// Frees the library; safe to repeat.
+void DeliverableUnload(Deliverable* deliverable);
+
+// The directory of the running program, with a trailing backslash; the
+// deliverables are built beside the simulator and the tests.
+void ProgramDirectory(char* out, size_t size);
