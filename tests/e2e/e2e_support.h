@@ -1,0 +1,33 @@
+// Helpers of the end-to-end tests: where the built deliverables are, and a
+// fixture that loads one fresh for every test (FreeLibrary then LoadLibrary
+// gives the library back its load-time state).
+#pragma once
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "driver/variant_profile.h"
+#include "tools/host_simulator/deliverable.h"
+
+// The deliverable's DLL beside the test program.
+std::string DeliverablePath(const VariantProfile& profile);
+
+// A host callback that answers every call with 0.
+int32_t IgnoringCallback(intptr_t userValue, int32_t code, int32_t argument, void* pointer);
+
+// Loads the DLL named by the test parameter before each test and unloads it after.
+class EachDeliverable : public ::testing::TestWithParam<const VariantProfile*> {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+    Deliverable d = {};
+};
+
+// Gives parameterised tests readable names: Kolmar32Keys, Kolmar15Keys.
+std::string DeliverableParamName(const ::testing::TestParamInfo<const VariantProfile*>& info);
+
+#define KOLMAR_FOR_BOTH_DELIVERABLES(suite)                                                        \
+    INSTANTIATE_TEST_SUITE_P(Deliverables, suite,                                                  \
+                             ::testing::Values(&kProfile32Keys, &kProfile15Keys),                  \
+                             DeliverableParamName)
