@@ -1,9 +1,12 @@
-# Windows test programs run under Wine in one headless prefix per build
-# directory, made once by the wine_prefix fixture.
+# Windows test programs. Cross-built, they run under Wine in one headless
+# prefix per build directory, made once by the wine_prefix fixture; built on
+# Windows itself, they run directly.
 set(KOLMAR_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
 
-add_test(NAME wine_prefix COMMAND ${PROJECT_SOURCE_DIR}/cmake/wine-prefix.sh ${KOLMAR_WINEPREFIX})
-set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine)
+if(CMAKE_CROSSCOMPILING)
+    add_test(NAME wine_prefix COMMAND ${PROJECT_SOURCE_DIR}/cmake/wine-prefix.sh ${KOLMAR_WINEPREFIX})
+    set_tests_properties(wine_prefix PROPERTIES FIXTURES_SETUP wine)
+endif()
 
 # One CTest test per program (every Wine start costs time). Programs that touch
 # the registry or load the deliverables pass LOCKS so they never overlap.
@@ -13,10 +16,12 @@ function(kolmar_add_wine_test name target)
         set(ARG_TIMEOUT 300)
     endif()
     add_test(NAME ${name} COMMAND ${target} ${ARG_ARGS})
-    set_tests_properties(${name} PROPERTIES
-        FIXTURES_REQUIRED wine
-        ENVIRONMENT "WINEPREFIX=${KOLMAR_WINEPREFIX};WINEDEBUG=-all"
-        TIMEOUT ${ARG_TIMEOUT})
+    set_tests_properties(${name} PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+    if(CMAKE_CROSSCOMPILING)
+        set_tests_properties(${name} PROPERTIES
+            FIXTURES_REQUIRED wine
+            ENVIRONMENT "WINEPREFIX=${KOLMAR_WINEPREFIX};WINEDEBUG=-all")
+    endif()
     if(ARG_LOCKS)
         set_tests_properties(${name} PROPERTIES RESOURCE_LOCK "${ARG_LOCKS}")
     endif()

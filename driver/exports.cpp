@@ -18,6 +18,32 @@
 static constexpr int32_t kKeypadPictureResource = 500;
 static constexpr DWORD kStopWaitMs = 10000;
 
+// The work of CloseConfigBox after its handle check; Destroy uses it too, so a
+// Destroy never records an error text of its own.
+static int32_t CloseBox(DriverInstance* instance) {
+    if (instance->configWindow == nullptr)
+        return 1;
+    DestroyWindow(instance->configWindow);
+    instance->configWindow = nullptr;
+    return 0;
+}
+
+// The work of Stop after its handle check; Destroy uses it too.
+static int32_t StopWorker(DriverInstance* instance) {
+    if ((instance->flags.load(std::memory_order_relaxed) & kInstanceStarted) == 0)
+        return 1;
+
+    // Release pairs with the worker's acquire load between passes.
+    instance->runFlag.store(0, std::memory_order_release);
+    instance->flags.fetch_and(~kInstanceStarted, std::memory_order_relaxed);
+    if (instance->threadHandle != nullptr) {
+        WaitForSingleObject(instance->threadHandle, kStopWaitMs);
+        CloseHandle(instance->threadHandle);
+        instance->threadHandle = nullptr;
+    }
+    return 0;
+}
+
 /***********************************************************************
  * QP240REMOTE_Init
  *
@@ -184,11 +210,14 @@ int32_t QP240REMOTE_Destroy(void* handle) {
     DriverInstance* instance = static_cast<DriverInstance*>(handle);
 
     SaveSettings(instance);
-    QP240REMOTE_CloseConfigBox(instance);
-    QP240REMOTE_Stop(instance);
+    CloseBox(instance);
+    StopWorker(instance);
     ReportQueueFree(&instance->reportQueue);
     StatusExchangeFree(&instance->statusExchange);
     instance->flags.store(0, std::memory_order_relaxed);
+    // A stale handle to freed memory that is still mapped must fail the GUID
+    // comparison, or a second Destroy would free the record twice.
+    std::memset(instance->signature, 0, sizeof instance->signature);
     instance->~DriverInstance();
     std::free(instance);
     return 0;
@@ -236,18 +265,7 @@ int32_t QP240REMOTE_Stop(void* handle) {
     DriverInstance* instance = InstanceFromHandle(handle);
     if (instance == nullptr)
         return -1;
-    if ((instance->flags.load(std::memory_order_relaxed) & kInstanceStarted) == 0)
-        return 1;
-
-    // Release pairs with the worker's acquire load between passes.
-    instance->runFlag.store(0, std::memory_order_release);
-    instance->flags.fetch_and(~kInstanceStarted, std::memory_order_relaxed);
-    if (instance->threadHandle != nullptr) {
-        WaitForSingleObject(instance->threadHandle, kStopWaitMs);
-        CloseHandle(instance->threadHandle);
-        instance->threadHandle = nullptr;
-    }
-    return 0;
+    return StopWorker(instance);
 }
 
 /***********************************************************************
@@ -391,11 +409,7 @@ int32_t QP240REMOTE_CloseConfigBox(void* handle) {
     DriverInstance* instance = InstanceFromHandle(handle);
     if (instance == nullptr)
         return -1;
-    if (instance->configWindow == nullptr)
-        return 1;
-    DestroyWindow(instance->configWindow);
-    instance->configWindow = nullptr;
-    return 0;
+    return CloseBox(instance);
 }
 
 /***********************************************************************

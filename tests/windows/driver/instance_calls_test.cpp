@@ -1,0 +1,168 @@
+// Start, Stop, the driver status, the context calls, the box calls and the
+// data dispatch of one instance.
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "config/settings.h"
+#include "driver/qp240_remote.h"
+#include "tests/windows/support/driver_test_support.h"
+
+namespace {
+
+class InstanceCalls : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ResetLibraryState();
+        ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
+        RecordingHostInit(&host);
+        instance = QP240REMOTE_Create(RecordingHostCallback, reinterpret_cast<intptr_t>(&host));
+        ASSERT_NE(instance, nullptr);
+    }
+    void TearDown() override {
+        if (instance != nullptr) {
+            EXPECT_EQ(QP240REMOTE_Destroy(instance), 0);
+        }
+        if (parent != nullptr)
+            DestroyWindow(parent);
+        RecordingHostFree(&host);
+        ResetLibraryState();
+    }
+    HWND MakeParent() {
+        parent = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW, 0, 0, 640, 400, nullptr,
+                                 nullptr, nullptr, nullptr);
+        return parent;
+    }
+    RecordingHost host;
+    void* instance = nullptr;
+    HWND parent = nullptr;
+};
+
+TEST_F(InstanceCalls, StartAndStopAnswerOnceEachAndTheStatusFollows) {
+    EXPECT_EQ(QP240REMOTE_Stop(instance), 1);
+    EXPECT_EQ(QP240REMOTE_GetDriverStatus(instance), 0);
+    EXPECT_EQ(QP240REMOTE_Start(instance), 0);
+    EXPECT_EQ(QP240REMOTE_Start(instance), 1);
+    EXPECT_EQ(QP240REMOTE_GetDriverStatus(instance), 1);
+    EXPECT_EQ(QP240REMOTE_Stop(instance), 0);
+    EXPECT_EQ(QP240REMOTE_Stop(instance), 1);
+    EXPECT_EQ(QP240REMOTE_GetDriverStatus(instance), 0);
+
+    // A run is framed by the worker's first and last calls, all on one thread
+    // that is not the caller's.
+    const std::vector<RecordedCall> calls = RecordedCalls(&host);
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls.front().code, kHostWorkerBegins);
+    EXPECT_EQ(calls.back().code, kHostWorkerEnds);
+    for (const RecordedCall& call : calls) {
+        EXPECT_EQ(call.threadId, calls.front().threadId);
+        EXPECT_NE(call.threadId, GetCurrentThreadId());
+    }
+
+    // A second run starts a new worker.
+    EXPECT_EQ(QP240REMOTE_Start(instance), 0);
+    EXPECT_EQ(QP240REMOTE_Stop(instance), 0);
+    EXPECT_EQ(RecordedCodes(&host).back(), kHostWorkerEnds);
+}
+
+TEST_F(InstanceCalls, ContextRoundTripsTwelveBytesWithoutRangeChecks) {
+    EXPECT_EQ(QP240REMOTE_GetContextSize(instance), 12);
+
+    const DriverContext wild = {7, 200, -3};
+    EXPECT_EQ(QP240REMOTE_SetContext(instance, &wild, 12), 0);
+    uint8_t out[12 + 4];
+    std::memset(out, 0xCC, sizeof out);
+    EXPECT_EQ(QP240REMOTE_GetContext(instance, out), 0);
+    EXPECT_EQ(0, std::memcmp(out, &wild, 12));
+    for (size_t i = 12; i < sizeof out; ++i)
+        EXPECT_EQ(out[i], 0xCC) << "written past the context at " << i;
+    EXPECT_EQ(QP240REMOTE_GetContext(instance, nullptr), -2);
+}
+
+TEST_F(InstanceCalls, SetContextRefusesNullBeforeSizeAndChangesNothingOnRefusal) {
+    const DriverContext before = {1, 4, 0};
+    ASSERT_EQ(QP240REMOTE_SetContext(instance, &before, 12), 0);
+    const DriverContext other = {0, 9, 2};
+    EXPECT_EQ(QP240REMOTE_SetContext(instance, nullptr, 11), -2);
+    EXPECT_EQ(QP240REMOTE_SetContext(instance, &other, 11), -3);
+    EXPECT_EQ(QP240REMOTE_SetContext(instance, &other, 13), -3);
+    DriverContext now = {};
+    ASSERT_EQ(QP240REMOTE_GetContext(instance, &now), 0);
+    EXPECT_EQ(0, std::memcmp(&now, &before, 12));
+}
+
+TEST_F(InstanceCalls, ResetContextTakesTheDefaultsOnlyForOne) {
+    g_libraryDefaults = LibraryDefaults{1, 5, 0};
+    const DriverContext set = {0, 2, 3};
+    ASSERT_EQ(QP240REMOTE_SetContext(instance, &set, 12), 0);
+    EXPECT_EQ(QP240REMOTE_ResetContext(instance, 0), 0);
+    EXPECT_EQ(QP240REMOTE_ResetContext(instance, 2), 0);
+    DriverContext now = {};
+    ASSERT_EQ(QP240REMOTE_GetContext(instance, &now), 0);
+    EXPECT_EQ(0, std::memcmp(&now, &set, 12));
+
+    EXPECT_EQ(QP240REMOTE_ResetContext(instance, 1), 0);
+    ASSERT_EQ(QP240REMOTE_GetContext(instance, &now), 0);
+    EXPECT_EQ(now.keyMode, 1);
+    EXPECT_EQ(now.midiChannel, 5);
+    EXPECT_EQ(now.padBank, 0);
+}
+
+TEST_F(InstanceCalls, DataDispatchByIdentifier) {
+    uint8_t block[172] = {};
+    EXPECT_EQ(QP240REMOTE_SetGetInformations(instance, 57, block, sizeof block), -2);
+    EXPECT_EQ(QP240REMOTE_SetGetInformations(instance, 0, nullptr, 0), -2);
+    EXPECT_EQ(QP240REMOTE_SetGetInformations(instance, 56, block, 100), 0);
+    EXPECT_EQ(QP240REMOTE_SetGetInformations(instance, 56, block, 172), 0);
+    // No keypad is connected, so a report is refused before the record is read.
+    EXPECT_EQ(QP240REMOTE_SetGetInformations(instance, 55, nullptr, 0), -3);
+}
+
+TEST_F(InstanceCalls, ConfigBoxOpensOnceMovesOnTheSecondOpenAndClosesOnce) {
+    ASSERT_NE(MakeParent(), nullptr);
+    EXPECT_EQ(QP240REMOTE_CloseConfigBox(instance), 1);
+    EXPECT_EQ(QP240REMOTE_OpenConfigBox(instance, parent, 0, 0, 600, 300), 0);
+    const HWND box = static_cast<DriverInstance*>(instance)->configWindow;
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(GetParent(box), parent);
+    EXPECT_TRUE(IsWindowVisible(box) || !IsWindowVisible(parent));
+
+    EXPECT_EQ(QP240REMOTE_OpenConfigBox(instance, parent, 5, 6, 500, 290), 1);
+    EXPECT_EQ(static_cast<DriverInstance*>(instance)->configWindow, box);
+    RECT rect = {};
+    GetWindowRect(box, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    EXPECT_EQ(rect.left, 5);
+    EXPECT_EQ(rect.top, 6);
+    EXPECT_EQ(rect.right - rect.left, 500);
+    EXPECT_EQ(rect.bottom - rect.top, 290);
+
+    EXPECT_EQ(QP240REMOTE_CloseConfigBox(instance), 0);
+    EXPECT_FALSE(IsWindow(box));
+    EXPECT_EQ(QP240REMOTE_CloseConfigBox(instance), 1);
+}
+
+TEST_F(InstanceCalls, DestroyOfAStartedInstanceWithABoxSavesItsSettingsForTheNext) {
+    ASSERT_NE(MakeParent(), nullptr);
+    ASSERT_EQ(QP240REMOTE_OpenConfigBox(instance, parent, 0, 0, 600, 300), 0);
+    const HWND box = static_cast<DriverInstance*>(instance)->configWindow;
+    ASSERT_EQ(QP240REMOTE_Start(instance), 0);
+    const DriverContext chosen = {1, 11, 4};
+    ASSERT_EQ(QP240REMOTE_SetContext(instance, &chosen, 12), 0);
+
+    EXPECT_EQ(QP240REMOTE_Destroy(instance), 0);
+    instance = nullptr;
+    EXPECT_FALSE(IsWindow(box));
+    EXPECT_EQ(RecordedCodes(&host).back(), kHostWorkerEnds);
+
+    // Key mode and channel carry over; PadBank never does.
+    instance = QP240REMOTE_Create(RecordingHostCallback, reinterpret_cast<intptr_t>(&host));
+    ASSERT_NE(instance, nullptr);
+    DriverContext next = {};
+    ASSERT_EQ(QP240REMOTE_GetContext(instance, &next), 0);
+    EXPECT_EQ(next.keyMode, 1);
+    EXPECT_EQ(next.midiChannel, 11);
+    EXPECT_EQ(next.padBank, 0);
+}
+
+}  // namespace

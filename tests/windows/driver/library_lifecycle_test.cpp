@@ -1,0 +1,139 @@
+// Init, End, Create and the last-error text: the library-level calls.
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "config/config_box.h"
+#include "config/settings.h"
+#include "driver/library_state.h"
+#include "driver/qp240_remote.h"
+#include "tests/windows/support/driver_test_support.h"
+#include "toolkit/drawing_resources.h"
+
+namespace {
+
+class LibraryLifecycle : public ::testing::Test {
+  protected:
+    void SetUp() override { ResetLibraryState(); }
+    void TearDown() override { ResetLibraryState(); }
+};
+
+TEST_F(LibraryLifecycle, CreateBeforeInitFailsAndALaterSuccessKeepsTheText) {
+    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "no-error");
+    EXPECT_EQ(QP240REMOTE_Create(RecordingHostCallback, 0), nullptr);
+    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "Library is not initialized");
+
+    ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
+    void* instance = QP240REMOTE_Create(RecordingHostCallback, 0);
+    ASSERT_NE(instance, nullptr);
+    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "Library is not initialized");
+    EXPECT_EQ(QP240REMOTE_Destroy(instance), 0);
+}
+
+TEST_F(LibraryLifecycle, ErrorTextIsCopiedOverTheStartOfOneFixedBuffer) {
+    const char* text = QP240REMOTE_GetLastErrorString();
+    EXPECT_EQ(QP240REMOTE_Create(RecordingHostCallback, 0), nullptr);
+    ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
+    void* instance = QP240REMOTE_Create(RecordingHostCallback, 0);
+    ASSERT_NE(instance, nullptr);
+
+    DriverInstance* record = static_cast<DriverInstance*>(instance);
+    record->flags.store(0);
+    EXPECT_EQ(QP240REMOTE_GetContextSize(instance), -1);
+    EXPECT_EQ(QP240REMOTE_GetLastErrorString(), text);
+    // The shorter text and its zero overwrite the start; the tail of the
+    // longer one stays behind it.
+    EXPECT_EQ(0, std::memcmp(text, "Object not created\0ialized", 27));
+    record->flags.store(kInstanceCreated);
+    EXPECT_EQ(QP240REMOTE_Destroy(instance), 0);
+}
+
+TEST_F(LibraryLifecycle, InitRegistersTheBoxClassWithItsExactFields) {
+    ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
+    EXPECT_NE(g_library.keypadPicture, nullptr);
+    EXPECT_TRUE(g_library.initialised);
+    EXPECT_NE(g_library.getDeviceList, nullptr);
+    EXPECT_NE(g_library.getDeviceInfo, nullptr);
+
+    WNDCLASSEXA boxClass = {};
+    boxClass.cbSize = sizeof boxClass;
+    ASSERT_TRUE(GetClassInfoExA(g_library.module, kConfigBoxClassName, &boxClass));
+    EXPECT_EQ(boxClass.style, static_cast<UINT>(CS_HREDRAW | CS_VREDRAW));
+    EXPECT_EQ(boxClass.lpfnWndProc, ConfigBoxWindowProc);
+    EXPECT_EQ(boxClass.cbClsExtra, 0);
+    EXPECT_EQ(boxClass.cbWndExtra, static_cast<int>(sizeof(void*)));
+    EXPECT_EQ(boxClass.hCursor, LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+    EXPECT_EQ(boxClass.hIcon, nullptr);
+    EXPECT_EQ(boxClass.hbrBackground, nullptr);
+    EXPECT_EQ(boxClass.lpszMenuName, nullptr);
+}
+
+TEST_F(LibraryLifecycle, SecondInitWithoutEndFailsAtTheClassAndLeaksNothing) {
+    ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
+    const HBITMAP picture = g_library.keypadPicture;
+    const int32_t toolkitCount = g_drawing.referenceCount;
+    EXPECT_EQ(QP240REMOTE_Init(nullptr), -1);
+    // The held picture is kept rather than loaded a second time, and the
+    // toolkit is not started again.
+    EXPECT_EQ(g_library.keypadPicture, picture);
+    EXPECT_EQ(g_drawing.referenceCount, toolkitCount);
+}
+
+TEST_F(LibraryLifecycle, EndReleasesWhatInitMadeAndKeepsTheRest) {
+    ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
+    const HBITMAP picture = g_library.keypadPicture;
+    g_libraryDefaults = LibraryDefaults{1, 9, 0};
+    EXPECT_EQ(QP240REMOTE_End(), 0);
+
+    WNDCLASSEXA boxClass = {};
+    boxClass.cbSize = sizeof boxClass;
+    EXPECT_FALSE(GetClassInfoExA(g_library.module, kConfigBoxClassName, &boxClass));
+    EXPECT_EQ(g_library.keypadPicture, nullptr);
+    EXPECT_EQ(GetObjectType(picture), 0u) << "the picture was not deleted";
+    EXPECT_EQ(g_drawing.referenceCount, 0);
+
+    // The mark, the raw-input functions and the defaults survive: a Create
+    // after End still makes an instance with those defaults.
+    void* instance = QP240REMOTE_Create(RecordingHostCallback, 0);
+    ASSERT_NE(instance, nullptr);
+    DriverContext context = {};
+    ASSERT_EQ(QP240REMOTE_GetContext(instance, &context), 0);
+    EXPECT_EQ(context.keyMode, 1);
+    EXPECT_EQ(context.midiChannel, 9);
+    EXPECT_EQ(QP240REMOTE_Destroy(instance), 0);
+
+    // An Init after End runs all its steps again.
+    EXPECT_EQ(QP240REMOTE_Init(nullptr), 0);
+    EXPECT_NE(g_library.keypadPicture, nullptr);
+}
+
+TEST_F(LibraryLifecycle, EndWithoutInitLeavesTheToolkitCountAtZero) {
+    EXPECT_EQ(QP240REMOTE_End(), 0);
+    EXPECT_EQ(QP240REMOTE_End(), 0);
+    EXPECT_EQ(g_drawing.referenceCount, 0);
+    ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
+    EXPECT_EQ(g_drawing.referenceCount, 1);
+}
+
+TEST_F(LibraryLifecycle, MissingRawInputFunctionMakesCreateRefuseSilently) {
+    ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
+    g_library.getDeviceInfo = nullptr;
+    EXPECT_EQ(QP240REMOTE_Create(RecordingHostCallback, 0), nullptr);
+    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "no-error");
+}
+
+TEST_F(LibraryLifecycle, ProcessAttachModuleWinsOverInitsArgument) {
+    const HMODULE recorded = g_library.module;
+    ASSERT_EQ(QP240REMOTE_Init(reinterpret_cast<HMODULE>(0x1234)), 0);
+    EXPECT_EQ(g_library.module, recorded);
+}
+
+TEST_F(LibraryLifecycle, PlugInformationNeedsNoInit) {
+    uint8_t block[1676] = {};
+    EXPECT_EQ(QP240REMOTE_GetPlugInformation(1, block), 0);
+    EXPECT_EQ(0, std::memcmp(block + 0x620, kProfile.guid, 16));
+    EXPECT_EQ(QP240REMOTE_GetPlugInformation(-1, block), -2);
+    EXPECT_EQ(QP240REMOTE_GetPlugInformation(2, nullptr), -2);
+}
+
+}  // namespace
