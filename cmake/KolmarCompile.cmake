@@ -3,7 +3,7 @@
 # No exceptions and no run-time type information anywhere, tests included.
 string(APPEND CMAKE_CXX_FLAGS " -fno-exceptions -fno-rtti")
 
-set(KOLMAR_SANITIZE "" CACHE STRING "Native builds: address (ASan+UBSan) or thread (TSan)")
+set(KOLMAR_SANITIZE "" CACHE STRING "Native builds: address (ASan+UBSan), thread (TSan) or fuzzer (libFuzzer with ASan+UBSan)")
 if(KOLMAR_SANITIZE STREQUAL "address")
     string(APPEND CMAKE_CXX_FLAGS
            " -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer")
@@ -11,8 +11,14 @@ if(KOLMAR_SANITIZE STREQUAL "address")
 elseif(KOLMAR_SANITIZE STREQUAL "thread")
     string(APPEND CMAKE_CXX_FLAGS " -fsanitize=thread -fno-omit-frame-pointer")
     string(APPEND CMAKE_EXE_LINKER_FLAGS " -fsanitize=thread")
+elseif(KOLMAR_SANITIZE STREQUAL "fuzzer")
+    # libFuzzer's coverage in the code under test; the fuzz targets link the
+    # fuzzer's main themselves.
+    string(APPEND CMAKE_CXX_FLAGS
+           " -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer")
+    string(APPEND CMAKE_EXE_LINKER_FLAGS " -fsanitize=address,undefined")
 elseif(NOT KOLMAR_SANITIZE STREQUAL "")
-    message(FATAL_ERROR "KOLMAR_SANITIZE must be empty, address or thread")
+    message(FATAL_ERROR "KOLMAR_SANITIZE must be empty, address, thread or fuzzer")
 endif()
 
 # Warnings are errors in the project's own code (not in GoogleTest's).
