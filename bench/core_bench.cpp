@@ -1,0 +1,192 @@
+// The costs a host pays on its report-reading thread and the worker pays per
+// snapshot, and the report ring side by side with two other queues in one run:
+// a mutex-guarded ring of the same shape and boost::lockfree::spsc_queue.
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include <benchmark/benchmark.h>
+#include <boost/lockfree/spsc_queue.hpp>
+
+#include "engine/key_translation.h"
+#include "engine/report_intake.h"
+#include "tests/fuzz/fuzz_instance.h"
+
+namespace {
+
+struct Snapshot {
+    uint8_t keys[32];
+};
+
+// The same 128-slot ring with one slot kept empty, guarded by a mutex.
+struct MutexRing {
+    std::mutex lock;
+    Snapshot slots[kReportQueueCapacity];
+    int32_t read = 0, write = 0;
+};
+
+bool MutexPush(MutexRing* ring, const Snapshot& snapshot) {
+    std::lock_guard<std::mutex> guard(ring->lock);
+    const int32_t next = (ring->write + 1) % kReportQueueCapacity;
+    if (next == ring->read)
+        return false;
+    ring->slots[ring->write] = snapshot;
+    ring->write = next;
+    return true;
+}
+
+bool MutexPop(MutexRing* ring, Snapshot* snapshot) {
+    std::lock_guard<std::mutex> guard(ring->lock);
+    if (ring->read == ring->write)
+        return false;
+    *snapshot = ring->slots[ring->read];
+    ring->read = (ring->read + 1) % kReportQueueCapacity;
+    return true;
+}
+
+typedef boost::lockfree::spsc_queue<Snapshot, boost::lockfree::capacity<kReportQueueCapacity>>
+    BoostRing;
+
+int32_t NoHost(intptr_t, int32_t, int32_t, void*) {
+    return 0;
+}
+
+// One thread pushes `count` snapshots while another pops them; returns the
+// seconds taken. Snapshot i carries i in its first bytes.
+template <typename Push, typename Pop>
+double TwoThreadRun(int64_t count, Push push, Pop pop) {
+    const auto start = std::chrono::steady_clock::now();
+    std::thread consumer([&] {
+        Snapshot snapshot;
+        for (int64_t taken = 0; taken < count;)
+            if (pop(&snapshot))
+                ++taken;
+    });
+    Snapshot snapshot = {};
+    for (int64_t i = 0; i < count; ++i) {
+        std::memcpy(snapshot.keys, &i, sizeof i);
+        while (!push(snapshot)) {
+        }
+    }
+    consumer.join();
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+constexpr int64_t kSnapshotsPerRun = 1 << 16;
+
+void BM_TwoThreads_ReportQueue(benchmark::State& state) {
+    ReportQueue ring = {};
+    ReportQueueInit(&ring, 32);
+    for (auto _ : state)
+        state.SetIterationTime(TwoThreadRun(
+            kSnapshotsPerRun,
+            [&](const Snapshot& s) { return ReportQueuePush(&ring, s.keys) == 0; },
+            [&](Snapshot* s) { return ReportQueuePop(&ring, s->keys); }));
+    state.SetItemsProcessed(state.iterations() * kSnapshotsPerRun);
+    ReportQueueFree(&ring);
+}
+BENCHMARK(BM_TwoThreads_ReportQueue)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_TwoThreads_MutexRing(benchmark::State& state) {
+    MutexRing ring;
+    for (auto _ : state)
+        state.SetIterationTime(TwoThreadRun(
+            kSnapshotsPerRun, [&](const Snapshot& s) { return MutexPush(&ring, s); },
+            [&](Snapshot* s) { return MutexPop(&ring, s); }));
+    state.SetItemsProcessed(state.iterations() * kSnapshotsPerRun);
+}
+BENCHMARK(BM_TwoThreads_MutexRing)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_TwoThreads_BoostSpsc(benchmark::State& state) {
+    BoostRing ring;
+    for (auto _ : state)
+        state.SetIterationTime(TwoThreadRun(
+            kSnapshotsPerRun, [&](const Snapshot& s) { return ring.push(s); },
+            [&](Snapshot* s) { return ring.pop(*s); }));
+    state.SetItemsProcessed(state.iterations() * kSnapshotsPerRun);
+}
+BENCHMARK(BM_TwoThreads_BoostSpsc)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+// One push and one pop on one thread: the uncontended cost of each queue.
+void BM_PushPop_ReportQueue(benchmark::State& state) {
+    ReportQueue ring = {};
+    ReportQueueInit(&ring, 32);
+    Snapshot snapshot = {};
+    for (auto _ : state) {
+        ReportQueuePush(&ring, snapshot.keys);
+        ReportQueuePop(&ring, snapshot.keys);
+        benchmark::DoNotOptimize(snapshot);
+    }
+    ReportQueueFree(&ring);
+}
+BENCHMARK(BM_PushPop_ReportQueue);
+
+void BM_PushPop_MutexRing(benchmark::State& state) {
+    MutexRing ring;
+    Snapshot snapshot = {};
+    for (auto _ : state) {
+        MutexPush(&ring, snapshot);
+        MutexPop(&ring, &snapshot);
+        benchmark::DoNotOptimize(snapshot);
+    }
+}
+BENCHMARK(BM_PushPop_MutexRing);
+
+void BM_PushPop_BoostSpsc(benchmark::State& state) {
+    BoostRing ring;
+    Snapshot snapshot = {};
+    for (auto _ : state) {
+        ring.push(snapshot);
+        ring.pop(snapshot);
+        benchmark::DoNotOptimize(snapshot);
+    }
+}
+BENCHMARK(BM_PushPop_BoostSpsc);
+
+// The id-55 call on the host's thread: checks, cutting and the push. The worker
+// side is played by a pop every call, so the ring never fills.
+void BM_IntakeCall(benchmark::State& state) {
+    DriverInstance* instance = FuzzInstanceCreate(NoHost, 0);
+    HANDLE device = reinterpret_cast<HANDLE>(0x1234);
+    instance->deviceHandle.store(device);
+    instance->connectedFlag.store(1);
+    uint8_t record[32 + 512] = {};
+    std::memcpy(record + 8, &device, sizeof device);
+    const uint32_t length = 512;
+    std::memcpy(record + 24, &length, 4);
+    uint8_t snapshot[32];
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(ReportIntake(instance, record));
+        ReportQueuePop(&instance->reportQueue, snapshot);
+    }
+    FuzzInstanceDestroy(instance);
+}
+BENCHMARK(BM_IntakeCall);
+
+// One snapshot through the translation, alternating between all keys up and
+// `state.range(0)` pad keys down, in pad protocol (0) or MIDI (1) mode.
+void BM_TranslateSnapshot(benchmark::State& state) {
+    DriverInstance* instance = FuzzInstanceCreate(NoHost, 0);
+    WriteContext(instance, DriverContext{static_cast<int32_t>(state.range(1)), 0, 0});
+    uint8_t down[32] = {}, up[32] = {};
+    for (int64_t k = 0; k < state.range(0); ++k)
+        down[k] = 1;
+    bool pressed = false;
+    for (auto _ : state) {
+        TranslateSnapshot(instance, pressed ? up : down);
+        pressed = !pressed;
+    }
+    FuzzInstanceDestroy(instance);
+}
+BENCHMARK(BM_TranslateSnapshot)
+    ->ArgNames({"keys", "midi"})
+    ->Args({1, 0})
+    ->Args({1, 1})
+    ->Args({30, 0})
+    ->Args({30, 1});
+
+}  // namespace
+
+BENCHMARK_MAIN();
