@@ -27,8 +27,8 @@ int32_t ListViewRoundHalfDown(float value) {
 int32_t ListViewThumbOffset(const ListViewState* state) {
     if (state->itemCount < 2)
         return 0;
-    // Single precision, multiplied before dividing: the thumb lands on the
-    // same pixel as in every earlier build of the control.
+    // Single precision, multiplied before dividing: an owner that places the
+    // thumb by the same rule lands on the same pixel.
     const float product = static_cast<float>(state->trackLength - state->thumbLength) *
                           static_cast<float>(state->selection - 1);
     return ListViewRoundHalfDown(product / static_cast<float>(state->itemCount - 1));

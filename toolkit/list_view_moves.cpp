@@ -60,8 +60,8 @@ bool ListViewDragTo(ListViewState* state, int32_t y) {
     const int32_t span = state->trackLength - state->thumbLength;
     if (span <= 0)
         return false;
-    // (N - 1) * (y - anchor) is a 32-bit product, as the owners' lists have
-    // always been scaled; wrapped through 64 bits to stay defined.
+    // (N - 1) * (y - anchor) is kept as a 32-bit product; it wraps through
+    // 64 bits so that a huge list stays defined.
     const int64_t wide = static_cast<int64_t>(state->itemCount - 1) * (y - state->dragAnchor);
     const int32_t product = static_cast<int32_t>(static_cast<uint32_t>(wide));
     const int32_t step =

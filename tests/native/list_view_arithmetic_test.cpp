@@ -48,6 +48,9 @@ TEST(ListViewGeometry, ThumbOffsetRoundsInSinglePrecisionWithHalvesDown) {
     state = Control(57, 3);  // L - Th = 5: x is exactly 2.5
     state.selection = 2;
     EXPECT_EQ(ListViewThumbOffset(&state), 2);
+    state = Control(59, 27);  // 7 * 13 / 26 = 3.5 only when multiplied first
+    state.selection = 14;
+    EXPECT_EQ(ListViewThumbOffset(&state), 3);
     state.itemCount = 1;
     EXPECT_EQ(ListViewThumbOffset(&state), 0);
     EXPECT_EQ(ListViewRoundHalfDown(-1.5f), -2);

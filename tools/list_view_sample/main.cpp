@@ -1,7 +1,7 @@
 // A sample owner of the toolkit's mini list-view: a window that shows a cue
 // list through the control and draws every row, arrow, thumb and page area
 // itself with the toolkit's shared drawing objects. With --png it plays a
-// short scripted session and saves what the window shows.
+// short scripted run and saves what the window shows.
 #include <cstdio>
 #include <cstring>
 #include <vector>

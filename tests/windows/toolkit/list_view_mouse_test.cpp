@@ -298,4 +298,13 @@ TEST_F(ListViewTest, TheDownArrowIsHitFromOnePixelBelowItsDrawnTop) {
     Release();
 }
 
+TEST_F(ListViewTest, ASecondPressBeforeTheReleaseStillHandsTheCaptureBack) {
+    ASSERT_NE(Create(Image(252, 50)), nullptr);
+    SetCapture(other_);
+    Press(190, 20);
+    Press(190, 20);  // the button-up of the first press went missing
+    Release();
+    EXPECT_EQ(GetCapture(), other_);
+}
+
 }  // namespace
