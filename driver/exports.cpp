@@ -386,6 +386,10 @@ int32_t QP240REMOTE_OpenConfigBox(void* handle, HWND parent, int32_t x, int32_t 
  *
  * RETURNS
  *     0 closed, 1 no box open, -1 bad handle.
+ * NOTES
+ *     A box already destroyed with the host's window counts as not open (1).
+ *     Called from a thread other than the box's own, it unbinds the box at
+ *     once and leaves the destruction to the box's thread.
  */
 int32_t QP240REMOTE_CloseConfigBox(void* handle) {
     DriverInstance* instance = InstanceFromHandle(handle);
@@ -393,8 +397,7 @@ int32_t QP240REMOTE_CloseConfigBox(void* handle) {
         return -1;
     if (instance->configWindow == nullptr)
         return 1;
-    DestroyWindow(instance->configWindow);
-    instance->configWindow = nullptr;
+    ConfigBoxClose(instance);
     return 0;
 }
 
