@@ -1,14 +1,35 @@
 // The configuration box: a child window in a host window that shows the
 // driver's identity and lets the user switch the key mode and step the channel.
+//
+// It paints in two layers: the static layer (black ground, keypad picture,
+// title, model, version) when its background is erased, and the two fields on
+// every paint. Repaints the driver asks for invalidate without erasing, so only
+// the fields are drawn again, each over a black fill that hides its old text.
+// Everything runs on the thread that opened the box.
 #pragma once
 
 #include "driver/driver_instance.h"
 
 inline constexpr char kConfigBoxClassName[] = "Lorendel Remote Driver WND-CLASS";
 
-// Runs on the thread that opened the box.
+// Window slot 0 holds the box's DriverInstance from WM_CREATE until the box is
+// closed or destroyed.
 LRESULT CALLBACK ConfigBoxWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+// The static layer, drawn on `dc` over the window's client rectangle. Returns
+// 1 (background erased).
+int PaintConfigBackground(HWND window, HDC dc);
+// The two fields, drawn on `dc`; stores their rectangles in the instance as
+// the click targets.
+void PaintConfigFields(DriverInstance* instance, HWND window, HDC dc);
+// A left-button press at client (x, y): a hit inside a field toggles the key
+// mode or advances the channel and repaints the fields. Writes no registry.
+void HandleConfigClick(DriverInstance* instance, HWND window, int32_t x, int32_t y);
 
 // Context calls: repaint the fields of an open box (no erase, so the static
 // layer stays as it is). Does nothing without a box.
 void ConfigBoxRepaintFields(DriverInstance* instance);
+
+// CloseConfigBox and Destroy: destroys the instance's box and forgets it.
+// Without a box it does nothing.
+void ConfigBoxClose(DriverInstance* instance);

@@ -23,8 +23,7 @@ static constexpr DWORD kStopWaitMs = 10000;
 static int32_t CloseBox(DriverInstance* instance) {
     if (instance->configWindow == nullptr)
         return 1;
-    DestroyWindow(instance->configWindow);
-    instance->configWindow = nullptr;
+    ConfigBoxClose(instance);
     return 0;
 }
 
@@ -404,6 +403,10 @@ int32_t QP240REMOTE_OpenConfigBox(void* handle, HWND parent, int32_t x, int32_t 
  *
  * RETURNS
  *     0 closed, 1 no box open, -1 bad handle.
+ * NOTES
+ *     A box already destroyed with the host's window counts as not open (1).
+ *     Called from a thread other than the box's own, it unbinds the box at
+ *     once and leaves the destruction to the box's thread.
  */
 int32_t QP240REMOTE_CloseConfigBox(void* handle) {
     DriverInstance* instance = InstanceFromHandle(handle);

@@ -1,6 +1,11 @@
 // The toolkit's library-wide drawing objects: 16 colours with a solid brush and
 // pen each, a dash-dot pen and 16 fonts, addressed by index. Windows select
 // them while painting and never create or delete their own.
+//
+// Who may call what: ToolkitInit and ToolkitEnd run on the threads that call
+// QP240REMOTE_Init and QP240REMOTE_End; the count is a plain integer, since
+// those library-level calls are never made concurrently. Painting reads the
+// tables on the window's thread between the first start and the last end.
 #pragma once
 
 #include <cstdint>
@@ -8,7 +13,8 @@
 #include "driver/platform_types.h"
 
 inline constexpr int kPaletteSize = 16;
-inline constexpr int kFontSlots = 32;  // 0..15 used, 16..31 stay empty
+inline constexpr int kFontCount = 16;  // fonts 0..15 are made
+inline constexpr int kFontSlots = 32;  // 16..31 stay empty
 
 struct DrawingResources {
     int32_t referenceCount;  // resources exist while it is 1 or more
@@ -16,13 +22,38 @@ struct DrawingResources {
     HBRUSH brushes[kPaletteSize];  // brush i in colour i
     HPEN pens[kPaletteSize];       // solid pen i, width 0, in colour i
     HPEN dashDotPen;               // width 0, colour 0
-    HFONT fonts[kFontSlots];
-    HINSTANCE listViewModule;  // module the list-view class was registered with
+    HFONT fonts[kFontSlots];       // Arial; see kFontHeights and kFontWeights
+    HINSTANCE listViewModule;      // module the list-view class was registered with
 };
 
 extern DrawingResources g_drawing;
 
-// Reference counted: 1 when ready (also when already started), 0 when the
-// list-view class could not be registered.
+// Cell heights in pixels and weights of fonts 0..15. Fonts 12 and 13 are the
+// same description: both 26 high, weight 800.
+inline constexpr int32_t kFontHeights[kFontCount] = {10, 10, 12, 12, 14, 14, 16, 16,
+                                                     18, 18, 20, 20, 26, 26, 38, 38};
+inline constexpr int32_t kFontWeights[kFontCount] = {400, 700, 400, 700, 400, 700, 400, 700,
+                                                     400, 700, 400, 700, 800, 800, 400, 800};
+inline constexpr char kFontFace[] = "Arial";
+
+// Reference counted: only the start that takes the count from 0 to 1 creates
+// anything. 1 when ready (also when already started), 0 when the list-view
+// class could not be registered; the count stays raised either way.
 int ToolkitInit(HINSTANCE module);
+// Only the end that takes the count from 1 to 0 releases anything.
 void ToolkitEnd();
+
+// Plain table reads of the shared objects, i in 0..15. Callers select them
+// into device contexts and never delete them.
+inline COLORREF ToolkitColour(int i) {
+    return g_drawing.palette[i];
+}
+inline HBRUSH ToolkitBrush(int i) {
+    return g_drawing.brushes[i];
+}
+inline HPEN ToolkitPen(int i) {
+    return g_drawing.pens[i];
+}
+inline HFONT ToolkitFont(int i) {
+    return g_drawing.fonts[i];
+}

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "tools/host_simulator/callback_log.h"
+#include "tools/host_simulator/config_box_view.h"
 #include "tools/host_simulator/deliverable.h"
 
 static const char kUsage[] =
@@ -17,7 +18,9 @@ static const char kUsage[] =
     "With no DLL named, runs the demonstration against Kolmar32Keys.dll and\n"
     "Kolmar15Keys.dll beside the simulator.\n"
     "\n"
-    "  --help   this text\n";
+    "  --help   this text\n"
+    "  --config-box PNG [DLL]  open the configuration box in a host window, click\n"
+    "           its fields and save the box as PNG (default DLL: Kolmar32Keys.dll)\n";
 
 // The simulated host's callback: prints the call. No keypad is offered yet in
 // this run, so an offer is refused.
@@ -86,6 +89,8 @@ int main(int argc, char** argv) {
             std::fputs(kUsage, stdout);
             return 0;
         }
+        if (std::strcmp(argv[i], "--config-box") == 0)
+            return RunConfigBoxView(argc - i - 1, argv + i + 1);
         if (argv[i][0] == '-') {
             std::fprintf(stderr, "host_simulator: unknown option %s\n\n%s", argv[i], kUsage);
             return 2;

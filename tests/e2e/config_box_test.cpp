@@ -1,0 +1,208 @@
+// The configuration box through the real DLLs, in a host window as the host
+// simulator shows it: the keypad picture from the DLL's own resource, clicks
+// that reach the instance, and the picture in docs/ still what the box shows.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "config/settings_key.h"
+#include "tests/e2e/e2e_support.h"
+#include "tools/host_simulator/config_box_view.h"
+
+namespace {
+
+constexpr int kBoxWidth = 600;
+constexpr int kBoxHeight = 300;
+
+uint32_t PixelAt(const WindowPicture& picture, int x, int y) {
+    const uint8_t* p = &picture.rgb[(static_cast<size_t>(y) * picture.width + x) * 3];
+    return static_cast<uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
+}
+
+// Reads a PNG as the simulator writes it (8-bit RGB, stored deflate blocks).
+bool ReadStoredPng(const std::string& path, WindowPicture* picture) {
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    std::vector<uint8_t> bytes;
+    uint8_t buffer[65536];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    std::fclose(file);
+
+    auto word = [&](size_t at) {
+        return static_cast<uint32_t>(bytes[at]) << 24 | bytes[at + 1] << 16 | bytes[at + 2] << 8 |
+               bytes[at + 3];
+    };
+    std::vector<uint8_t> zlib;
+    for (size_t at = 8; at + 12 <= bytes.size();) {
+        const uint32_t length = word(at);
+        const std::string type(bytes.begin() + at + 4, bytes.begin() + at + 8);
+        if (at + 12 + length > bytes.size())
+            return false;
+        if (type == "IHDR") {
+            picture->width = static_cast<int>(word(at + 8));
+            picture->height = static_cast<int>(word(at + 12));
+            if (bytes[at + 16] != 8 || bytes[at + 17] != 2)
+                return false;
+        } else if (type == "IDAT") {
+            zlib.insert(zlib.end(), bytes.begin() + at + 8, bytes.begin() + at + 8 + length);
+        }
+        at += 12 + length;
+    }
+    std::vector<uint8_t> raw;
+    for (size_t at = 2; at + 5 <= zlib.size();) {
+        const bool last = zlib[at] & 1;
+        if ((zlib[at] & 6) != 0)
+            return false;  // only stored blocks
+        const size_t length = zlib[at + 1] | zlib[at + 2] << 8;
+        raw.insert(raw.end(), zlib.begin() + at + 5, zlib.begin() + at + 5 + length);
+        at += 5 + length;
+        if (last)
+            break;
+    }
+    const size_t row = static_cast<size_t>(picture->width) * 3;
+    if (raw.size() != (row + 1) * picture->height)
+        return false;
+    picture->rgb.clear();
+    for (int y = 0; y < picture->height; ++y)
+        picture->rgb.insert(picture->rgb.end(), raw.begin() + y * (row + 1) + 1,
+                            raw.begin() + (y + 1) * (row + 1));
+    return true;
+}
+
+// The repository's docs folder, found from this source file's own path.
+std::string DocsPicture(const VariantProfile& profile) {
+    std::string source = __FILE__;
+    const size_t tests = source.rfind("tests");
+    const std::string root = tests == std::string::npos ? "" : source.substr(0, tests);
+    return root +
+           (profile.keyCount == 32 ? "docs/config-box-32keys.png" : "docs/config-box-15keys.png");
+}
+
+void DeleteKey(const VariantProfile& profile) {
+    char guid[kGuidTextSize];
+    FormatGuidText(profile.guid, guid);
+    RegDeleteKeyA(HKEY_CURRENT_USER, (std::string(kSettingsKeyBase) + "\\" + guid).c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKeyBase);
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Lorendel");
+}
+
+class ConfigBoxThroughTheDll : public EachDeliverable {
+  protected:
+    void SetUp() override {
+        EachDeliverable::SetUp();
+        ASSERT_EQ(d.Init(d.module), 0);
+        instance = d.Create(IgnoringCallback, 0);
+        ASSERT_NE(instance, nullptr);
+        host = CreateSimulatedHostWindow(kBoxWidth, kBoxHeight);
+        ASSERT_NE(host, nullptr);
+    }
+    void TearDown() override {
+        if (instance != nullptr)
+            d.Destroy(instance);
+        d.End();
+        DestroyWindow(host);
+        PumpHostMessages();
+        EachDeliverable::TearDown();
+        DeleteKey(*GetParam());
+    }
+    HWND Open() {
+        EXPECT_EQ(d.OpenConfigBox(instance, host, kHostMargin, kHostMargin, kBoxWidth, kBoxHeight),
+                  0);
+        PumpHostMessages();
+        return FindConfigBox(host);
+    }
+    void* instance = nullptr;
+    HWND host = nullptr;
+};
+
+TEST_P(ConfigBoxThroughTheDll, ShowsTheDllsOwnKeypadPictureAndTakesClicks) {
+    const VariantProfile& profile = *GetParam();
+    HWND box = Open();
+    ASSERT_NE(box, nullptr);
+
+    ClickConfigField(box, 0);
+    ClickConfigField(box, 1);
+    int32_t context[3] = {};
+    d.GetContext(instance, context);
+    EXPECT_EQ(context[0], 1);
+    EXPECT_EQ(context[1], 1);
+
+    WindowPicture shown = {};
+    ASSERT_TRUE(CaptureWindow(box, &shown));
+    ASSERT_EQ(shown.width, kBoxWidth);
+    ASSERT_EQ(shown.height, kBoxHeight);
+    EXPECT_EQ(PixelAt(shown, 5, 5), 0x000000u);
+    EXPECT_EQ(PixelAt(shown, 250, 177), 0xE6E6E6u) << "KEY MODE outline";
+
+    // The picture at (10, 10) is bitmap 500 of the DLL, pixel for pixel.
+    HBITMAP resource = static_cast<HBITMAP>(
+        LoadImageA(d.module, MAKEINTRESOURCEA(500), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    ASSERT_NE(resource, nullptr);
+    DIBSECTION dib = {};
+    ASSERT_EQ(GetObjectA(resource, sizeof dib, &dib), static_cast<int>(sizeof dib));
+    ASSERT_EQ(dib.dsBm.bmWidth, profile.pictureWidth);
+    ASSERT_EQ(dib.dsBm.bmHeight, profile.pictureHeight);
+    ASSERT_EQ(dib.dsBm.bmBitsPixel, 24);
+    const uint8_t* bits = static_cast<const uint8_t*>(dib.dsBm.bmBits);
+    int differing = 0;
+    for (int y = 0; y < profile.pictureHeight; ++y) {
+        // Bottom-up rows of blue, green, red.
+        const uint8_t* row =
+            bits + static_cast<size_t>(profile.pictureHeight - 1 - y) * dib.dsBm.bmWidthBytes;
+        for (int x = 0; x < profile.pictureWidth; ++x) {
+            const uint32_t expected =
+                static_cast<uint32_t>(row[3 * x + 2]) << 16 | row[3 * x + 1] << 8 | row[3 * x];
+            differing += PixelAt(shown, 10 + x, 10 + y) != expected;
+        }
+    }
+    EXPECT_EQ(differing, 0);
+    DeleteObject(resource);
+
+    EXPECT_EQ(d.CloseConfigBox(instance), 0);
+    EXPECT_EQ(FindConfigBox(host), nullptr);
+}
+
+TEST_P(ConfigBoxThroughTheDll, StillLooksLikeItsPictureInTheDocs) {
+    HWND box = Open();
+    ASSERT_NE(box, nullptr);
+    // The simulator's steps: from the pad protocol on channel 0, one click on
+    // KEY MODE and two on the channel.
+    const int32_t start[3] = {0, 0, 0};
+    d.SetContext(instance, start, sizeof start);
+    PumpHostMessages();
+    ClickConfigField(box, 0);
+    ClickConfigField(box, 1);
+    ClickConfigField(box, 1);
+    WindowPicture shown = {};
+    ASSERT_TRUE(CaptureWindow(box, &shown));
+
+    WindowPicture reference = {};
+    const std::string path = DocsPicture(*GetParam());
+    ASSERT_TRUE(ReadStoredPng(path, &reference)) << "cannot read " << path;
+    ASSERT_EQ(reference.width, shown.width);
+    ASSERT_EQ(reference.height, shown.height);
+    // Text may be smoothed a little differently elsewhere: count only clear
+    // differences, and allow a few of them.
+    int differing = 0;
+    for (size_t i = 0; i < shown.rgb.size(); i += 3) {
+        int largest = 0;
+        for (size_t c = 0; c < 3; ++c) {
+            const int delta = std::abs(int{shown.rgb[i + c]} - int{reference.rgb[i + c]});
+            largest = delta > largest ? delta : largest;
+        }
+        differing += largest > 96;
+    }
+    EXPECT_LE(differing, shown.width * shown.height / 100)
+        << path << " no longer shows the box; redraw it with tools/demo.sh --config-box " << path
+        << " build/windows/bin/" << GetParam()->deliverableName << ".dll";
+}
+
+KOLMAR_FOR_BOTH_DELIVERABLES(ConfigBoxThroughTheDll);
+
+}  // namespace

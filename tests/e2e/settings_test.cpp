@@ -1,0 +1,172 @@
+// The settings through the real DLLs: they survive a restart of the host, each
+// deliverable keeps its own key, and a key that cannot be made costs nothing
+// but the persistence.
+#include <cstring>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "config/settings_key.h"
+#include "tests/e2e/e2e_support.h"
+
+namespace {
+
+std::string KeyPath(const VariantProfile& profile) {
+    char guid[kGuidTextSize];
+    FormatGuidText(profile.guid, guid);
+    return std::string(kSettingsKeyBase) + "\\" + guid;
+}
+
+void DeleteKeys() {
+    RegDeleteKeyA(HKEY_CURRENT_USER, KeyPath(kProfile32Keys).c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, KeyPath(kProfile15Keys).c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKeyBase);
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Lorendel");
+}
+
+// The stored 4-byte value, or INT32_MIN when it is missing or not 4 bytes.
+int32_t Stored(const VariantProfile& profile, const char* name) {
+    int32_t value = 0;
+    DWORD type = 0;
+    DWORD size = sizeof value;
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, KeyPath(profile).c_str(), 0, KEY_READ, &key) !=
+        ERROR_SUCCESS)
+        return INT32_MIN;
+    const LONG result =
+        RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+    RegCloseKey(key);
+    return result == ERROR_SUCCESS && type == REG_BINARY && size == 4 ? value : INT32_MIN;
+}
+
+bool KeyExists(const char* path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+struct Context {
+    int32_t keyMode, channel, padBank;
+};
+
+// Init, one instance with `chosen`, Destroy, End: one run of a host.
+void HostRun(const Deliverable& d, const Context& chosen, Context* started) {
+    ASSERT_EQ(d.Init(d.module), 0);
+    void* instance = d.Create(IgnoringCallback, 0);
+    ASSERT_NE(instance, nullptr);
+    ASSERT_EQ(d.GetContext(instance, started), 0);
+    ASSERT_EQ(d.SetContext(instance, &chosen, sizeof chosen), 0);
+    EXPECT_EQ(d.Destroy(instance), 0);
+    EXPECT_EQ(d.End(), 0);
+}
+
+class SettingsThroughTheDll : public EachDeliverable {
+  protected:
+    void SetUp() override {
+        DeleteKeys();
+        EachDeliverable::SetUp();
+    }
+    void TearDown() override {
+        EachDeliverable::TearDown();
+        DeleteKeys();
+    }
+    // Unloads and loads the DLL again: a host restart.
+    void Restart() {
+        DeliverableUnload(&d);
+        char error[512];
+        ASSERT_TRUE(DeliverableLoad(&d, DeliverablePath(*GetParam()).c_str(), error, sizeof error))
+            << error;
+    }
+};
+
+TEST_P(SettingsThroughTheDll, SurviveARestartOfTheHost) {
+    Context started = {};
+    HostRun(d, Context{1, 12, 4}, &started);
+    EXPECT_EQ(started.keyMode, 0);
+    EXPECT_EQ(started.channel, 0);
+    EXPECT_EQ(Stored(*GetParam(), "GenStatus"), 1);
+    EXPECT_EQ(Stored(*GetParam(), "Channel"), 12);
+
+    Restart();
+    HostRun(d, Context{0, 3, 0}, &started);
+    EXPECT_EQ(started.keyMode, 1);
+    EXPECT_EQ(started.channel, 12);
+    EXPECT_EQ(started.padBank, 0) << "PadBank is not stored";
+}
+
+TEST_P(SettingsThroughTheDll, AKeyThatCannotBeMadeStillHandsTheValuesOn) {
+    // A volatile parent refuses lasting subkeys: the settings key can be
+    // neither opened nor created.
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Lorendel");
+    HKEY parent = nullptr;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKeyBase, 0, nullptr, REG_OPTION_VOLATILE,
+                              KEY_ALL_ACCESS, nullptr, &parent, nullptr),
+              ERROR_SUCCESS);
+    RegCloseKey(parent);
+
+    ASSERT_EQ(d.Init(d.module), 0);
+    void* first = d.Create(IgnoringCallback, 0);
+    ASSERT_NE(first, nullptr);
+    const Context chosen = {1, 7, 2};
+    d.SetContext(first, &chosen, sizeof chosen);
+    EXPECT_EQ(d.Destroy(first), 0);
+    EXPECT_FALSE(KeyExists(KeyPath(*GetParam()).c_str()));
+
+    void* next = d.Create(IgnoringCallback, 0);
+    ASSERT_NE(next, nullptr);
+    Context inherited = {};
+    d.GetContext(next, &inherited);
+    EXPECT_EQ(inherited.keyMode, 1);
+    EXPECT_EQ(inherited.channel, 7);
+    EXPECT_EQ(inherited.padBank, 0);
+    EXPECT_EQ(d.Destroy(next), 0);
+    d.End();
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Lorendel");
+}
+
+KOLMAR_FOR_BOTH_DELIVERABLES(SettingsThroughTheDll);
+
+TEST(SettingsOfBothDeliverables, EachReadsAndWritesOnlyItsOwnKey) {
+    DeleteKeys();
+    LoadLibraryA("user32.dll");
+    Deliverable keys32 = {}, keys15 = {};
+    char error[512];
+    ASSERT_TRUE(
+        DeliverableLoad(&keys32, DeliverablePath(kProfile32Keys).c_str(), error, sizeof error));
+    ASSERT_TRUE(
+        DeliverableLoad(&keys15, DeliverablePath(kProfile15Keys).c_str(), error, sizeof error));
+
+    Context started = {};
+    HostRun(keys32, Context{1, 5, 0}, &started);
+    EXPECT_FALSE(KeyExists(KeyPath(kProfile15Keys).c_str()));
+    HostRun(keys15, Context{0, 9, 0}, &started);
+    EXPECT_EQ(started.keyMode, 0) << "the 15-key driver read the 32-key settings";
+    EXPECT_EQ(started.channel, 0);
+
+    EXPECT_EQ(Stored(kProfile32Keys, "GenStatus"), 1);
+    EXPECT_EQ(Stored(kProfile32Keys, "Channel"), 5);
+    EXPECT_EQ(Stored(kProfile15Keys, "GenStatus"), 0);
+    EXPECT_EQ(Stored(kProfile15Keys, "Channel"), 9);
+
+    // Both at once in one host: each starts from its own.
+    ASSERT_EQ(keys32.Init(keys32.module), 0);
+    ASSERT_EQ(keys15.Init(keys15.module), 0);
+    void* instance32 = keys32.Create(IgnoringCallback, 0);
+    void* instance15 = keys15.Create(IgnoringCallback, 0);
+    Context context32 = {}, context15 = {};
+    keys32.GetContext(instance32, &context32);
+    keys15.GetContext(instance15, &context15);
+    EXPECT_EQ(context32.channel, 5);
+    EXPECT_EQ(context15.channel, 9);
+    keys32.Destroy(instance32);
+    keys15.Destroy(instance15);
+    keys32.End();
+    keys15.End();
+    DeliverableUnload(&keys32);
+    DeliverableUnload(&keys15);
+    DeleteKeys();
+}
+
+}  // namespace

@@ -1,0 +1,362 @@
+// The configuration box through the exports and its window messages: opening,
+// moving and closing, strict click targets, repaints that leave the static
+// layer alone, and a box that goes away by other means than the exports.
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "config/config_box.h"
+#include "config/config_box_layout.h"
+#include "driver/qp240_remote.h"
+#include "tests/windows/config/config_test_support.h"
+
+namespace {
+
+int32_t Ignore(intptr_t, int32_t, int32_t, void*) {
+    return 0;
+}
+
+// Counts the paints and erases a box receives, in front of its own procedure.
+struct MessageCount {
+    int paints = 0;
+    int erases = 0;
+};
+MessageCount g_count;
+WNDPROC g_boxProcedure = nullptr;
+
+LRESULT CALLBACK CountingProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PAINT)
+        ++g_count.paints;
+    if (message == WM_ERASEBKGND)
+        ++g_count.erases;
+    return CallWindowProcA(g_boxProcedure, window, message, wParam, lParam);
+}
+
+void CountMessagesOf(HWND box) {
+    g_boxProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(CountingProcedure)));
+    g_count = MessageCount{};
+}
+
+// The box's rectangle in the host's client coordinates.
+void ExpectPlaced(HWND box, HWND host, int x, int y, int width, int height) {
+    RECT placed = {};
+    GetWindowRect(box, &placed);
+    MapWindowPoints(nullptr, host, reinterpret_cast<POINT*>(&placed), 2);
+    EXPECT_EQ(placed.left, x);
+    EXPECT_EQ(placed.top, y);
+    EXPECT_EQ(placed.right - placed.left, width);
+    EXPECT_EQ(placed.bottom - placed.top, height);
+}
+
+class ConfigBoxTest : public LibraryTest {
+  protected:
+    void SetUp() override {
+        LibraryTest::SetUp();
+        ASSERT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
+        host = CreateHostWindow(800, 500);
+        ASSERT_NE(host, nullptr);
+        handle = QP240REMOTE_Create(Ignore, 0);
+        ASSERT_NE(handle, nullptr);
+    }
+    void TearDown() override {
+        if (handle != nullptr)
+            QP240REMOTE_Destroy(handle);
+        if (IsWindow(host))
+            DestroyWindow(host);
+        PumpMessages();
+        LibraryTest::TearDown();
+    }
+    DriverInstance* Instance() { return static_cast<DriverInstance*>(handle); }
+    HWND Open(int width = 600, int height = 300) {
+        EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 10, 20, width, height), 0);
+        PumpMessages();
+        return Instance()->configWindow;
+    }
+    DriverContext Context() {
+        DriverContext context = {};
+        QP240REMOTE_GetContext(handle, &context);
+        return context;
+    }
+    void SetContext(int32_t keyMode, int32_t channel) {
+        const DriverContext context = {keyMode, channel, 0};
+        ASSERT_EQ(QP240REMOTE_SetContext(handle, &context, sizeof context), 0);
+    }
+    // A press and release at client (x, y), then whatever they caused.
+    static void Click(HWND box, int x, int y) {
+        SendMessageA(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+        SendMessageA(box, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+        PumpMessages();
+    }
+
+    HWND host = nullptr;
+    void* handle = nullptr;
+};
+
+TEST_F(ConfigBoxTest, OpenMakesAChildOfTheHostAndASecondOpenMovesIt) {
+    HWND sibling = CreateWindowExA(0, "STATIC", "", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, host,
+                                   nullptr, nullptr, nullptr);
+    HWND box = Open();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(GetParent(box), host);
+    EXPECT_EQ(Instance()->parentWindow, host);
+    EXPECT_EQ(GetWindowLongPtrA(box, 0), reinterpret_cast<LONG_PTR>(handle));
+    const LONG style = GetWindowLongA(box, GWL_STYLE);
+    EXPECT_EQ(style & (WS_CHILD | WS_VISIBLE | WS_TABSTOP), WS_CHILD | WS_VISIBLE | WS_TABSTOP);
+    EXPECT_EQ(GetWindowLongA(box, GWL_EXSTYLE), 0);
+    EXPECT_EQ(GetWindowTextLengthA(box), 0);
+    EXPECT_EQ(GetDlgCtrlID(box), 0);
+    char className[64] = {};
+    GetClassNameA(box, className, sizeof className);
+    EXPECT_STREQ(className, "Lorendel Remote Driver WND-CLASS");
+
+    ExpectPlaced(box, host, 10, 20, 600, 300);
+
+    // Behind the sibling now; a second open puts it on top, moved and sized.
+    SetWindowPos(box, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, nullptr, 5, 6, 640, 320), 1);
+    EXPECT_EQ(Instance()->configWindow, box);
+    EXPECT_EQ(Instance()->parentWindow, host) << "the recorded parent stays";
+    EXPECT_EQ(GetWindow(host, GW_CHILD), box);
+    ExpectPlaced(box, host, 5, 6, 640, 320);
+
+    EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 0);
+    EXPECT_FALSE(IsWindow(box));
+    EXPECT_EQ(Instance()->configWindow, nullptr);
+    EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 1);
+    DestroyWindow(sibling);
+}
+
+TEST_F(ConfigBoxTest, TheClassHasItsExactFields) {
+    WNDCLASSEXA info = {};
+    info.cbSize = sizeof info;
+    ASSERT_TRUE(GetClassInfoExA(GetModuleHandleA(nullptr), kConfigBoxClassName, &info));
+    EXPECT_EQ(info.style, static_cast<UINT>(CS_HREDRAW | CS_VREDRAW));  // no CS_DBLCLKS
+    EXPECT_EQ(info.lpfnWndProc, ConfigBoxWindowProc);
+    EXPECT_EQ(info.cbClsExtra, 0);
+    EXPECT_EQ(info.cbWndExtra, static_cast<int>(sizeof(void*)));
+    EXPECT_EQ(info.hCursor, LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW)));
+    EXPECT_EQ(info.hbrBackground, nullptr);
+    EXPECT_EQ(info.hIcon, nullptr);
+    EXPECT_EQ(info.lpszMenuName, nullptr);
+}
+
+TEST_F(ConfigBoxTest, TheFirstPaintSetsTheClickTargets) {
+    const FieldRect zero = {0, 0, 0, 0};
+    EXPECT_EQ(std::memcmp(&Instance()->modeFieldRect, &zero, sizeof zero), 0);
+    Open(600, 300);
+    const FieldRect client = {0, 0, 600, 300};
+    const FieldRect mode = ModeFieldRect(client);
+    const FieldRect channel = ChannelFieldRect(client);
+    EXPECT_EQ(std::memcmp(&Instance()->modeFieldRect, &mode, sizeof mode), 0);
+    EXPECT_EQ(std::memcmp(&Instance()->channelFieldRect, &channel, sizeof channel), 0);
+
+    // They follow the size of the last paint.
+    QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 500, 300);
+    PumpMessages();
+    EXPECT_EQ(Instance()->modeFieldRect.right, 480);
+}
+
+TEST_F(ConfigBoxTest, OnlyClicksStrictlyInsideAFieldChangeIt) {
+    HWND box = Open(600, 300);
+    ASSERT_NE(box, nullptr);
+    // On the KEY MODE outline (250, 150, 580, 204) and on the channel's.
+    const POINT edges[] = {{250, 170}, {580, 170}, {400, 150}, {400, 204}, {250, 150},
+                           {250, 250}, {580, 250}, {400, 230}, {400, 284}, {400, 217}};
+    for (const POINT& edge : edges)
+        Click(box, edge.x, edge.y);
+    EXPECT_EQ(Context().keyMode, 0);
+    EXPECT_EQ(Context().midiChannel, 0);
+
+    Click(box, 251, 151);
+    EXPECT_EQ(Context().keyMode, 1);
+    Click(box, 579, 203);
+    EXPECT_EQ(Context().keyMode, 0);
+    Click(box, 251, 231);
+    EXPECT_EQ(Context().midiChannel, 1);
+
+    // Sixteen clicks come back round; from 15 one click gives 0.
+    for (int i = 0; i < 16; ++i)
+        Click(box, 400, 260);
+    EXPECT_EQ(Context().midiChannel, 1);
+    SetContext(0, 15);
+    Click(box, 400, 260);
+    EXPECT_EQ(Context().midiChannel, 0);
+
+    // Out of range: shown as is, back in range at the next click.
+    SetContext(7, 200);
+    Click(box, 400, 170);
+    Click(box, 400, 260);
+    EXPECT_EQ(Context().keyMode, 0);
+    EXPECT_EQ(Context().midiChannel, 9);
+    SetContext(6, 0);
+    Click(box, 400, 170);
+    EXPECT_EQ(Context().keyMode, 1);
+    // Clicks change the instance only.
+    DWORD type = 0;
+    std::vector<uint8_t> bytes;
+    EXPECT_FALSE(ReadSetting("GenStatus", &type, &bytes));
+}
+
+TEST_F(ConfigBoxTest, AFastDoubleClickCountsAsTwoClicks) {
+    HWND box = Open(600, 300);
+    // Without CS_DBLCLKS the system sends a second button-down, never a
+    // double-click message.
+    Click(box, 400, 170);
+    Click(box, 400, 170);
+    Click(box, 400, 260);
+    Click(box, 400, 260);
+    EXPECT_EQ(Context().keyMode, 0);
+    EXPECT_EQ(Context().midiChannel, 2);
+    SendMessageA(box, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(400, 260));
+    EXPECT_EQ(Context().midiChannel, 2);
+}
+
+TEST_F(ConfigBoxTest, ABoxAtMost270WideHasNoClickableField) {
+    HWND box = Open(270, 300);
+    for (int x = 0; x < 270; x += 3) {
+        Click(box, x, 170);
+        Click(box, x, 260);
+    }
+    EXPECT_EQ(Context().keyMode, 0);
+    EXPECT_EQ(Context().midiChannel, 0);
+}
+
+TEST_F(ConfigBoxTest, ClicksAndContextCallsRepaintTheFieldsWithoutErasing) {
+    HWND box = Open(600, 300);
+    CountMessagesOf(box);
+
+    Click(box, 400, 170);
+    EXPECT_EQ(g_count.paints, 1);
+    EXPECT_EQ(g_count.erases, 0);
+
+    g_count = MessageCount{};
+    Click(box, 100, 100);  // the picture: nothing to do
+    EXPECT_EQ(g_count.paints, 0);
+
+    g_count = MessageCount{};
+    SetContext(1, 9);
+    PumpMessages();
+    EXPECT_EQ(g_count.paints, 1);
+    EXPECT_EQ(g_count.erases, 0);
+
+    g_count = MessageCount{};
+    EXPECT_EQ(QP240REMOTE_ResetContext(handle, 0), 0);
+    PumpMessages();
+    EXPECT_EQ(g_count.paints, 1);
+    EXPECT_EQ(g_count.erases, 0);
+
+    // A resize repaints both layers.
+    g_count = MessageCount{};
+    EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 10, 20, 620, 310), 1);
+    PumpMessages();
+    EXPECT_GE(g_count.paints, 1);
+    EXPECT_GE(g_count.erases, 1);
+}
+
+TEST_F(ConfigBoxTest, TheWindowShowsWhatTheBoxPaints) {
+    HWND box = Open(600, 300);
+    Click(box, 400, 170);
+    SetContext(1, 9);
+    PumpMessages();
+
+    Canvas expected;
+    ASSERT_TRUE(CanvasCreate(&expected, 600, 300));
+    RenderConfigBox(Instance(), box, &expected);
+    HDC window = GetDC(box);
+    Canvas shown;
+    ASSERT_TRUE(CanvasCreate(&shown, 600, 300));
+    BitBlt(shown.dc, 0, 0, 600, 300, window, 0, 0, SRCCOPY);
+    ReleaseDC(box, window);
+    int differing = 0;
+    for (int y = 0; y < 300; ++y)
+        for (int x = 0; x < 600; ++x)
+            differing += CanvasPixel(shown, x, y) != CanvasPixel(expected, x, y);
+    EXPECT_EQ(differing, 0);
+    CanvasFree(&shown);
+    CanvasFree(&expected);
+}
+
+TEST_F(ConfigBoxTest, ABoxDestroyedWithItsParentIsForgotten) {
+    HWND box = Open();
+    ASSERT_NE(box, nullptr);
+    DestroyWindow(host);
+    EXPECT_FALSE(IsWindow(box));
+    EXPECT_EQ(Instance()->configWindow, nullptr);
+
+    // Context calls have nothing to repaint, a close finds no box.
+    SetContext(1, 3);
+    EXPECT_EQ(QP240REMOTE_ResetContext(handle, 1), 0);
+    EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 1);
+
+    // A later open makes a new box in the new host window.
+    host = CreateHostWindow(800, 500);
+    EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 600, 300), 0);
+    HWND second = Instance()->configWindow;
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(GetParent(second), host);
+    EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 0);
+    EXPECT_FALSE(IsWindow(second));
+}
+
+TEST_F(ConfigBoxTest, DestroyClosesTheOpenBox) {
+    HWND box = Open();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(QP240REMOTE_Destroy(handle), 0);
+    handle = nullptr;
+    EXPECT_FALSE(IsWindow(box));
+}
+
+TEST_F(ConfigBoxTest, AFailedCreationLeavesNoBoxAndTheNextOpenTriesAgain) {
+    // A child window needs a parent.
+    EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, nullptr, 0, 0, 600, 300), 0);
+    EXPECT_EQ(Instance()->configWindow, nullptr);
+    EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 1);
+    EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 600, 300), 0);
+    EXPECT_NE(Instance()->configWindow, nullptr);
+}
+
+// The host's thread that opened the box runs its messages; another host thread
+// destroys the instance. The box must not keep the freed instance.
+struct BoxThread {
+    void* handle;
+    HANDLE opened;  // set once the box exists
+    HWND box;
+    bool boxAliveAtEnd;
+};
+
+DWORD WINAPI RunBoxThread(void* argument) {
+    BoxThread* thread = static_cast<BoxThread*>(argument);
+    HWND host = CreateHostWindow(700, 400);
+    QP240REMOTE_OpenConfigBox(thread->handle, host, 0, 0, 600, 300);
+    thread->box = static_cast<DriverInstance*>(thread->handle)->configWindow;
+    SetEvent(thread->opened);
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0)
+        DispatchMessageA(&message);
+    thread->boxAliveAtEnd = IsWindow(thread->box) != 0;
+    DestroyWindow(host);
+    return 0;
+}
+
+TEST_F(ConfigBoxTest, DestroyFromAnotherThreadUnbindsTheBoxAndItsThreadClosesIt) {
+    BoxThread thread = {handle, CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr, true};
+    DWORD threadId = 0;
+    HANDLE worker = CreateThread(nullptr, 0, RunBoxThread, &thread, 0, &threadId);
+    ASSERT_NE(worker, nullptr);
+    ASSERT_EQ(WaitForSingleObject(thread.opened, 5000), WAIT_OBJECT_0);
+    ASSERT_NE(thread.box, nullptr);
+
+    EXPECT_EQ(QP240REMOTE_Destroy(handle), 0);
+    handle = nullptr;
+    // Unbound at once: nothing the box does from now on reaches the instance.
+    EXPECT_EQ(GetWindowLongPtrA(thread.box, 0), 0);
+
+    PostThreadMessageA(threadId, WM_QUIT, 0, 0);
+    ASSERT_EQ(WaitForSingleObject(worker, 5000), WAIT_OBJECT_0);
+    EXPECT_FALSE(thread.boxAliveAtEnd) << "the box's own thread closes it";
+    CloseHandle(worker);
+    CloseHandle(thread.opened);
+}
+
+}  // namespace

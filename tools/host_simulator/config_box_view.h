@@ -1,0 +1,38 @@
+// The configuration box as a host shows it: the simulator opens the box of a
+// deliverable inside a host window of its own, clicks its two fields as a user
+// would, and saves what the box shows as a PNG picture.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "tools/host_simulator/deliverable.h"
+
+// What a window's client area shows now, as top-down RGB rows.
+struct WindowPicture {
+    int width, height;
+    std::vector<uint8_t> rgb;  // width * height * 3 bytes
+};
+bool CaptureWindow(HWND window, WindowPicture* picture);
+
+// A plain top-level window playing the host's document window; its client area
+// holds a box of the given size at (kHostMargin, kHostMargin).
+inline constexpr int kHostMargin = 20;
+HWND CreateSimulatedHostWindow(int boxWidth, int boxHeight);
+// Delivers every message waiting for this thread's windows.
+void PumpHostMessages();
+
+// The box of `driver`'s instance in `host`, found as the host's child of the
+// box's window class; null when there is none.
+HWND FindConfigBox(HWND host);
+
+// A left click at the centre of the KEY MODE field (field 0) or the M.I.D.I.
+// Channel field (field 1) of a box of the given client width.
+void ClickConfigField(HWND box, int field);
+
+// `--config-box PNG [DLL]`: runs Init and Create on the DLL (by default
+// Kolmar32Keys.dll beside the simulator), opens the box, switches the key mode
+// to MIDI and steps the channel twice, logging each call, saves the box as PNG,
+// then gives the instance back its first context, closes and ends. Returns the
+// process exit code.
+int RunConfigBoxView(int argc, char** argv);
