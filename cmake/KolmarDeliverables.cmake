@@ -22,6 +22,10 @@ if(WIN32)
         # The version record and bitmap 500; test programs link them too, since
         # they run the driver from the test executable's own module.
         add_library(kolmar${keys}_resources OBJECT resources/${deliverable}.rc)
+        # windres reads the picture and the shared record through the .rc; a
+        # redrawn picture must rebuild the resources.
+        set_source_files_properties(resources/${deliverable}.rc PROPERTIES OBJECT_DEPENDS
+            "${PROJECT_SOURCE_DIR}/resources/keypad_${keys}keys.bmp;${PROJECT_SOURCE_DIR}/resources/version_record.rc")
 
         add_library(${deliverable} SHARED driver/dll_main.cpp driver/${deliverable}.def
                                           $<TARGET_OBJECTS:kolmar${keys}_resources>)

@@ -9,6 +9,3 @@ trap 'rm -rf "$work"' EXIT
 c++ -std=c++17 -O1 -Wall -Wextra -Werror -I"$here/.." "$here/keypad_pictures.cpp" \
     -o "$work/keypad_pictures"
 "$work/keypad_pictures" "$here"
-# The resource compiler does not track the pictures its scripts include: a
-# newer script makes the next build compile them again.
-touch "$here/Kolmar32Keys.rc" "$here/Kolmar15Keys.rc"
