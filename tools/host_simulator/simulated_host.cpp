@@ -125,6 +125,14 @@ std::vector<SimulatedHostCall> SimulatedHostCalls(SimulatedHost* host) {
     return copy;
 }
 
+std::vector<SimulatedHostCall> SimulatedHostCallsWith(SimulatedHost* host, int32_t code) {
+    std::vector<SimulatedHostCall> matching;
+    for (const SimulatedHostCall& call : SimulatedHostCalls(host))
+        if (call.code == code)
+            matching.push_back(call);
+    return matching;
+}
+
 std::vector<int32_t> SimulatedHostCodes(SimulatedHost* host) {
     std::vector<int32_t> codes;
     for (const SimulatedHostCall& call : SimulatedHostCalls(host))
@@ -149,6 +157,12 @@ bool SimulatedHostWaitFor(SimulatedHost* host, int32_t code, int32_t count, DWOR
         Sleep(2);
     }
     return true;
+}
+
+bool SimulatedHostStartAndConnect(SimulatedHost* host, DWORD timeoutMs) {
+    const int32_t connections = SimulatedHostCount(host, kHostConnected);
+    return host->driver->Start(host->instance) == 0 &&
+           SimulatedHostWaitFor(host, kHostConnected, connections + 1, timeoutMs);
 }
 
 HANDLE SimulatedHostOpenDevice(SimulatedHost* host) {

@@ -75,7 +75,13 @@ void SimulatedHostFree(SimulatedHost* host);
 void* SimulatedHostCreate(SimulatedHost* host);
 int32_t SimulatedHostCallback(intptr_t userValue, int32_t code, int32_t argument, void* pointer);
 
+// Starts the instance and waits for its next connection (code 60); false when
+// Start failed or no keypad connected within `timeoutMs`.
+bool SimulatedHostStartAndConnect(SimulatedHost* host, DWORD timeoutMs);
+
 std::vector<SimulatedHostCall> SimulatedHostCalls(SimulatedHost* host);
+// The calls with `code`, in order.
+std::vector<SimulatedHostCall> SimulatedHostCallsWith(SimulatedHost* host, int32_t code);
 std::vector<int32_t> SimulatedHostCodes(SimulatedHost* host);
 int32_t SimulatedHostCount(SimulatedHost* host, int32_t code);
 // Waits until `count` calls with `code` arrived; false on timeout.
