@@ -12,6 +12,7 @@
 #include "tools/host_simulator/callback_log.h"
 #include "tools/host_simulator/deliverable.h"
 #include "tools/host_simulator/device_listing.h"
+#include "tools/host_simulator/heap_watch.h"
 #include "tools/host_simulator/simulated_host.h"
 #include "tools/host_simulator/simulated_keypads.h"
 
@@ -29,6 +30,7 @@ struct SimulatorOptions {
     uint32_t nextDelayMs;           // delay of the next scripted step
     uint32_t holdMs;                // running time after the script
     bool listDevices;
+    bool countAllocations;  // count the driver's heap allocations while connected
     bool help;
 };
 
@@ -75,6 +77,10 @@ static bool ApplyHelp(SimulatorOptions* options, const char*) {
 }
 static bool ApplyListDevices(SimulatorOptions* options, const char*) {
     options->listDevices = true;
+    return true;
+}
+static bool ApplyCountAllocations(SimulatorOptions* options, const char*) {
+    options->countAllocations = true;
     return true;
 }
 static bool ApplyModel(SimulatorOptions* options, const char* text) {
@@ -180,6 +186,9 @@ static const OptionRow kOptions[] = {
     {"--status", nullptr, "hand the driver a new status block (id 56)", ApplyStatus},
     {"--wait", "MS", "delay of the next step", ApplyWait},
     {"--hold", "MS", "keep running this long after the last step (default 300)", ApplyHold},
+    {"--count-allocations", nullptr,
+     "count the driver's heap allocations while the keypad is connected (there should be none)",
+     ApplyCountAllocations},
 };
 
 static void PrintUsage(FILE* out) {
@@ -363,11 +372,19 @@ static int RunSession(const char* path, const SimulatorOptions& options) {
         if (SimulatedHostWaitFor(&host, kHostConnected, 1,
                                  (offers + 1) * kDetectionPeriodMs + 800)) {
             LogLine("QP240REMOTE_GetDriverStatus -> %d", driver.GetDriverStatus(instance));
+            const bool counting = options.countAllocations && HeapWatchInstall(driver.module);
+            HeapWatchResetCount();
+            HeapWatchArm(counting);
             SimulatedHostWaitScript(&host, ScriptLength(script) + 5000);
+            Sleep(options.holdMs);
+            HeapWatchArm(false);
+            if (counting)
+                LogLine("heap allocations by the driver while connected: %d",
+                        HeapWatchAllocations());
         } else {
             LogLine("no keypad connected");
+            Sleep(options.holdMs);
         }
-        Sleep(options.holdMs);
         LogLine("QP240REMOTE_Stop -> %d", driver.Stop(instance));
         LogLine("QP240REMOTE_Destroy -> %d", driver.Destroy(instance));
     } else {
