@@ -9,17 +9,17 @@
 #include <cstring>
 #include <vector>
 
-#include "bench/bench_session.h"
+#include "bench/bench_connection.h"
 #include "tools/host_simulator/simulated_keypads.h"
 
 static constexpr int kBatches = 400;
 static constexpr int kCallsPerBatch = 64;  // fewer than the ring holds
 
 int main(int argc, char** argv) {
-    BenchSession session;
-    if (!BenchSessionOpen(&session, argc > 1 ? argv[1] : nullptr))
+    BenchConnection connection;
+    if (!BenchConnectionOpen(&connection, argc > 1 ? argv[1] : nullptr))
         return 1;
-    SimulatedHost* host = &session.host;
+    SimulatedHost* host = &connection.host;
     SimulatedDevice keypad;
     SimulatedDeviceFind(SimulatedHostOpenDevice(host), &keypad);
     const KeypadModel* model = FindKeypadModel(keypad.productId);
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
     for (int batch = 0; batch < kBatches; ++batch) {
         QueryPerformanceCounter(&start);
         for (int i = 0; i < kCallsPerBatch; ++i)
-            session.driver.SetGetInformations(host->instance, 55, record, size);
+            connection.driver.SetGetInformations(host->instance, 55, record, size);
         QueryPerformanceCounter(&end);
         stored.push_back(static_cast<double>(end.QuadPart - start.QuadPart) * nsPerTick /
                          kCallsPerBatch);
@@ -45,11 +45,11 @@ int main(int argc, char** argv) {
     }
     // A full ring: the same call, dropping the snapshot.
     for (int i = 0; i < 127; ++i)
-        session.driver.SetGetInformations(host->instance, 55, record, size);
+        connection.driver.SetGetInformations(host->instance, 55, record, size);
     for (int batch = 0; batch < 50; ++batch) {
         QueryPerformanceCounter(&start);
         for (int i = 0; i < kCallsPerBatch; ++i)
-            session.driver.SetGetInformations(host->instance, 55, record, size);
+            connection.driver.SetGetInformations(host->instance, 55, record, size);
         QueryPerformanceCounter(&end);
         refused.push_back(static_cast<double>(end.QuadPart - start.QuadPart) * nsPerTick /
                           kCallsPerBatch);
@@ -59,6 +59,6 @@ int main(int argc, char** argv) {
                 Percentile(&stored, 0.5), Percentile(&stored, 0.1), Percentile(&stored, 0.9),
                 kBatches, kCallsPerBatch);
     std::printf("id-55 call, ring full:       median %.0f ns\n", Percentile(&refused, 0.5));
-    BenchSessionClose(&session);
+    BenchConnectionClose(&connection);
     return 0;
 }

@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "bench/bench_session.h"
+#include "bench/bench_connection.h"
 #include "driver/host_callback.h"
 
 struct EventClock {
@@ -28,12 +28,12 @@ static void OnPadEvent(SimulatedHost* host, int32_t code) {
 
 int main(int argc, char** argv) {
     const int presses = argc > 2 ? std::atoi(argv[2]) : 1000;
-    BenchSession session;
-    if (!BenchSessionOpen(&session, argc > 1 ? argv[1] : nullptr))
+    BenchConnection connection;
+    if (!BenchConnectionOpen(&connection, argc > 1 ? argv[1] : nullptr))
         return 1;
     EventClock clock = {{0}, CreateEventA(nullptr, FALSE, FALSE, nullptr)};
-    session.host.hookContext = &clock;
-    session.host.hook = OnPadEvent;
+    connection.host.hookContext = &clock;
+    connection.host.hook = OnPadEvent;
 
     LARGE_INTEGER frequency, sent;
     QueryPerformanceFrequency(&frequency);
@@ -43,19 +43,19 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 2 * presses; ++i) {
         Sleep(static_cast<DWORD>(i % 7));  // vary the phase against the polling period
         QueryPerformanceCounter(&sent);
-        SimulatedHostSetKey(&session.host, 3, i % 2 == 0);
+        SimulatedHostSetKey(&connection.host, 3, i % 2 == 0);
         if (WaitForSingleObject(clock.signal, 1000) != WAIT_OBJECT_0) {
             ++lost;
             continue;
         }
         latencies.push_back(static_cast<double>(clock.arrived - sent.QuadPart) * msPerTick);
     }
-    session.host.hook = nullptr;
+    connection.host.hook = nullptr;
     std::printf("key to host event over %zu presses and releases: p50 %.2f ms, p90 %.2f ms, "
                 "p99 %.2f ms, max %.2f ms, lost %d\n",
                 latencies.size(), Percentile(&latencies, 0.5), Percentile(&latencies, 0.9),
                 Percentile(&latencies, 0.99), Percentile(&latencies, 1.0), lost);
-    BenchSessionClose(&session);
+    BenchConnectionClose(&connection);
     CloseHandle(clock.signal);
     return 0;
 }

@@ -13,6 +13,8 @@ static void FreeInstance(DriverInstance* instance) {
 }
 
 bool InstanceDestroyed(const DriverInstance* instance) {
+    // Relaxed: only Destroy sets the bit, and the host makes no other call
+    // with the handle while Destroy runs.
     return (instance->holders.load(std::memory_order_relaxed) & kHostLetGo) != 0;
 }
 

@@ -52,6 +52,8 @@ static bool HandleCommandKey(DriverInstance* instance, int32_t key, bool pressed
 // command keys, last in the scan, reach the host before the batch.
 static void TranslateKeys(DriverInstance* instance, const uint8_t* snapshot, bool midi) {
     const uint8_t* previous = instance->previousKeyStates;
+    // The settings are read relaxed: each is a value of its own, published by
+    // nothing else, and a recent one is all a snapshot needs.
     const uint8_t channel =
         midi ? static_cast<uint8_t>(instance->midiChannel.load(std::memory_order_relaxed) & 0x0F)
              : 0;

@@ -18,6 +18,7 @@ int32_t ReportIntake(DriverInstance* instance, const void* record) {
     const uint8_t* bytes = static_cast<const uint8_t*>(record);
     HANDLE device;
     std::memcpy(&device, bytes + kRecordDeviceOffset, sizeof device);
+    // Relaxed: ordered by the acquire load of the connected flag above.
     if (device != instance->deviceHandle.load(std::memory_order_relaxed))
         return -11;
     uint32_t reportLength;
@@ -30,6 +31,7 @@ int32_t ReportIntake(DriverInstance* instance, const void* record) {
         return status;
 
     if (!SpinGuardTryAcquire(&instance->producerGuard, kProducerGuardYields)) {
+        // Dropped as by a full ring. Relaxed: a statistic that orders nothing.
         instance->reportQueue.refusedCount.fetch_add(1, std::memory_order_relaxed);
         return 0;
     }

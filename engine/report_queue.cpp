@@ -28,6 +28,7 @@ static int32_t NextIndex(const ReportQueue* queue, int32_t index) {
 
 int32_t ReportQueuePush(ReportQueue* queue, const uint8_t* snapshot) {
     // A ring whose storage could not be obtained refuses as if it were full.
+    // The refused count is a statistic that orders nothing: relaxed.
     if (queue->storage == nullptr) {
         queue->refusedCount.fetch_add(1, std::memory_order_relaxed);
         return -1;

@@ -27,6 +27,7 @@ static void Prime(HostStatusExchange* exchange) {
 
 int32_t StatusExchangeInit(HostStatusExchange* exchange) {
     StatusExchangeFree(exchange);
+    // Relaxed: Create runs before any other thread knows the instance.
     exchange->guard.store(0, std::memory_order_relaxed);
     Prime(exchange);
     exchange->slotStride = kStatusSlotStride;

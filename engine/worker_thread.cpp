@@ -66,6 +66,7 @@ static void OfferKeypad(DriverInstance* instance, HANDLE device, uint32_t produc
         // before code 70.
         instance->connectedFlag.store(0, std::memory_order_release);
         CallHost(instance, kHostNoKeypad, 0, nullptr);
+        // Relaxed: read only after an acquire load of the connected flag.
         instance->deviceHandle.store(nullptr, std::memory_order_relaxed);
         return;
     }
@@ -144,6 +145,9 @@ DWORD WINAPI WorkerThread(LPVOID argument) {
             PollingPass(instance);
     }
 
+    // Forgotten before the connected flag falls, as the host expects; an id-55
+    // call in between answers -11. Relaxed: the handle is a plain value, and
+    // its readers see the flag's release store below.
     CallHost(instance, kHostCloseKeypad, 0,
              instance->deviceHandle.exchange(nullptr, std::memory_order_relaxed));
     // Release pairs with the acquire loads in ReportIntake and GetDriverStatus.
@@ -196,6 +200,7 @@ int32_t WorkerStart(DriverInstance* instance) {
             FreeLibrary(library);
         return -2000;
     }
+    // Relaxed: ResumeThread orders both before anything the worker does.
     instance->threadId = threadId;
     instance->threadHandle.store(thread, std::memory_order_relaxed);
     ResumeThread(thread);
@@ -204,8 +209,10 @@ int32_t WorkerStart(DriverInstance* instance) {
 
 void WorkerStop(DriverInstance* instance) {
     // Taken whole, so that two Stops (one from the worker's own callback, one
-    // from a host thread) never close it twice.
-    const HANDLE thread = instance->threadHandle.exchange(nullptr, std::memory_order_acq_rel);
+    // from a host thread) never close it twice. Relaxed: the handle itself is
+    // all that passes; Start stored it before the worker ran, and the host
+    // orders its own Start and Stop.
+    const HANDLE thread = instance->threadHandle.exchange(nullptr, std::memory_order_relaxed);
     if (thread == nullptr)
         return;
     const bool fromWorker = GetCurrentThreadId() == instance->threadId;

@@ -299,7 +299,7 @@ static void Plug(const SimulatedDevice& device) {
             device.vendorId, device.productId, device.usagePage, device.usage);
 }
 
-// The keypad of the session, and, when asked, the devices no driver may take:
+// The keypad of the run, and, when asked, the devices no driver may take:
 // the family's product with usage 0x0002 and from another vendor, the other
 // family's keypad, a keyboard and a mouse. The decoys come first in the list.
 static void PlugDevices(const SimulatorOptions& options, const VariantProfile& family,
@@ -324,9 +324,9 @@ static uint32_t ScriptLength(const std::vector<HostStep>& script) {
     return total;
 }
 
-// One host session with one deliverable: plug in, start, read the keypad
+// One run of the host with one deliverable: plug in, start, read the keypad
 // through the script, stop and destroy.
-static int RunSession(const char* path, const SimulatorOptions& options) {
+static int RunHost(const char* path, const SimulatorOptions& options) {
     char error[512];
     Deliverable driver;
     if (!DeliverableLoad(&driver, path, error, sizeof error)) {
@@ -429,6 +429,6 @@ int main(int argc, char** argv) {
     }
     int failures = 0;
     for (const std::string& path : options.dlls)
-        failures += RunSession(path.c_str(), options);
+        failures += RunHost(path.c_str(), options);
     return failures == 0 ? 0 : 1;
 }

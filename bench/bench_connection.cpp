@@ -1,4 +1,4 @@
-#include "bench/bench_session.h"
+#include "bench/bench_connection.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -9,7 +9,7 @@
 #include "driver/variant_profile.h"
 #include "tools/host_simulator/simulated_keypads.h"
 
-bool BenchSessionOpen(BenchSession* session, const char* path) {
+bool BenchConnectionOpen(BenchConnection* connection, const char* path) {
     char error[512];
     if (!SimulatedKeypadsInstall(error, sizeof error)) {
         std::fprintf(stderr, "%s\n", error);
@@ -23,18 +23,18 @@ bool BenchSessionOpen(BenchSession* session, const char* path) {
         ProgramDirectory(directory, sizeof directory);
         file = std::string(directory) + "Kolmar32Keys.dll";
     }
-    if (!DeliverableLoad(&session->driver, file.c_str(), error, sizeof error)) {
+    if (!DeliverableLoad(&connection->driver, file.c_str(), error, sizeof error)) {
         std::fprintf(stderr, "%s\n", error);
         return false;
     }
     uint8_t block[1676];
-    session->driver.GetPlugInformation(1, block);
+    connection->driver.GetPlugInformation(1, block);
     const bool fifteen = std::memcmp(block + 0x620, kProfile15Keys.guid, 16) == 0;
     SimulatedDevicePlug(KeypadDevice((fifteen ? kProfile15Keys : kProfile32Keys).productIds[1]));
-    session->driver.Init(session->driver.module);
-    SimulatedHostInit(&session->host, &session->driver, "bench");
-    if (SimulatedHostCreate(&session->host) == nullptr ||
-        !SimulatedHostStartAndConnect(&session->host, 3000)) {
+    connection->driver.Init(connection->driver.module);
+    SimulatedHostInit(&connection->host, &connection->driver, "bench");
+    if (SimulatedHostCreate(&connection->host) == nullptr ||
+        !SimulatedHostStartAndConnect(&connection->host, 3000)) {
         std::fprintf(stderr, "no connection to the simulated keypad\n");
         return false;
     }
@@ -43,12 +43,12 @@ bool BenchSessionOpen(BenchSession* session, const char* path) {
     return true;
 }
 
-void BenchSessionClose(BenchSession* session) {
-    session->driver.Stop(session->host.instance);
-    session->driver.Destroy(session->host.instance);
-    session->driver.End();
-    SimulatedHostFree(&session->host);
-    DeliverableUnload(&session->driver);
+void BenchConnectionClose(BenchConnection* connection) {
+    connection->driver.Stop(connection->host.instance);
+    connection->driver.Destroy(connection->host.instance);
+    connection->driver.End();
+    SimulatedHostFree(&connection->host);
+    DeliverableUnload(&connection->driver);
     SimulatedDevicesUnplugAll();
 }
 

@@ -8,7 +8,7 @@
 #include "tools/host_simulator/deliverable.h"
 #include "tools/host_simulator/simulated_host.h"
 
-struct BenchSession {
+struct BenchConnection {
     Deliverable driver;
     SimulatedHost host;
 };
@@ -16,8 +16,8 @@ struct BenchSession {
 // Loads `path` (or the 32-key DLL beside the program when null), plugs in a
 // keypad of its family and waits for the connection. False, with a message on
 // standard error, when any step fails.
-bool BenchSessionOpen(BenchSession* session, const char* path);
-void BenchSessionClose(BenchSession* session);
+bool BenchConnectionOpen(BenchConnection* connection, const char* path);
+void BenchConnectionClose(BenchConnection* connection);
 
 // The value below which `share` (0..1) of the samples lie; sorts `samples`.
 double Percentile(std::vector<double>* samples, double share);
