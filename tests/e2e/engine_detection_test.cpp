@@ -65,7 +65,7 @@ void RefusedThenOfferedAgain(DriverUnderTest& d) {
     EXPECT_EQ(calls[1].pointer, calls[3].pointer);
     const unsigned interval = calls[3].ms - calls[1].ms;
     EXPECT_GE(interval, 950u);
-    EXPECT_LE(interval, 1600u);
+    EXPECT_LT(interval, 2000u) << "in the next pass";
     DestroyInstance(d, &host);
 }
 
