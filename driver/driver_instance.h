@@ -61,10 +61,21 @@ struct DriverInstance {
 
     // Shared between the worker and host threads.
     std::atomic<HANDLE> deviceHandle;    // keypad the host accepted, or null
-    HANDLE threadHandle;                 // worker thread from Start until Stop
-    uint32_t threadId;                   // written by the thread creation
+    std::atomic<HANDLE> threadHandle;    // worker thread from Start until Stop takes it
+    uint32_t threadId;                   // worker of the latest Start; Stop knows a call from it
     std::atomic<int32_t> runFlag;        // 1 while the worker is to keep running
     std::atomic<int32_t> connectedFlag;  // nonzero while a keypad is accepted
+
+    // Host threads making id-55 calls: 1 while one of them is inside the ring,
+    // so that the ring keeps one producer at a time (engine/report_intake.h).
+    std::atomic<int32_t> producerGuard;
+
+    // Lifetime (engine/instance_lifetime.h).
+    std::atomic<uint32_t> holders;         // bit 0: Destroy let go; + 2 per living worker
+    std::atomic<int32_t> workerAbandoned;  // 1 once Stop gave up waiting or Destroy ran:
+                                           // the worker then makes no more host calls
+    void* workerLibrary;                   // this library, held by the worker so its code outlives
+                                           // an unload; written by Start before the thread runs
 };
 
 // The product id is kept only by the 15-key family, whose report layout

@@ -11,12 +11,12 @@
 #include "driver/handle_check.h"
 #include "driver/library_state.h"
 #include "driver/plug_information.h"
+#include "engine/instance_lifetime.h"
 #include "engine/report_intake.h"
 #include "engine/worker_thread.h"
 #include "toolkit/drawing_resources.h"
 
 static constexpr int32_t kKeypadPictureResource = 500;
-static constexpr DWORD kStopWaitMs = 10000;
 
 // The work of CloseConfigBox after its handle check; Destroy uses it too, so a
 // Destroy never records an error text of its own.
@@ -35,11 +35,7 @@ static int32_t StopWorker(DriverInstance* instance) {
     // Release pairs with the worker's acquire load between passes.
     instance->runFlag.store(0, std::memory_order_release);
     instance->flags.fetch_and(~kInstanceStarted, std::memory_order_relaxed);
-    if (instance->threadHandle != nullptr) {
-        WaitForSingleObject(instance->threadHandle, kStopWaitMs);
-        CloseHandle(instance->threadHandle);
-        instance->threadHandle = nullptr;
-    }
+    WorkerStop(instance);
     return 0;
 }
 
@@ -198,27 +194,32 @@ void* QP240REMOTE_Create(HostCallback callback, intptr_t userValue) {
  * QP240REMOTE_Destroy
  *
  * RETURNS
- *     0 destroyed, -1 bad handle.
+ *     0 destroyed, -1 bad handle (also a handle Destroy was given before).
  * NOTES
  *     Checks null, readability and the GUID, not the created bit. Saves the
- *     settings, closes the box, stops the worker, then frees the instance.
+ *     settings, closes the box, stops the worker, then lets go of the
+ *     instance: the queue, the exchange and the record are freed now, or by
+ *     the worker when it ends if Stop could not wait for it (a host callback
+ *     that blocks). From then on the worker makes no host calls. Called from
+ *     inside a callback, it does not wait for the worker it runs on.
  */
 int32_t QP240REMOTE_Destroy(void* handle) {
     if (CheckHandle(handle) == kHandleBad)
         return -1;
     DriverInstance* instance = static_cast<DriverInstance*>(handle);
+    // A record its worker still holds after Destroy stays readable; the host
+    // must not be able to destroy it twice.
+    if (InstanceDestroyed(instance))
+        return -1;
 
     SaveSettings(instance);
     CloseBox(instance);
     StopWorker(instance);
-    ReportQueueFree(&instance->reportQueue);
-    StatusExchangeFree(&instance->statusExchange);
+    // Release pairs with the acquire load in CallHost: a worker Stop could not
+    // wait for makes no more host calls.
+    instance->workerAbandoned.store(1, std::memory_order_release);
     instance->flags.store(0, std::memory_order_relaxed);
-    // A stale handle to freed memory that is still mapped must fail the GUID
-    // comparison, or a second Destroy would free the record twice.
-    std::memset(instance->signature, 0, sizeof instance->signature);
-    instance->~DriverInstance();
-    std::free(instance);
+    InstanceDropHost(instance);
     return 0;
 }
 
@@ -229,7 +230,9 @@ int32_t QP240REMOTE_Destroy(void* handle) {
  *     0 worker started, 1 already started, -1 bad handle, -2000 no thread.
  * NOTES
  *     After -2000 the instance counts as started until Stop: Start gives 1
- *     and the driver status 1.
+ *     and the driver status 1. -2000 also answers a Start while the worker
+ *     of an earlier run still lives (Stop gave up waiting for it, or was
+ *     called from inside its callback); Stop and Start again once it ended.
  */
 int32_t QP240REMOTE_Start(void* handle) {
     DriverInstance* instance = InstanceFromHandle(handle);
@@ -237,19 +240,8 @@ int32_t QP240REMOTE_Start(void* handle) {
         return -1;
     if (instance->flags.load(std::memory_order_relaxed) & kInstanceStarted)
         return 1;
-
     instance->flags.fetch_or(kInstanceStarted, std::memory_order_relaxed);
-    // Both stores happen before CreateThread, which orders them before
-    // anything the new thread does.
-    instance->runFlag.store(1, std::memory_order_relaxed);
-    instance->connectedFlag.store(0, std::memory_order_relaxed);
-
-    DWORD threadId = 0;
-    instance->threadHandle = CreateThread(nullptr, 0, WorkerThread, instance, 0, &threadId);
-    instance->threadId = threadId;
-    if (instance->threadHandle == nullptr)
-        return -2000;
-    return 0;
+    return WorkerStart(instance);
 }
 
 /***********************************************************************
@@ -258,7 +250,10 @@ int32_t QP240REMOTE_Start(void* handle) {
  * RETURNS
  *     0 stopped, 1 not started, -1 bad handle.
  * NOTES
- *     Waits at most 10000 ms for the worker to end.
+ *     Waits at most 10000 ms for the worker to end; a worker still running
+ *     then makes no more host calls and ends when the host lets it. Called
+ *     from inside a callback, it does not wait: the worker ends after the
+ *     callback returns.
  */
 int32_t QP240REMOTE_Stop(void* handle) {
     DriverInstance* instance = InstanceFromHandle(handle);
@@ -426,7 +421,8 @@ int32_t QP240REMOTE_CloseConfigBox(void* handle) {
  * RETURNS
  *     id 55: 0 taken (also when the ring was full), -3 no keypad connected,
  *            -10 data null, -11 another device, -2 / -12 / -13 too short;
- *     id 56: 0 always;
+ *     id 56: 0, also for a size other than 172 (ignored); -10 for a
+ *            null block of size 172, which is not read;
  *     other ids: -2; a bad handle: -1.
  * NOTES
  *     Id 55 returns at once: nothing is translated on the host's thread.
@@ -439,8 +435,7 @@ int32_t QP240REMOTE_SetGetInformations(void* handle, int32_t id, void* data, int
         case kInformationInputReport:
             return ReportIntake(instance, data);
         case kInformationHostStatus:
-            StatusExchangeWrite(&instance->statusExchange, data, size);
-            return 0;
+            return StatusExchangeWrite(&instance->statusExchange, data, size);
     }
     return -2;
 }

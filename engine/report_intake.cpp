@@ -1,11 +1,41 @@
 #include "engine/report_intake.h"
 
+#include <cstring>
+
 #include "driver/driver_instance.h"
+#include "engine/snapshot_cut.h"
+#include "engine/spin_guard.h"
 
 int32_t ReportIntake(DriverInstance* instance, const void* record) {
+    // Acquire pairs with the worker's release store of the connected flag: the
+    // device handle, the product id and the emptied ring are seen as the
+    // worker left them before it raised the flag.
     if (instance->connectedFlag.load(std::memory_order_acquire) == 0)
         return -3;
     if (record == nullptr)
         return -10;
+
+    const uint8_t* bytes = static_cast<const uint8_t*>(record);
+    HANDLE device;
+    std::memcpy(&device, bytes + kRecordDeviceOffset, sizeof device);
+    // Relaxed: ordered by the acquire load of the connected flag above.
+    if (device != instance->deviceHandle.load(std::memory_order_relaxed))
+        return -11;
+    uint32_t reportLength;
+    std::memcpy(&reportLength, bytes + kRecordReportSizeOffset, sizeof reportLength);
+
+    uint8_t snapshot[kProfile.keyCount];
+    const int32_t status = CutKeySnapshot(kProfile, bytes + kRecordReportOffset, reportLength,
+                                          RecordedProductId(instance), snapshot);
+    if (status != 0)
+        return status;
+
+    if (!SpinGuardTryAcquire(&instance->producerGuard, kProducerGuardYields)) {
+        // Dropped as by a full ring. Relaxed: a statistic that orders nothing.
+        instance->reportQueue.refusedCount.fetch_add(1, std::memory_order_relaxed);
+        return 0;
+    }
+    ReportQueuePush(&instance->reportQueue, snapshot);
+    SpinGuardRelease(&instance->producerGuard);
     return 0;
 }

@@ -1,11 +1,19 @@
 // Id-55 calls: an input report of the accepted keypad, cut into a key-state
-// snapshot and queued for the worker. Runs on the host's report-reading thread:
-// it allocates nothing, takes no lock and never waits.
+// snapshot and queued for the worker. Runs on the host's report-reading
+// thread: it allocates nothing and never waits on the worker.
+//
+// The ring admits one producer. A host may read one keypad on several threads,
+// so the intake serialises its callers with a producer guard held only across
+// the ring's push (a 32-byte copy and two index operations). A caller that
+// finds the guard held through kProducerGuardYields yields drops its snapshot
+// as a full ring would (refused count + 1) rather than hold up the host.
 #pragma once
 
 #include <cstdint>
 
 struct DriverInstance;
+
+inline constexpr int32_t kProducerGuardYields = 1000;
 
 // 0 taken (also when the ring was full), -3 no keypad connected, -10 record
 // null, -11 another device, -2 / -12 / -13 report too short.

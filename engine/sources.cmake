@@ -1,8 +1,10 @@
 # Keypad input engine. The core builds natively too (sanitizer tests).
 set(KOLMAR_ENGINE_CORE_SOURCES
+    engine/instance_lifetime.cpp
     engine/key_translation.cpp
     engine/report_intake.cpp
     engine/report_queue.cpp
+    engine/snapshot_cut.cpp
     engine/status_exchange.cpp)
 set(KOLMAR_ENGINE_WINDOWS_SOURCES
     engine/worker_thread.cpp)

@@ -1,24 +1,116 @@
 #include "engine/status_exchange.h"
 
+#include <cstddef>
 #include <cstdlib>
+#include <cstring>
 
 #include "driver/driver_instance.h"
+#include "engine/host_call.h"
+#include "engine/spin_guard.h"
+
+static int32_t NextSlot(int32_t slot) {
+    return slot + 1 == kStatusSlotCount ? 0 : slot + 1;
+}
+
+static uint8_t* SlotAt(const HostStatusExchange* exchange, int32_t slot) {
+    return exchange->base + static_cast<ptrdiff_t>(slot) * exchange->slotStride;
+}
+
+// Slot 0 holds a block and is the reader's; the writer starts at slot 1.
+static void Prime(HostStatusExchange* exchange) {
+    exchange->slotStates[0] = 1;
+    exchange->slotStates[1] = 0;
+    exchange->slotStates[2] = 0;
+    exchange->writerSlot = 1;
+    exchange->readerSlot = 0;
+}
 
 int32_t StatusExchangeInit(HostStatusExchange* exchange) {
     StatusExchangeFree(exchange);
+    // Relaxed: Create runs before any other thread knows the instance.
+    exchange->guard.store(0, std::memory_order_relaxed);
+    Prime(exchange);
     exchange->slotStride = kStatusSlotStride;
     exchange->storage = static_cast<uint8_t*>(std::malloc(kStatusStorageBytes));
-    return exchange->storage != nullptr ? 0 : -1;
+    if (exchange->storage == nullptr)
+        return -1;
+    const uintptr_t address = reinterpret_cast<uintptr_t>(exchange->storage);
+    const uintptr_t aligned =
+        (address + kStatusSlotAlignment - 1) & ~static_cast<uintptr_t>(kStatusSlotAlignment - 1);
+    exchange->base = exchange->storage + (aligned - address);
+    return 0;
 }
 
-void StatusExchangeWrite(HostStatusExchange*, const void*, int32_t) {}
+int32_t StatusExchangeWrite(HostStatusExchange* exchange, const void* block, int32_t size) {
+    if (size != kHostStatusBytes)
+        return 0;
+    if (block == nullptr)
+        return -10;
+    if (exchange->storage == nullptr)
+        return 0;
 
-void StatusExchangeRead(DriverInstance*) {}
+    SpinGuardAcquire(&exchange->guard);
+    const int32_t last = exchange->writerSlot;
+    const int32_t next = NextSlot(last);
+    int32_t chosen;
+    if (exchange->slotStates[last] == 0) {
+        chosen = last;
+    } else if (exchange->slotStates[next] == 0) {
+        chosen = next;
+    } else {
+        // Both hold blocks: the one written last, which the reader has not
+        // taken, gives way to the newer one.
+        exchange->slotStates[last] = 0;
+        chosen = last;
+    }
+    exchange->writerSlot = chosen;
+    std::memcpy(SlotAt(exchange, chosen), block, kHostStatusBytes);
+    exchange->slotStates[chosen] = 1;
+    SpinGuardRelease(&exchange->guard);
+    return 0;
+}
 
-void StatusExchangeReset(DriverInstance*) {}
+void StatusExchangeRead(DriverInstance* instance) {
+    HostStatusExchange* exchange = &instance->statusExchange;
+    if (exchange->storage == nullptr)
+        return;
+
+    SpinGuardAcquire(&exchange->guard);
+    const int32_t next = NextSlot(exchange->readerSlot);
+    if (exchange->slotStates[next] == 1) {
+        exchange->slotStates[exchange->readerSlot] = 0;
+        exchange->readerSlot = next;
+    }
+    const uint8_t* slot = SlotAt(exchange, exchange->readerSlot);
+    if (slot != instance->lastConsumedStatusSlot) {
+        instance->lastConsumedStatusSlot = slot;
+        std::memcpy(&instance->statusBlock, slot, kHostStatusBytes);
+    }
+    SpinGuardRelease(&exchange->guard);
+}
+
+void StatusExchangeReset(DriverInstance* instance) {
+    HostStatusExchange* exchange = &instance->statusExchange;
+
+    SpinGuardAcquire(&exchange->guard);
+    Prime(exchange);
+    instance->lastConsumedStatusSlot = nullptr;
+    SpinGuardRelease(&exchange->guard);
+
+    // Never under the guard: the host may answer by writing a block (id 56).
+    CallHost(instance, kHostFillStatus, kHostStatusBytes, &instance->statusBlock);
+
+    if (exchange->storage == nullptr)
+        return;
+    SpinGuardAcquire(&exchange->guard);
+    std::memcpy(SlotAt(exchange, 0), &instance->statusBlock, kHostStatusBytes);
+    SpinGuardRelease(&exchange->guard);
+}
 
 void StatusExchangeFree(HostStatusExchange* exchange) {
-    std::free(exchange->storage);
-    exchange->storage = nullptr;
+    if (exchange->storage != nullptr) {
+        std::free(exchange->storage);
+        exchange->storage = nullptr;
+    }
     exchange->base = nullptr;
 }

@@ -1,10 +1,15 @@
 // The host's 172-byte status block and the three-slot exchange that hands the
-// newest copy from a host thread (id-56 calls, the writer) to the worker (the
-// reader) without either side waiting for the other.
+// newest copy from host threads (id-56 calls, the writers) to the worker (the
+// reader) without either side waiting for the other to deliver or take one.
+//
+// Each step (a write, a read, the re-priming, the copy into slot 0) takes
+// effect whole against the others under the exchange's spin guard, held for
+// one 172-byte copy and a few words at most and never across a host call, in
+// particular not across code 151, which the host may answer with id 56.
 //
 // Who may call what:
 //   StatusExchangeInit, StatusExchangeFree: the thread that creates or destroys
-//     the instance, while no worker runs.
+//     the instance, while no worker and no id-56 call runs.
 //   StatusExchangeWrite: any host thread, at any time between those two.
 //   StatusExchangeRead, StatusExchangeReset: the worker only.
 #pragma once
@@ -18,27 +23,41 @@ inline constexpr int32_t kHostStatusWords = 43;
 inline constexpr int32_t kHostStatusBytes = kHostStatusWords * 4;  // 172
 inline constexpr int32_t kStatusSlotStride = 176;                  // 172 rounded up to 16
 inline constexpr int32_t kStatusSlotCount = 3;
-inline constexpr int32_t kStatusStorageBytes = kStatusSlotCount * kStatusSlotStride + 16;
+inline constexpr int32_t kStatusSlotAlignment = 16;
+inline constexpr int32_t kStatusStorageBytes =
+    kStatusSlotCount * kStatusSlotStride + kStatusSlotAlignment;  // 544
 
 struct HostStatusBlock {
     int32_t words[kHostStatusWords];  // opaque to the driver
 };
+static_assert(sizeof(HostStatusBlock) == kHostStatusBytes, "the host fills exactly 172 bytes");
 
 struct HostStatusExchange {
-    uint8_t* storage;                                   // 544 bytes, or null
-    uint8_t* base;                                      // first 16-byte aligned address in storage
-    std::atomic<int32_t> slotStates[kStatusSlotCount];  // 1 holds a block, 0 free
-    std::atomic<int32_t> writerSlot;                    // slot the writer filled last
-    std::atomic<int32_t> readerSlot;                    // slot the reader holds (state always 1)
-    int32_t slotStride;                                 // 176
+    uint8_t* storage;  // 544 bytes, or null when not obtained
+    uint8_t* base;     // first 16-byte aligned address in storage; slot k at base + 176 * k
+
+    // Guarded by `guard`.
+    int32_t slotStates[kStatusSlotCount];  // 1 holds a block (waiting, or the reader's), 0 free
+    int32_t writerSlot;                    // the slot the writer filled last
+    int32_t readerSlot;                    // the slot the reader holds; its state is always 1
+
+    int32_t slotStride;          // 176
+    std::atomic<int32_t> guard;  // spin guard of every step
 };
 
-// 0, or -1 when the storage could not be obtained.
+// Primes the exchange and obtains its storage, releasing any held before.
+// Returns 0, or -1 when the storage could not be obtained (every write and read
+// is then ignored).
 int32_t StatusExchangeInit(HostStatusExchange* exchange);
-// Takes a new block from the host; a size other than 172 or a null block is ignored.
-void StatusExchangeWrite(HostStatusExchange* exchange, const void* block, int32_t size);
-// Worker, at the start of every polling pass.
+// Id 56: takes a new block. Returns 0, also when a size other than 172 or a
+// missing storage makes it ignore the block; -10 for a null block of size 172,
+// which is not read.
+int32_t StatusExchangeWrite(HostStatusExchange* exchange, const void* block, int32_t size);
+// Worker, at the start of every polling pass: moves to the newest waiting
+// block and copies it into the instance's status block, once per block.
 void StatusExchangeRead(DriverInstance* instance);
-// Worker, on each connection: re-primes and asks the host for a fresh block (code 151).
+// Worker, on each connection: re-primes, asks the host to fill the status
+// block (code 151) and puts that block in the reader's slot.
 void StatusExchangeReset(DriverInstance* instance);
+// Releases the storage; safe to repeat.
 void StatusExchangeFree(HostStatusExchange* exchange);

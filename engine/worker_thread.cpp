@@ -1,17 +1,227 @@
 #include "engine/worker_thread.h"
 
-static int32_t CallHost(DriverInstance* instance, int32_t code, int32_t argument, void* pointer) {
-    return instance->callback(instance->userValue, code, argument, pointer);
+#include <cstdlib>
+#include <cstring>
+
+#include "driver/library_state.h"
+#include "engine/device_match.h"
+#include "engine/host_call.h"
+#include "engine/instance_lifetime.h"
+#include "engine/key_translation.h"
+
+DWORD g_workerStopWaitMs = 10000;
+
+static constexpr DWORD kDetectionSleepMs = 1000;  // at the start of every detection pass
+static constexpr DWORD kPollingSleepMs = 10;      // at the end of every polling pass
+static constexpr UINT kMaxDeviceListEntries = 128;
+static constexpr UINT kDeviceNameChars = 256;
+static constexpr UINT kRawInputFailed = static_cast<UINT>(-1);
+
+// The device list, owned by the worker for one run: reused from pass to pass
+// and replaced only when the device count exceeds its room.
+struct DeviceList {
+    RAWINPUTDEVICELIST* entries;  // `room` entries, or null
+    UINT room;
+};
+
+static bool WorkerKeepsRunning(const DriverInstance* instance) {
+    // Acquire pairs with the release store of the run flag in Stop; the flag
+    // publishes nothing else, so this only keeps the reading current.
+    return instance->runFlag.load(std::memory_order_acquire) == 1 && !WorkerAbandoned(instance);
+}
+
+// The device's identity, or false when its name or information cannot be read
+// or its name is empty: such a device is passed over.
+static bool ReadDeviceIdentity(HANDLE device, RawDeviceIdentity* identity) {
+    char name[kDeviceNameChars];
+    name[0] = '\0';
+    UINT size = kDeviceNameChars;
+    UINT result = g_library.getDeviceInfo(device, RIDI_DEVICENAME, name, &size);
+    if (result == kRawInputFailed || result == 0 || name[0] == '\0')
+        return false;
+
+    RID_DEVICE_INFO info;
+    std::memset(&info, 0, sizeof info);
+    info.cbSize = sizeof info;
+    size = sizeof info;
+    result = g_library.getDeviceInfo(device, RIDI_DEVICEINFO, &info, &size);
+    if (result == kRawInputFailed || result == 0)
+        return false;
+    *identity = RawDeviceIdentity{info.dwType, info.hid.dwVendorId, info.hid.dwProductId,
+                                  info.hid.usUsagePage, info.hid.usUsage};
+    return true;
+}
+
+// Offers a matching keypad; on acceptance connects, in this order: device
+// handle, previous key states, queue, status exchange (code 151), connected
+// flag, code 60.
+static void OfferKeypad(DriverInstance* instance, HANDLE device, uint32_t productId) {
+    RecordProductId(instance, productId);
+    const int32_t answer = CallHost(instance, kHostOfferKeypad, 0, device);
+    if (WorkerAbandoned(instance))
+        return;
+    if (answer == 0) {
+        // Release pairs with the acquire loads in ReportIntake and
+        // GetDriverStatus; the flag is already 0 here, as the host expects
+        // before code 70.
+        instance->connectedFlag.store(0, std::memory_order_release);
+        CallHost(instance, kHostNoKeypad, 0, nullptr);
+        // Relaxed: read only after an acquire load of the connected flag.
+        instance->deviceHandle.store(nullptr, std::memory_order_relaxed);
+        return;
+    }
+    // Relaxed: published by the release store of the connected flag below.
+    instance->deviceHandle.store(device, std::memory_order_relaxed);
+    std::memset(instance->previousKeyStates, 0, sizeof instance->previousKeyStates);
+    ReportQueueReset(&instance->reportQueue);
+    StatusExchangeReset(instance);
+    if (WorkerAbandoned(instance))
+        return;
+    // Release pairs with the acquire load in ReportIntake: an id-55 call that
+    // sees the flag raised also sees the device handle, the product id and the
+    // emptied ring.
+    instance->connectedFlag.store(1, std::memory_order_release);
+    CallHost(instance, kHostConnected, 0, nullptr);
+}
+
+static void DetectionPass(DriverInstance* instance, DeviceList* list) {
+    Sleep(kDetectionSleepMs);
+
+    UINT count = 0;
+    if (g_library.getDeviceList(nullptr, &count, sizeof(RAWINPUTDEVICELIST)) == kRawInputFailed ||
+        count == 0)
+        return;
+    if (count > kMaxDeviceListEntries)
+        count = kMaxDeviceListEntries;
+    if (count > list->room) {
+        std::free(list->entries);
+        list->entries =
+            static_cast<RAWINPUTDEVICELIST*>(std::malloc(count * sizeof *list->entries));
+        list->room = list->entries != nullptr ? count : 0;
+        if (list->entries == nullptr)
+            return;
+    }
+    // With more devices than the capped count this call fails: a system with
+    // more than 128 raw-input devices is never searched.
+    UINT filled = count;
+    const UINT listed = g_library.getDeviceList(list->entries, &filled, sizeof *list->entries);
+    if (listed == kRawInputFailed || listed == 0)
+        return;
+
+    for (UINT i = 0; i < listed && i < count; ++i) {
+        const HANDLE device = list->entries[i].hDevice;
+        RawDeviceIdentity identity;
+        if (!ReadDeviceIdentity(device, &identity) || !DeviceMatchesFamily(kProfile, identity))
+            continue;
+        // Only the first matching device is offered in a pass.
+        OfferKeypad(instance, device, identity.productId);
+        return;
+    }
+}
+
+static void PollingPass(DriverInstance* instance) {
+    StatusExchangeRead(instance);
+    uint8_t snapshot[kProfile.keyCount];
+    while (ReportQueuePop(&instance->reportQueue, snapshot)) {
+        TranslateSnapshot(instance, snapshot);
+        if (!WorkerKeepsRunning(instance))
+            break;
+    }
+    Sleep(kPollingSleepMs);
 }
 
 DWORD WINAPI WorkerThread(LPVOID argument) {
     DriverInstance* instance = static_cast<DriverInstance*>(argument);
+    // Copied now: the record may be gone by the time the thread ends.
+    const HMODULE library = static_cast<HMODULE>(instance->workerLibrary);
+    DeviceList list = {nullptr, 0};
+
     CallHost(instance, kHostWorkerBegins, 0, nullptr);
-    while (instance->runFlag.load(std::memory_order_acquire) == 1)
-        Sleep(10);
-    CallHost(instance, kHostCloseKeypad, 0, instance->deviceHandle.exchange(nullptr));
+    while (WorkerKeepsRunning(instance)) {
+        // Relaxed: only this thread writes the flag while it runs.
+        if (instance->connectedFlag.load(std::memory_order_relaxed) == 0)
+            DetectionPass(instance, &list);
+        else
+            PollingPass(instance);
+    }
+
+    // Forgotten before the connected flag falls, as the host expects; an id-55
+    // call in between answers -11. Relaxed: the handle is a plain value, and
+    // its readers see the flag's release store below.
+    CallHost(instance, kHostCloseKeypad, 0,
+             instance->deviceHandle.exchange(nullptr, std::memory_order_relaxed));
+    // Release pairs with the acquire loads in ReportIntake and GetDriverStatus.
     instance->connectedFlag.store(0, std::memory_order_release);
     CallHost(instance, kHostNoKeypad, 0, nullptr);
     CallHost(instance, kHostWorkerEnds, 0, nullptr);
+    std::free(list.entries);
+
+    InstanceDropWorker(instance);
+    // The record may be freed now. Let go of the library last, from code that
+    // does not return into it.
+    if (library != nullptr)
+        FreeLibraryAndExitThread(library, 0);
     return 0;
+}
+
+int32_t WorkerStart(DriverInstance* instance) {
+    // A worker that Stop gave up on, or one still finishing after a Stop made
+    // from inside a callback, must not be joined by a second one (one consumer
+    // of the ring, one caller of the host). The host may Stop and Start again
+    // once it has ended. The run flag is left alone so that it is not revived.
+    if (InstanceHasWorker(instance))
+        return -2000;
+
+    // Relaxed: thread creation orders these before anything the worker does.
+    instance->workerAbandoned.store(0, std::memory_order_relaxed);
+    instance->runFlag.store(1, std::memory_order_relaxed);
+    instance->connectedFlag.store(0, std::memory_order_relaxed);
+    instance->deviceHandle.store(nullptr, std::memory_order_relaxed);
+
+    // The worker's own hold on this library: a host that unloads it while a
+    // worker it gave up on is still blocked in a callback must not unmap the
+    // code that worker returns into.
+    HMODULE library = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCSTR>(&WorkerThread), &library))
+        library = nullptr;
+    instance->workerLibrary = library;
+    InstanceAddWorker(instance);
+
+    // Suspended until its handle and id are stored, so that a Stop the host
+    // makes from inside the first callback finds them.
+    DWORD threadId = 0;
+    const HANDLE thread =
+        CreateThread(nullptr, 0, WorkerThread, instance, CREATE_SUSPENDED, &threadId);
+    if (thread == nullptr) {
+        InstanceDropWorker(instance);
+        instance->workerLibrary = nullptr;
+        if (library != nullptr)
+            FreeLibrary(library);
+        return -2000;
+    }
+    // Relaxed: ResumeThread orders both before anything the worker does.
+    instance->threadId = threadId;
+    instance->threadHandle.store(thread, std::memory_order_relaxed);
+    ResumeThread(thread);
+    return 0;
+}
+
+void WorkerStop(DriverInstance* instance) {
+    // Taken whole, so that two Stops (one from the worker's own callback, one
+    // from a host thread) never close it twice. Relaxed: the handle itself is
+    // all that passes; Start stored it before the worker ran, and the host
+    // orders its own Start and Stop.
+    const HANDLE thread = instance->threadHandle.exchange(nullptr, std::memory_order_relaxed);
+    if (thread == nullptr)
+        return;
+    const bool fromWorker = GetCurrentThreadId() == instance->threadId;
+    if (!fromWorker && WaitForSingleObject(thread, g_workerStopWaitMs) != WAIT_OBJECT_0) {
+        // The worker is stuck, most likely in a host callback. Release pairs
+        // with the acquire load in CallHost: it makes no more host calls.
+        instance->workerAbandoned.store(1, std::memory_order_release);
+        // As after a worker's end: id-55 calls answer -3 again.
+        instance->connectedFlag.store(0, std::memory_order_release);
+    }
+    CloseHandle(thread);
 }

@@ -118,15 +118,10 @@ static bool SaveBox(HWND box, const char* pngPath) {
     return WritePng(pngPath, picture.rgb.data(), picture.width, picture.height);
 }
 
-int RunConfigBoxView(int argc, char** argv) {
-    if (argc < 1 || argc > 2 || argv[0][0] == '-') {
-        std::fprintf(stderr, "host_simulator: --config-box needs PNG [DLL]\n");
-        return 2;
-    }
-    const char* pngPath = argv[0];
+int RunConfigBoxView(const char* pngPath, const char* dllPath) {
     char path[MAX_PATH + 32];
-    if (argc == 2) {
-        std::snprintf(path, sizeof path, "%s", argv[1]);
+    if (dllPath != nullptr) {
+        std::snprintf(path, sizeof path, "%s", dllPath);
     } else {
         char directory[MAX_PATH];
         ProgramDirectory(directory, sizeof directory);

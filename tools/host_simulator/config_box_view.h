@@ -30,9 +30,9 @@ HWND FindConfigBox(HWND host);
 // Channel field (field 1) of a box of the given client width.
 void ClickConfigField(HWND box, int field);
 
-// `--config-box PNG [DLL]`: runs Init and Create on the DLL (by default
+// `--config-box PNG [DLL]`: runs Init and Create on the DLL at `dllPath` (null:
 // Kolmar32Keys.dll beside the simulator), opens the box, switches the key mode
 // to MIDI and steps the channel twice, logging each call, saves the box as PNG,
 // then gives the instance back its first context, closes and ends. Returns the
 // process exit code.
-int RunConfigBoxView(int argc, char** argv);
+int RunConfigBoxView(const char* pngPath, const char* dllPath);

@@ -1,6 +1,6 @@
-// The costs a host pays on its report-reading thread and the worker pays per
-// snapshot, and the report ring side by side with two other queues in one run:
-// a mutex-guarded ring of the same shape and boost::lockfree::spsc_queue.
+// The report ring side by side with two other queues in one run: a
+// mutex-guarded ring of the same shape and boost::lockfree::spsc_queue, each
+// with one producer and one consumer thread, and uncontended on one thread.
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -10,9 +10,7 @@
 #include <benchmark/benchmark.h>
 #include <boost/lockfree/spsc_queue.hpp>
 
-#include "engine/key_translation.h"
-#include "engine/report_intake.h"
-#include "tests/fuzz/fuzz_instance.h"
+#include "engine/report_queue.h"
 
 namespace {
 
@@ -144,48 +142,6 @@ void BM_PushPop_BoostSpsc(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_PushPop_BoostSpsc);
-
-// The id-55 call on the host's thread: checks, cutting and the push. The worker
-// side is played by a pop every call, so the ring never fills.
-void BM_IntakeCall(benchmark::State& state) {
-    DriverInstance* instance = FuzzInstanceCreate(NoHost, 0);
-    HANDLE device = reinterpret_cast<HANDLE>(0x1234);
-    instance->deviceHandle.store(device);
-    instance->connectedFlag.store(1);
-    uint8_t record[32 + 512] = {};
-    std::memcpy(record + 8, &device, sizeof device);
-    const uint32_t length = 512;
-    std::memcpy(record + 24, &length, 4);
-    uint8_t snapshot[32];
-    for (auto _ : state) {
-        benchmark::DoNotOptimize(ReportIntake(instance, record));
-        ReportQueuePop(&instance->reportQueue, snapshot);
-    }
-    FuzzInstanceDestroy(instance);
-}
-BENCHMARK(BM_IntakeCall);
-
-// One snapshot through the translation, alternating between all keys up and
-// `state.range(0)` pad keys down, in pad protocol (0) or MIDI (1) mode.
-void BM_TranslateSnapshot(benchmark::State& state) {
-    DriverInstance* instance = FuzzInstanceCreate(NoHost, 0);
-    WriteContext(instance, DriverContext{static_cast<int32_t>(state.range(1)), 0, 0});
-    uint8_t down[32] = {}, up[32] = {};
-    for (int64_t k = 0; k < state.range(0); ++k)
-        down[k] = 1;
-    bool pressed = false;
-    for (auto _ : state) {
-        TranslateSnapshot(instance, pressed ? up : down);
-        pressed = !pressed;
-    }
-    FuzzInstanceDestroy(instance);
-}
-BENCHMARK(BM_TranslateSnapshot)
-    ->ArgNames({"keys", "midi"})
-    ->Args({1, 0})
-    ->Args({1, 1})
-    ->Args({30, 0})
-    ->Args({30, 1});
 
 }  // namespace
 

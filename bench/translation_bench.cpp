@@ -1,0 +1,40 @@
+// The translation of a snapshot in which every key changes, in both key
+// modes, with a host that returns at once. Native, without a sanitizer:
+//   cmake -S . -B build/native-bench -G Ninja -DCMAKE_BUILD_TYPE=Release
+//   cmake --build build/native-bench --target translation_bench_32keys
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "driver/driver_instance.h"
+#include "engine/key_translation.h"
+
+static int32_t ReturnAtOnce(intptr_t, int32_t, int32_t, void*) {
+    return 0;
+}
+
+static void TranslateEveryKeyChanging(benchmark::State& state, int32_t keyMode) {
+    void* memory = std::calloc(1, sizeof(DriverInstance));
+    DriverInstance* instance = new (memory) DriverInstance{};
+    instance->callback = ReturnAtOnce;
+    WriteContext(instance, DriverContext{keyMode, 0, 0});
+    uint8_t down[kProfile.keyCount];
+    uint8_t up[kProfile.keyCount] = {};
+    std::memset(down, 1, sizeof down);
+    bool pressed = false;
+    for (auto _ : state) {
+        pressed = !pressed;
+        TranslateSnapshot(instance, pressed ? down : up);
+        benchmark::ClobberMemory();
+    }
+    state.SetLabel(keyMode == 1 ? "MIDI" : "pad protocol");
+    instance->~DriverInstance();
+    std::free(memory);
+}
+
+BENCHMARK_CAPTURE(TranslateEveryKeyChanging, pads, 0);
+BENCHMARK_CAPTURE(TranslateEveryKeyChanging, midi, 1);
+
+BENCHMARK_MAIN();

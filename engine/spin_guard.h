@@ -1,0 +1,42 @@
+// A one-word lock for sections of a few dozen instructions and one short copy:
+// the intake's producers among themselves, and the steps of the status
+// exchange. Nobody ever holds it across a host call or a system call, so a
+// thread that finds it taken waits at most for such a section (longer only if
+// the holder is preempted inside it, which yielding lets the holder finish).
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+// Spins this many reads before each yield: a holder on another processor
+// leaves within a few hundred nanoseconds.
+inline constexpr int32_t kSpinGuardSpinsPerYield = 64;
+
+// Takes the guard unless it stays taken through `yields` yields; true when taken.
+inline bool SpinGuardTryAcquire(std::atomic<int32_t>* guard, int32_t yields) {
+    for (int32_t round = 0;; ++round) {
+        for (int32_t spin = 0; spin < kSpinGuardSpinsPerYield; ++spin) {
+            // Read before the exchange, so waiters share the line instead of
+            // bouncing it. Acquire pairs with the release store in
+            // SpinGuardRelease: what the last holder wrote is visible here.
+            if (guard->load(std::memory_order_relaxed) == 0 &&
+                guard->exchange(1, std::memory_order_acquire) == 0)
+                return true;
+        }
+        if (round >= yields)
+            return false;
+        std::this_thread::yield();
+    }
+}
+
+// Takes the guard, however long it stays taken.
+inline void SpinGuardAcquire(std::atomic<int32_t>* guard) {
+    while (!SpinGuardTryAcquire(guard, INT32_MAX)) {
+    }
+}
+
+inline void SpinGuardRelease(std::atomic<int32_t>* guard) {
+    // Release pairs with the acquire exchange in SpinGuardTryAcquire.
+    guard->store(0, std::memory_order_release);
+}

@@ -1,0 +1,115 @@
+// What the real DLLs offer to the host, when, and how a run ends: decoys,
+// refusals, a stop while snapshots wait, and a second run with the keypad
+// gone.
+#include <thread>
+#include <vector>
+
+#include "driver/host_callback.h"
+#include "tests/e2e/engine_support.h"
+
+namespace {
+
+// Decoys that look like either family in one way or another.
+void PlugDecoys() {
+    for (const VariantProfile* family : {&kProfile32Keys, &kProfile15Keys}) {
+        SimulatedDevicePlug(DecoyWrongUsage(family->productIds[0]));
+        SimulatedDevicePlug(DecoyOtherVendor(family->productIds[0]));
+    }
+    SimulatedDevicePlug(DecoyKeyboard());
+    SimulatedDevicePlug(DecoyMouse());
+    SimulatedDevicePlug(KeypadDevice(0x00FF));
+}
+
+TEST_F(BothDrivers, DecoysAndTheOtherFamilysKeypadAreNeverOffered) {
+    PlugDecoys();
+    SimulatedHost hosts[2];
+    for (int i = 0; i < 2; ++i) {
+        CreateInstance(drivers[i], &hosts[i], drivers[i].profile->deliverableName);
+        hosts[i].refusals = -1;
+        ASSERT_EQ(drivers[i].driver.Start(hosts[i].instance), 0);
+    }
+    Sleep(1300);  // a pass over decoys only
+    for (SimulatedHost& host : hosts)
+        EXPECT_EQ(SimulatedHostCount(&host, kHostOfferKeypad), 0) << host.label;
+
+    // Each family's keypad last in the list, the other family's before it.
+    const HANDLE keypad15 = SimulatedDevicePlug(KeypadDevice(kProfile15Keys.productIds[2]));
+    const HANDLE keypad32 = SimulatedDevicePlug(KeypadDevice(kProfile32Keys.productIds[2]));
+    const HANDLE expected[2] = {keypad32, keypad15};
+    for (SimulatedHost& host : hosts)
+        ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostOfferKeypad, 2, 2 * kConnectTimeoutMs));
+    for (int i = 0; i < 2; ++i) {
+        drivers[i].driver.Stop(hosts[i].instance);
+        for (const SimulatedHostCall& offer : SimulatedHostCallsWith(&hosts[i], kHostOfferKeypad))
+            EXPECT_EQ(offer.pointer, expected[i]) << hosts[i].label;
+        DestroyInstance(drivers[i], &hosts[i]);
+    }
+}
+
+void RefusedThenOfferedAgain(DriverUnderTest& d) {
+    SimulatedDevicePlug(KeypadDevice(d.profile->productIds[1]));
+    SimulatedHost host;
+    CreateInstance(d, &host, d.profile->deliverableName);
+    host.refusals = 1;
+    ASSERT_EQ(d.driver.Start(host.instance), 0);
+    ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostOfferKeypad, 1, kConnectTimeoutMs));
+    EXPECT_EQ(d.driver.GetDriverStatus(host.instance), 1);
+    ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostConnected, 1, kConnectTimeoutMs));
+    EXPECT_EQ(d.driver.GetDriverStatus(host.instance), 2);
+    d.driver.Stop(host.instance);
+    const std::vector<SimulatedHostCall> calls = SimulatedHostCalls(&host);
+    ASSERT_EQ(SimulatedHostCodes(&host),
+              (std::vector<int32_t>{kHostWorkerBegins, kHostOfferKeypad, kHostNoKeypad,
+                                    kHostOfferKeypad, kHostFillStatus, kHostConnected,
+                                    kHostCloseKeypad, kHostNoKeypad, kHostWorkerEnds}));
+    EXPECT_EQ(calls[1].pointer, calls[3].pointer);
+    const unsigned interval = calls[3].ms - calls[1].ms;
+    EXPECT_GE(interval, 950u);
+    EXPECT_LT(interval, 2000u) << "in the next pass";
+    DestroyInstance(d, &host);
+}
+
+TEST_F(BothDrivers, ARefusedKeypadIsOfferedAgainASecondLater) {
+    ForBothAtOnce(RefusedThenOfferedAgain);
+}
+
+// The host holds the worker in a pad event while reports keep coming; it
+// stops the instance, lets the worker go, unplugs the keypad and runs again.
+void StopWhileSnapshotsWaitThenRunWithoutTheKeypad(DriverUnderTest& d) {
+    const HANDLE keypad = SimulatedDevicePlug(KeypadDevice(d.profile->productIds[0]));
+    SimulatedHost host;
+    CreateInstance(d, &host, d.profile->deliverableName);
+    ASSERT_TRUE(SimulatedHostStartAndConnect(&host, kConnectTimeoutMs));
+    host.blockCode = kHostPadPressed;
+    ASSERT_EQ(SimulatedHostSetKey(&host, 0, true), 0);
+    ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostPadPressed, 1, kEventTimeoutMs));
+    for (int32_t key = 1; key <= 10; ++key)
+        ASSERT_EQ(SimulatedHostSetKey(&host, key, true), 0);
+
+    std::thread stopper([&] { EXPECT_EQ(d.driver.Stop(host.instance), 0); });
+    const DWORD start = GetTickCount();
+    while (d.driver.GetDriverStatus(host.instance) != 0 && GetTickCount() - start < 2000)
+        Sleep(1);
+    SetEvent(host.release);
+    stopper.join();
+    host.blockCode = 0;
+    EXPECT_EQ(SimulatedHostCount(&host, kHostPadPressed), 1) << "waiting snapshots dropped";
+    EXPECT_EQ(SimulatedHostCallsWith(&host, kHostCloseKeypad).at(0).pointer, keypad);
+
+    SimulatedDeviceUnplug(keypad);
+    const size_t before = SimulatedHostCalls(&host).size();
+    ASSERT_EQ(d.driver.Start(host.instance), 0);
+    Sleep(1200);  // a detection pass finds nothing
+    EXPECT_EQ(d.driver.Stop(host.instance), 0);
+    const std::vector<SimulatedHostCall> calls = SimulatedHostCalls(&host);
+    ASSERT_EQ(calls.size(), before + 4);  // 50, 81, 70, 51
+    EXPECT_EQ(calls[before + 1].code, kHostCloseKeypad);
+    EXPECT_EQ(calls[before + 1].pointer, nullptr) << "not the first run's handle";
+    DestroyInstance(d, &host);
+}
+
+TEST_F(BothDrivers, StopWhileSnapshotsWaitThenASecondRunWithoutTheKeypad) {
+    ForBothAtOnce(StopWhileSnapshotsWaitThenRunWithoutTheKeypad);
+}
+
+}  // namespace

@@ -1,0 +1,126 @@
+// The road of one key press through the real DLLs: a simulated keypad, the
+// host reading it, the driver's pad events and MIDI, for both deliverables at
+// once; and every supported model's report layout.
+#include <cstring>
+#include <vector>
+
+#include "driver/host_callback.h"
+#include "tests/e2e/engine_support.h"
+#include "tools/host_simulator/callback_log.h"
+
+namespace {
+
+std::string MidiText(const SimulatedHostCall& call) {
+    char text[512];
+    DescribeMidi(text, sizeof text, call.bytes.data(), call.argument);
+    return text;
+}
+
+// Waits for `count` key events after index `from`.
+std::vector<SimulatedHostCall> WaitForEvents(SimulatedHost* host, size_t from, size_t count) {
+    const DWORD start = GetTickCount();
+    std::vector<SimulatedHostCall> events = KeyEvents(host, from);
+    while (events.size() < count && GetTickCount() - start < kEventTimeoutMs) {
+        Sleep(2);
+        events = KeyEvents(host, from);
+    }
+    return events;
+}
+
+void RoadOfOneKeyPress(DriverUnderTest& d) {
+    const VariantProfile& profile = *d.profile;
+    const HANDLE keypad = SimulatedDevicePlug(KeypadDevice(profile.productIds[0]));
+    SimulatedHost host;
+    CreateInstance(d, &host, profile.deliverableName);
+    ASSERT_TRUE(SimulatedHostStartAndConnect(&host, kConnectTimeoutMs));
+    EXPECT_EQ(SimulatedHostOpenDevice(&host), keypad);
+    EXPECT_EQ(d.driver.GetDriverStatus(host.instance), 2);
+
+    // Pad protocol: the fourth key, then StopAllPads.
+    size_t from = SimulatedHostCalls(&host).size();
+    ASSERT_EQ(SimulatedHostSetKey(&host, 3, true), 0);
+    ASSERT_EQ(SimulatedHostSetKey(&host, 3, false), 0);
+    ASSERT_EQ(SimulatedHostSetKey(&host, profile.stopAllPadsKey, true), 0);
+    ASSERT_EQ(SimulatedHostSetKey(&host, profile.stopAllPadsKey, false), 0);
+    std::vector<SimulatedHostCall> events = WaitForEvents(&host, from, 3);
+    ASSERT_EQ(events.size(), 3u) << profile.deliverableName;
+    EXPECT_EQ(events[0].code, kHostPadPressed);
+    EXPECT_EQ(events[0].argument, 3);
+    EXPECT_EQ(events[1].code, kHostPadReleased);
+    EXPECT_EQ(events[1].argument, 3);
+    EXPECT_EQ(events[2].code, kHostStopAllPads);
+
+    // MIDI on channel 1: the same key as a Note On and a Note Off.
+    const int32_t midi[3] = {1, 0, 0};
+    ASSERT_EQ(d.driver.SetContext(host.instance, midi, sizeof midi), 0);
+    from = SimulatedHostCalls(&host).size();
+    ASSERT_EQ(SimulatedHostSetKey(&host, 3, true), 0);
+    ASSERT_EQ(SimulatedHostSetKey(&host, 3, false), 0);
+    events = WaitForEvents(&host, from, 2);
+    ASSERT_EQ(events.size(), 2u);
+    EXPECT_EQ(MidiText(events[0]), "Note On ch 1 note 67 vel 64");
+    EXPECT_EQ(MidiText(events[1]), "Note Off ch 1 note 67 vel 0");
+
+    // Every key at once: the commands first, then one batch of every note.
+    from = SimulatedHostCalls(&host).size();
+    uint8_t all[kMaxKeypadKeys];
+    std::memset(all, 1, sizeof all);
+    ASSERT_EQ(SimulatedHostSetKeys(&host, all, profile.keyCount), 0);
+    events = WaitForEvents(&host, from, 3);
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].code, kHostStopAllPads);
+    EXPECT_EQ(events[1].code, kHostStopAllPlists);
+    EXPECT_EQ(events[2].code, kHostMidiBytes);
+    EXPECT_EQ(events[2].argument, 3 * profile.padKeyCount);
+
+    EXPECT_EQ(d.driver.Stop(host.instance), 0);
+    const std::vector<SimulatedHostCall> calls = SimulatedHostCalls(&host);
+    for (const SimulatedHostCall& call : calls)
+        EXPECT_EQ(call.threadId, calls[0].threadId) << "callbacks come from the worker only";
+    EXPECT_EQ(SimulatedHostCallsWith(&host, kHostCloseKeypad).at(0).pointer, keypad);
+    DestroyInstance(d, &host);
+}
+
+TEST_F(BothDrivers, AKeyPressArrivesAsPadEventsAndAsMidi) {
+    ForBothAtOnce(RoadOfOneKeyPress);
+}
+
+// Each model of the family in turn: every key pressed and released one after
+// the other must come out as its own pad, whatever the model's layout.
+void EveryModelsLayout(DriverUnderTest& d) {
+    const VariantProfile& profile = *d.profile;
+    SimulatedHost host;
+    CreateInstance(d, &host, profile.deliverableName);
+    for (int32_t m = 0; m < profile.productIdCount; ++m) {
+        const uint16_t product = profile.productIds[m];
+        const HANDLE keypad = SimulatedDevicePlug(KeypadDevice(product));
+        ASSERT_TRUE(SimulatedHostStartAndConnect(&host, kConnectTimeoutMs)) << product;
+        ASSERT_EQ(SimulatedHostOpenDevice(&host), keypad);
+        const size_t from = SimulatedHostCalls(&host).size();
+        for (int32_t key = 0; key < profile.keyCount; ++key) {
+            ASSERT_EQ(SimulatedHostSetKey(&host, key, true), 0);
+            ASSERT_EQ(SimulatedHostSetKey(&host, key, false), 0);
+        }
+        // Two events per pad key, one per command key.
+        const size_t expected = 2 * profile.padKeyCount + 2;
+        const std::vector<SimulatedHostCall> events = WaitForEvents(&host, from, expected);
+        ASSERT_EQ(events.size(), expected) << "product " << product;
+        for (int32_t key = 0; key < profile.padKeyCount; ++key) {
+            EXPECT_EQ(events[2 * key].code, kHostPadPressed);
+            EXPECT_EQ(events[2 * key].argument, key) << "product " << product;
+            EXPECT_EQ(events[2 * key + 1].code, kHostPadReleased);
+            EXPECT_EQ(events[2 * key + 1].argument, key) << "product " << product;
+        }
+        EXPECT_EQ(events[expected - 2].code, kHostStopAllPads);
+        EXPECT_EQ(events[expected - 1].code, kHostStopAllPlists);
+        EXPECT_EQ(d.driver.Stop(host.instance), 0);
+        SimulatedDeviceUnplug(keypad);
+    }
+    DestroyInstance(d, &host);
+}
+
+TEST_F(BothDrivers, EverySupportedModelsReportLayoutGivesKeysInOrder) {
+    ForBothAtOnce(EveryModelsLayout);
+}
+
+}  // namespace

@@ -1,0 +1,54 @@
+#include "tests/e2e/engine_support.h"
+
+#include <thread>
+
+#include "driver/host_callback.h"
+#include "tests/e2e/e2e_support.h"
+
+void BothDrivers::SetUp() {
+    char error[512];
+    ASSERT_TRUE(SimulatedKeypadsInstall(error, sizeof error)) << error;
+    SimulatedDevicesUnplugAll();
+    const VariantProfile* const profiles[2] = {&kProfile32Keys, &kProfile15Keys};
+    for (int i = 0; i < 2; ++i) {
+        drivers[i].profile = profiles[i];
+        ASSERT_TRUE(DeliverableLoad(&drivers[i].driver, DeliverablePath(*profiles[i]).c_str(),
+                                    error, sizeof error))
+            << error;
+        ASSERT_EQ(drivers[i].driver.Init(drivers[i].driver.module), 0);
+    }
+}
+
+void BothDrivers::TearDown() {
+    for (DriverUnderTest& d : drivers) {
+        if (d.driver.module != nullptr)
+            d.driver.End();
+        DeliverableUnload(&d.driver);
+    }
+    SimulatedDevicesUnplugAll();
+}
+
+void BothDrivers::ForBothAtOnce(const std::function<void(DriverUnderTest&)>& scenario) {
+    std::thread second([&] { scenario(drivers[1]); });
+    scenario(drivers[0]);
+    second.join();
+}
+
+void CreateInstance(DriverUnderTest& d, SimulatedHost* host, const char* label) {
+    SimulatedHostInit(host, &d.driver, label);
+    ASSERT_NE(SimulatedHostCreate(host), nullptr);
+}
+
+void DestroyInstance(DriverUnderTest& d, SimulatedHost* host) {
+    EXPECT_EQ(d.driver.Destroy(host->instance), 0);
+    SimulatedHostFree(host);
+}
+
+std::vector<SimulatedHostCall> KeyEvents(SimulatedHost* host, size_t from) {
+    const std::vector<SimulatedHostCall> calls = SimulatedHostCalls(host);
+    std::vector<SimulatedHostCall> events;
+    for (size_t i = from; i < calls.size(); ++i)
+        if (calls[i].code >= kHostMidiBytes && calls[i].code <= kHostStopAllPlists)
+            events.push_back(calls[i]);
+    return events;
+}

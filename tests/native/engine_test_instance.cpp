@@ -1,0 +1,63 @@
+#include "tests/native/engine_test_instance.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "engine/instance_lifetime.h"
+#include "engine/snapshot_cut.h"
+
+static int32_t TestHostCallback(intptr_t userValue, int32_t code, int32_t argument, void* pointer) {
+    TestHost* host = reinterpret_cast<TestHost*>(userValue);
+    HostCall call{code, argument, pointer, {}};
+    if (code == kHostMidiBytes && pointer != nullptr && argument > 0) {
+        const uint8_t* bytes = static_cast<const uint8_t*>(pointer);
+        call.bytes.assign(bytes, bytes + argument);
+    }
+    host->calls.push_back(call);
+    if (host->onCall)
+        host->onCall(host->instance, host->calls.back());
+    return 0;
+}
+
+DriverInstance* MakeTestInstance(TestHost* host) {
+    void* memory = std::malloc(sizeof(DriverInstance));
+    std::memset(memory, 0, sizeof(DriverInstance));
+    DriverInstance* instance = new (memory) DriverInstance{};
+    instance->callback = TestHostCallback;
+    instance->userValue = reinterpret_cast<intptr_t>(host);
+    instance->flags.store(kInstanceCreated);
+    std::memcpy(instance->signature, kProfile.guid, sizeof instance->signature);
+    ReportQueueInit(&instance->reportQueue, kProfile.keyCount);
+    StatusExchangeInit(&instance->statusExchange);
+    host->instance = instance;
+    return instance;
+}
+
+void FreeTestInstance(DriverInstance* instance) {
+    InstanceDropHost(instance);
+}
+
+void ConnectTestInstance(DriverInstance* instance, HANDLE device, uint32_t productId) {
+    RecordProductId(instance, productId);
+    instance->deviceHandle.store(device);
+    ReportQueueReset(&instance->reportQueue);
+    instance->connectedFlag.store(1, std::memory_order_release);
+}
+
+std::vector<uint8_t> MakeRecord(HANDLE device, const std::vector<uint8_t>& report,
+                                uint32_t statedLength) {
+    std::vector<uint8_t> record(kRecordReportOffset + report.size());
+    std::memcpy(&record[kRecordDeviceOffset], &device, sizeof device);
+    std::memcpy(&record[kRecordReportSizeOffset], &statedLength, sizeof statedLength);
+    if (!report.empty())
+        std::memcpy(&record[kRecordReportOffset], report.data(), report.size());
+    return record;
+}
+
+std::vector<int32_t> Codes(const TestHost& host) {
+    std::vector<int32_t> codes;
+    for (const HostCall& call : host.calls)
+        codes.push_back(call.code);
+    return codes;
+}

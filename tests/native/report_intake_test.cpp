@@ -1,0 +1,106 @@
+// Id-55 answers in the order the intake checks them, and what reaches the ring.
+#include "engine/report_intake.h"
+
+#include <cstring>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/native/engine_test_instance.h"
+
+namespace {
+
+HANDLE const kKeypad = reinterpret_cast<HANDLE>(0x1234);
+HANDLE const kOtherDevice = reinterpret_cast<HANDLE>(0x5678);
+
+// The family's common layout: keys from report byte 4.
+constexpr uint32_t kProduct = kProfile.productIds[kProfile.productIdCount - 1];
+constexpr uint32_t kFullLength = 4 + kProfile.keyCount;
+
+std::vector<uint8_t> KeysReport(uint8_t firstKey) {
+    std::vector<uint8_t> report(kFullLength, 0);
+    report[4] = firstKey;
+    return report;
+}
+
+class ReportIntakeTest : public ::testing::Test {
+  protected:
+    void SetUp() override { instance = MakeTestInstance(&host); }
+    void TearDown() override { FreeTestInstance(instance); }
+    TestHost host;
+    DriverInstance* instance = nullptr;
+};
+
+TEST_F(ReportIntakeTest, NotConnectedComesFirstEvenForANullRecord) {
+    EXPECT_EQ(ReportIntake(instance, nullptr), -3);
+    const std::vector<uint8_t> record = MakeRecord(kKeypad, KeysReport(1), kFullLength);
+    EXPECT_EQ(ReportIntake(instance, record.data()), -3);
+    EXPECT_EQ(instance->reportQueue.writeIndex.load(), 0);
+}
+
+TEST_F(ReportIntakeTest, ConnectedChecksRecordDeviceAndLengthThenQueues) {
+    ConnectTestInstance(instance, kKeypad, kProduct);
+    EXPECT_EQ(ReportIntake(instance, nullptr), -10);
+    EXPECT_EQ(ReportIntake(instance, MakeRecord(kOtherDevice, KeysReport(1), kFullLength).data()),
+              -11);
+    EXPECT_EQ(ReportIntake(instance, MakeRecord(kKeypad, KeysReport(1), kFullLength - 1).data()),
+              KOLMAR_KEY_COUNT == 32 ? -2 : -13);
+    EXPECT_EQ(instance->reportQueue.writeIndex.load(), 0);
+
+    ASSERT_EQ(ReportIntake(instance, MakeRecord(kKeypad, KeysReport(0x81), kFullLength).data()), 0);
+    uint8_t snapshot[kProfile.keyCount];
+    ASSERT_TRUE(ReportQueuePop(&instance->reportQueue, snapshot));
+    EXPECT_EQ(snapshot[0], 0x81);
+    for (int32_t k = 1; k < kProfile.keyCount; ++k)
+        EXPECT_EQ(snapshot[k], 0) << k;
+}
+
+#if KOLMAR_KEY_COUNT == 15
+TEST_F(ReportIntakeTest, TheRecordedProductChoosesTheLayout) {
+    ConnectTestInstance(instance, kKeypad, 0x60);
+    std::vector<uint8_t> report(17, 0);
+    report[1] = 1;  // key 4 on product 0x60
+    EXPECT_EQ(ReportIntake(instance, MakeRecord(kKeypad, report, 16).data()), -12);
+    ASSERT_EQ(ReportIntake(instance, MakeRecord(kKeypad, report, 17).data()), 0);
+    uint8_t snapshot[15];
+    ASSERT_TRUE(ReportQueuePop(&instance->reportQueue, snapshot));
+    for (int k = 0; k < 15; ++k)
+        EXPECT_EQ(snapshot[k], k == 4 ? 1 : 0) << k;
+}
+#endif
+
+TEST_F(ReportIntakeTest, FullRingAnswersZeroAndCountsTheDroppedSnapshot) {
+    ConnectTestInstance(instance, kKeypad, kProduct);
+    const std::vector<uint8_t> record = MakeRecord(kKeypad, KeysReport(1), kFullLength);
+    for (int i = 0; i < 127; ++i)
+        ASSERT_EQ(ReportIntake(instance, record.data()), 0);
+    EXPECT_EQ(ReportIntake(instance, record.data()), 0);
+    EXPECT_EQ(instance->reportQueue.refusedCount.load(), 1);
+    uint8_t snapshot[kProfile.keyCount];
+    ASSERT_TRUE(ReportQueuePop(&instance->reportQueue, snapshot));
+    EXPECT_EQ(ReportIntake(instance, record.data()), 0);
+    EXPECT_EQ(instance->reportQueue.refusedCount.load(), 1);
+}
+
+TEST_F(ReportIntakeTest, RingWithoutStorageRefusesAsIfFull) {
+    ReportQueueFree(&instance->reportQueue);
+    ConnectTestInstance(instance, kKeypad, kProduct);
+    const std::vector<uint8_t> record = MakeRecord(kKeypad, KeysReport(1), kFullLength);
+    EXPECT_EQ(ReportIntake(instance, record.data()), 0);
+    EXPECT_EQ(ReportIntake(instance, record.data()), 0);
+    EXPECT_EQ(instance->reportQueue.refusedCount.load(), 2);
+}
+
+TEST_F(ReportIntakeTest, AProducerThatCannotGetTheGuardDropsItsSnapshot) {
+    ConnectTestInstance(instance, kKeypad, kProduct);
+    instance->producerGuard.store(1);  // another host thread inside the ring, and stuck there
+    const std::vector<uint8_t> record = MakeRecord(kKeypad, KeysReport(1), kFullLength);
+    EXPECT_EQ(ReportIntake(instance, record.data()), 0);
+    EXPECT_EQ(instance->reportQueue.refusedCount.load(), 1);
+    EXPECT_EQ(instance->reportQueue.writeIndex.load(), 0);
+    instance->producerGuard.store(0);
+    EXPECT_EQ(ReportIntake(instance, record.data()), 0);
+    EXPECT_EQ(instance->reportQueue.writeIndex.load(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,163 @@
+// The three-slot exchange step by step: which slot each write fills, which
+// block each polling pass copies, and the re-priming on connection.
+#include "engine/status_exchange.h"
+
+#include <cstring>
+
+#include <gtest/gtest.h>
+
+#include "tests/native/engine_test_instance.h"
+
+namespace {
+
+HostStatusBlock Block(int32_t mark) {
+    HostStatusBlock block;
+    for (int32_t& word : block.words)
+        word = mark;
+    return block;
+}
+
+class StatusExchangeTest : public ::testing::Test {
+  protected:
+    void SetUp() override { instance = MakeTestInstance(&host); }
+    void TearDown() override { FreeTestInstance(instance); }
+    HostStatusExchange& exchange() { return instance->statusExchange; }
+    int32_t Write(int32_t mark) {
+        const HostStatusBlock block = Block(mark);
+        return StatusExchangeWrite(&exchange(), &block, kHostStatusBytes);
+    }
+    int32_t SlotMark(int32_t slot) {
+        int32_t word;
+        std::memcpy(&word, exchange().base + 176 * slot, sizeof word);
+        return word;
+    }
+    // A polling pass's read; the mark of the instance's block afterwards.
+    int32_t Read() {
+        StatusExchangeRead(instance);
+        return instance->statusBlock.words[0];
+    }
+    // A connection whose host fills the block with `mark` on code 151.
+    void Connect(int32_t mark) {
+        host.onCall = [mark](DriverInstance* self, const HostCall& call) {
+            if (call.code == kHostFillStatus)
+                self->statusBlock = Block(mark);
+        };
+        StatusExchangeReset(instance);
+        host.onCall = nullptr;
+    }
+    TestHost host;
+    DriverInstance* instance = nullptr;
+};
+
+TEST_F(StatusExchangeTest, CreatedPrimedWithAlignedSlots) {
+    ASSERT_NE(exchange().storage, nullptr);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(exchange().base) % 16, 0u);
+    EXPECT_GE(exchange().base, exchange().storage);
+    EXPECT_LE(exchange().base + 3 * 176, exchange().storage + 544);
+    EXPECT_EQ(exchange().slotStride, 176);
+    EXPECT_EQ(exchange().slotStates[0], 1);
+    EXPECT_EQ(exchange().slotStates[1], 0);
+    EXPECT_EQ(exchange().slotStates[2], 0);
+    EXPECT_EQ(exchange().writerSlot, 1);
+    EXPECT_EQ(exchange().readerSlot, 0);
+    EXPECT_EQ(instance->lastConsumedStatusSlot, nullptr);
+}
+
+TEST_F(StatusExchangeTest, WrongSizesAreIgnoredAndANullBlockIsRefused) {
+    const HostStatusBlock block = Block(5);
+    EXPECT_EQ(StatusExchangeWrite(&exchange(), &block, 171), 0);
+    EXPECT_EQ(StatusExchangeWrite(&exchange(), &block, 173), 0);
+    EXPECT_EQ(StatusExchangeWrite(&exchange(), nullptr, 100), 0);
+    EXPECT_EQ(StatusExchangeWrite(&exchange(), nullptr, kHostStatusBytes), -10);
+    EXPECT_EQ(exchange().slotStates[1], 0);
+    EXPECT_EQ(exchange().writerSlot, 1);
+}
+
+TEST_F(StatusExchangeTest, AWriteBeforeAnyStartLandsInSlot1) {
+    ASSERT_EQ(Write(7), 0);
+    EXPECT_EQ(exchange().slotStates[1], 1);
+    EXPECT_EQ(SlotMark(1), 7);
+}
+
+TEST_F(StatusExchangeTest, FirstPassAfterConnectionCopiesTheBlockTheHostFilled) {
+    Write(3);  // waits from before the connection: discarded by the re-priming
+    Connect(11);
+    ASSERT_EQ(Codes(host), (std::vector<int32_t>{kHostFillStatus}));
+    EXPECT_EQ(host.calls[0].argument, 172);
+    EXPECT_EQ(host.calls[0].pointer, &instance->statusBlock);
+    instance->statusBlock = Block(0);
+    EXPECT_EQ(Read(), 11);
+    EXPECT_EQ(SlotMark(0), 11);
+}
+
+TEST_F(StatusExchangeTest, OneWriteBeforeTheFirstPassIsTakenFromSlot1) {
+    Connect(11);
+    Write(12);
+    EXPECT_EQ(Read(), 12);
+    EXPECT_EQ(exchange().readerSlot, 1);
+}
+
+TEST_F(StatusExchangeTest, ThreeQuickWritesShowTheFirstThenTheThird) {
+    Connect(11);
+    Write(21);
+    Write(22);
+    Write(23);
+    EXPECT_EQ(Read(), 21);
+    EXPECT_EQ(Read(), 23);
+    EXPECT_EQ(Read(), 23);
+}
+
+TEST_F(StatusExchangeTest, APassWithoutANewWriteCopiesNothing) {
+    Connect(11);
+    EXPECT_EQ(Read(), 11);
+    for (int pass = 0; pass < 10; ++pass) {
+        instance->statusBlock = Block(-1);  // any copy would overwrite this
+        EXPECT_EQ(Read(), -1);
+    }
+    Write(30);
+    EXPECT_EQ(Read(), 30);
+}
+
+TEST_F(StatusExchangeTest, WritesAndReadsInterleavedNeverGoBack) {
+    Connect(0);
+    int32_t last = Read();
+    int32_t mark = 0;
+    for (int round = 0; round < 200; ++round) {
+        for (int w = 0; w < round % 4; ++w)
+            Write(++mark);
+        const int32_t seen = Read();
+        ASSERT_GE(seen, last) << "round " << round;
+        last = seen;
+        // The slot the reader holds is never chosen by the writer.
+        ASSERT_EQ(exchange().slotStates[exchange().readerSlot], 1);
+    }
+    // Once writing stops, two passes at most reach the newest block.
+    Read();
+    EXPECT_EQ(Read(), mark);
+}
+
+TEST_F(StatusExchangeTest, TheHostMayWriteFromInsideTheFillRequest) {
+    host.onCall = [](DriverInstance* self, const HostCall& call) {
+        if (call.code != kHostFillStatus)
+            return;
+        self->statusBlock = Block(40);
+        const HostStatusBlock newer = Block(41);
+        StatusExchangeWrite(&self->statusExchange, &newer, kHostStatusBytes);
+    };
+    StatusExchangeReset(instance);
+    EXPECT_EQ(Read(), 41);
+    EXPECT_EQ(SlotMark(0), 40);
+}
+
+TEST_F(StatusExchangeTest, WithoutStorageWritesAndReadsAreIgnoredAndTheHostStillFills) {
+    StatusExchangeFree(&exchange());
+    StatusExchangeFree(&exchange());  // safe to repeat
+    EXPECT_EQ(exchange().base, nullptr);
+    EXPECT_EQ(Write(5), 0);
+    Connect(9);
+    EXPECT_EQ(instance->statusBlock.words[42], 9);
+    instance->statusBlock = Block(1);
+    EXPECT_EQ(Read(), 1);
+}
+
+}  // namespace

@@ -1,0 +1,157 @@
+// Who frees an instance whose worker outlives Stop's wait, and Stop or
+// Destroy made by the host from inside a callback on the worker itself.
+#include <atomic>
+
+#include "driver/host_callback.h"
+#include "driver/library_state.h"
+#include "engine/worker_thread.h"
+#include "tests/windows/engine/worker_fixture.h"
+#include "tools/host_simulator/heap_watch.h"
+
+namespace {
+
+// Opens the thread that made the host's first call.
+HANDLE WorkerThreadOf(SimulatedHost* host) {
+    return OpenThread(SYNCHRONIZE | THREAD_QUERY_INFORMATION, FALSE,
+                      SimulatedHostCalls(host).at(0).threadId);
+}
+
+DWORD Elapsed(DWORD start) {
+    return GetTickCount() - start;
+}
+
+TEST_F(WorkerTest, AWorkerStopGaveUpOnMakesNoMoreCallsAndFreesTheRecordItself) {
+    ASSERT_TRUE(HeapWatchInstall(GetModuleHandleA(nullptr)));
+    g_workerStopWaitMs = 300;
+    SimulatedDevicePlug(KeypadDevice(kKeypadProduct));
+    SimulatedHost destroyed, restarted;
+    Create(&destroyed, "destroyed");
+    Create(&restarted, "restarted");
+    SimulatedHost* const hosts[] = {&destroyed, &restarted};
+    for (SimulatedHost* host : hosts) {
+        ASSERT_TRUE(StartAndConnect(host));
+        host->blockCode = kHostPadPressed;  // the host does not return from the pad event
+        ASSERT_EQ(SimulatedHostSetKey(host, 2, true), 0);
+    }
+    HANDLE workers[2];
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_TRUE(SimulatedHostWaitFor(hosts[i], kHostPadPressed, 1, 1000));
+        workers[i] = WorkerThreadOf(hosts[i]);
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(driver.Stop(hosts[i]->instance), 0);
+        EXPECT_GE(Elapsed(start), 250u);
+        EXPECT_LT(Elapsed(start), 3000u);
+        EXPECT_EQ(driver.GetDriverStatus(hosts[i]->instance), 0);
+        // Id-55 calls are refused as after a worker's end.
+        EXPECT_EQ(SimulatedHostSetKey(hosts[i], 2, false), -3);
+    }
+
+    // Only one worker per instance: a Start while the old one lives fails,
+    // and the old one is not revived.
+    EXPECT_EQ(driver.Start(restarted.instance), -2000);
+    EXPECT_EQ(driver.GetDriverStatus(restarted.instance), 1);
+    EXPECT_EQ(driver.Start(restarted.instance), 1);
+    EXPECT_EQ(driver.Stop(restarted.instance), 0);
+
+    // Destroy returns at once; the worker still holds the record.
+    void* const record = destroyed.instance;
+    HeapWatchFree(record);
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(driver.Destroy(record), 0);
+    EXPECT_LT(Elapsed(start), 1000u);
+    EXPECT_EQ(HeapWatchFreedOn(), 0u);
+    EXPECT_EQ(driver.Destroy(record), -1) << "a destroyed handle stays refused";
+    EXPECT_EQ(driver.GetContextSize(record), -1);
+    EXPECT_STREQ(driver.GetLastErrorString(), "Object not created");
+
+    // The host lets both workers go: they end without another call, and the
+    // destroyed instance's worker frees the record.
+    for (int i = 0; i < 2; ++i) {
+        SetEvent(hosts[i]->release);
+        ASSERT_EQ(WaitForSingleObject(workers[i], 3000), WAIT_OBJECT_0);
+        DWORD exitCode = 1;
+        GetExitCodeThread(workers[i], &exitCode);
+        EXPECT_EQ(exitCode, 0u);
+        EXPECT_EQ(SimulatedHostCodes(hosts[i]).back(), kHostPadPressed) << hosts[i]->label;
+    }
+    EXPECT_EQ(HeapWatchFreedOn(), GetThreadId(workers[0]));
+
+    // Once the old worker has ended, the instance starts and connects again.
+    restarted.blockCode = 0;
+    const size_t before = SimulatedHostCalls(&restarted).size();
+    ASSERT_TRUE(StartAndConnect(&restarted));
+    EXPECT_EQ(driver.Stop(restarted.instance), 0);
+    EXPECT_EQ(SimulatedHostCalls(&restarted).size(), before + 7);  // 50 80 151 60 81 70 51
+    Finish(&restarted);
+    SimulatedHostFree(&destroyed);
+    CloseHandle(workers[0]);
+    CloseHandle(workers[1]);
+}
+
+// The export a host calls from inside a callback, with what it answered and
+// how long it took.
+struct InnerCall {
+    int32_t onCode;
+    int32_t (*call)(void* handle);
+    std::atomic<int32_t> result;
+    std::atomic<DWORD> elapsedMs;
+};
+
+void CallFromCallback(SimulatedHost* host, int32_t code) {
+    InnerCall* inner = static_cast<InnerCall*>(host->hookContext);
+    if (code != inner->onCode)
+        return;
+    const DWORD start = GetTickCount();
+    inner->result = inner->call(host->instance);
+    inner->elapsedMs = GetTickCount() - start;
+}
+
+TEST_F(WorkerTest, StopOrDestroyFromInsideACallbackDoesNotWaitForItsOwnThread) {
+    ASSERT_TRUE(HeapWatchInstall(GetModuleHandleA(nullptr)));
+    const HANDLE keypad = SimulatedDevicePlug(KeypadDevice(kKeypadProduct));
+    SimulatedHost stopOnConnect, stopOnBegin, destroyOnConnect;
+    InnerCall stop1 = {kHostConnected, driver.Stop, {99}, {0}};
+    InnerCall stop2 = {kHostWorkerBegins, driver.Stop, {99}, {0}};
+    InnerCall destroy = {kHostConnected, driver.Destroy, {99}, {0}};
+    const struct {
+        SimulatedHost* host;
+        InnerCall* inner;
+    } cases[] = {{&stopOnConnect, &stop1}, {&stopOnBegin, &stop2}, {&destroyOnConnect, &destroy}};
+    for (const auto& c : cases) {
+        Create(c.host, "host");
+        c.host->hook = CallFromCallback;
+        c.host->hookContext = c.inner;
+    }
+    HeapWatchFree(destroyOnConnect.instance);
+    for (const auto& c : cases)
+        ASSERT_EQ(driver.Start(c.host->instance), 0);
+    for (const auto& c : cases)
+        ASSERT_TRUE(SimulatedHostWaitFor(c.host, c.inner->onCode, 1, kConnectTimeoutMs));
+    Sleep(100);
+
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.inner->result.load(), 0);
+        EXPECT_LT(c.inner->elapsedMs.load(), 500u) << "waited for its own thread";
+    }
+    // Stopped from inside: the worker ends after the callback returns, with
+    // the usual exit calls; a later Stop finds nothing to do.
+    EXPECT_EQ(
+        SimulatedHostCodes(&stopOnConnect),
+        (std::vector<int32_t>{kHostWorkerBegins, kHostOfferKeypad, kHostFillStatus, kHostConnected,
+                              kHostCloseKeypad, kHostNoKeypad, kHostWorkerEnds}));
+    EXPECT_EQ(SimulatedHostCallsWith(&stopOnConnect, kHostCloseKeypad).at(0).pointer, keypad);
+    EXPECT_EQ(driver.Stop(stopOnConnect.instance), 1);
+    EXPECT_EQ(SimulatedHostCodes(&stopOnBegin),
+              (std::vector<int32_t>{kHostWorkerBegins, kHostCloseKeypad, kHostNoKeypad,
+                                    kHostWorkerEnds}));
+    // Destroyed from inside: no further call, and the worker freed the record.
+    EXPECT_EQ(SimulatedHostCodes(&destroyOnConnect).back(), kHostConnected);
+    EXPECT_EQ(HeapWatchFreedOn(),
+              SimulatedHostCallsWith(&destroyOnConnect, kHostConnected).at(0).threadId);
+
+    Finish(&stopOnConnect);
+    Finish(&stopOnBegin);
+    SimulatedHostFree(&destroyOnConnect);
+}
+
+}  // namespace

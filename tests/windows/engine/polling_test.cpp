@@ -1,0 +1,98 @@
+// The worker while connected: snapshots that wait when the host stops it, and
+// the emptied ring of the next connection.
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "driver/host_callback.h"
+#include "tests/windows/engine/worker_fixture.h"
+
+namespace {
+
+bool WaitForStatus(const Deliverable& driver, void* instance, int32_t status) {
+    const DWORD start = GetTickCount();
+    while (driver.GetDriverStatus(instance) != status)
+        if (GetTickCount() - start > 2000)
+            return false;
+        else
+            Sleep(1);
+    return true;
+}
+
+TEST_F(WorkerTest, StopWhileSnapshotsWaitFinishesTheOneInHandAndTheNextRunStartsEmpty) {
+    SimulatedDevicePlug(KeypadDevice(kKeypadProduct));
+    SimulatedHost host;
+    DriverInstance* instance = Create(&host, "host");
+    ASSERT_TRUE(StartAndConnect(&host));
+
+    // The host holds the worker in the first pad event while more snapshots
+    // arrive, more than the ring holds.
+    host.blockCode = kHostPadPressed;
+    ASSERT_EQ(SimulatedHostSetKey(&host, 0, true), 0);
+    ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostPadPressed, 1, 1000));
+    for (int32_t i = 0; i < 130; ++i)
+        ASSERT_EQ(SimulatedHostSetKey(&host, 1 + i % 4, i % 2 == 0), 0);
+    EXPECT_GT(instance->reportQueue.refusedCount.load(), 0);
+
+    std::thread stopper([&] { EXPECT_EQ(driver.Stop(host.instance), 0); });
+    ASSERT_TRUE(WaitForStatus(driver, host.instance, 0));  // the run flag is down
+    host.blockCode = 0;
+    SetEvent(host.release);
+    stopper.join();
+
+    EXPECT_EQ(
+        SimulatedHostCodes(&host),
+        (std::vector<int32_t>{kHostWorkerBegins, kHostOfferKeypad, kHostFillStatus, kHostConnected,
+                              kHostPadPressed, kHostCloseKeypad, kHostNoKeypad, kHostWorkerEnds}));
+    EXPECT_EQ(SimulatedHostSetKey(&host, 0, false), kNoKeypadOpen);
+
+    // The next connection starts with an empty ring and no refusals; the
+    // snapshots that waited are never translated.
+    ResetEvent(host.release);
+    const size_t before = SimulatedHostCalls(&host).size();
+    ASSERT_TRUE(StartAndConnect(&host));
+    EXPECT_EQ(instance->reportQueue.refusedCount.load(), 0);
+    EXPECT_EQ(instance->reportQueue.readIndex.load(), instance->reportQueue.writeIndex.load());
+    const uint8_t none[kMaxKeypadKeys] = {};
+    ASSERT_EQ(SimulatedHostSetKeys(&host, none, kProfile.keyCount), 0);
+    ASSERT_EQ(SimulatedHostSetKey(&host, 5, true), 0);
+    ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostPadPressed, 2, 1000));
+    Sleep(50);
+    driver.Stop(host.instance);
+    const std::vector<SimulatedHostCall> calls = SimulatedHostCalls(&host);
+    std::vector<int32_t> events;
+    for (size_t i = before; i < calls.size(); ++i)
+        if (calls[i].code >= kHostMidiBytes)
+            events.push_back(calls[i].argument);
+    EXPECT_EQ(events, (std::vector<int32_t>{5})) << "only the new press reaches the host";
+    Finish(&host);
+}
+
+TEST_F(WorkerTest, IntakeAnswersFollowTheConnection) {
+    const HANDLE keypad = SimulatedDevicePlug(KeypadDevice(kKeypadProduct));
+    SimulatedHost host;
+    Create(&host, "host");
+    uint8_t record[64] = {};
+    std::memcpy(record + 8, &keypad, sizeof keypad);
+    // Not started, then started but not yet connected: -3, even for null.
+    EXPECT_EQ(driver.SetGetInformations(host.instance, 55, nullptr, 0), -3);
+    ASSERT_EQ(driver.Start(host.instance), 0);
+    EXPECT_EQ(driver.SetGetInformations(host.instance, 55, record, sizeof record), -3);
+    ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostConnected, 1, kConnectTimeoutMs));
+    EXPECT_EQ(driver.SetGetInformations(host.instance, 55, nullptr, 0), -10);
+    const HANDLE other = reinterpret_cast<HANDLE>(0x4321);
+    std::memcpy(record + 8, &other, sizeof other);
+    EXPECT_EQ(driver.SetGetInformations(host.instance, 55, record, sizeof record), -11);
+    std::memcpy(record + 8, &keypad, sizeof keypad);
+    const uint32_t tooShort = kProfile.minimumReportLength - 1;
+    std::memcpy(record + 24, &tooShort, sizeof tooShort);
+    EXPECT_EQ(driver.SetGetInformations(host.instance, 55, record, sizeof record),
+              kProfile.tooShortStatus);
+    EXPECT_EQ(driver.SetGetInformations(host.instance, 57, record, sizeof record), -2);
+    driver.Stop(host.instance);
+    // After the worker ended: -3 again.
+    EXPECT_EQ(driver.SetGetInformations(host.instance, 55, nullptr, 0), -3);
+    Finish(&host);
+}
+
+}  // namespace

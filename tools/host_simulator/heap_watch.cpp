@@ -1,0 +1,141 @@
+#include "tools/host_simulator/heap_watch.h"
+
+#include <atomic>
+#include <cstring>
+
+typedef void*(__cdecl* MallocFn)(size_t);
+typedef void*(__cdecl* CallocFn)(size_t, size_t);
+typedef void*(__cdecl* ReallocFn)(void*, size_t);
+typedef char*(__cdecl* StrdupFn)(const char*);
+typedef void(__cdecl* FreeFn)(void*);
+
+// The real functions in msvcrt, which every patched module imports.
+static std::atomic<MallocFn> g_malloc{nullptr};
+static std::atomic<CallocFn> g_calloc{nullptr};
+static std::atomic<ReallocFn> g_realloc{nullptr};
+static std::atomic<StrdupFn> g_strdup{nullptr};
+static std::atomic<FreeFn> g_free{nullptr};
+
+static std::atomic<bool> g_armed{false};
+static std::atomic<int32_t> g_allocations{0};
+static std::atomic<const void*> g_watchedBlock{nullptr};
+static std::atomic<DWORD> g_watchedFreedOn{0};
+
+static void CountAllocation() {
+    if (g_armed.load(std::memory_order_relaxed))
+        g_allocations.fetch_add(1, std::memory_order_relaxed);
+}
+
+static void* __cdecl WatchedMalloc(size_t size) {
+    CountAllocation();
+    return g_malloc.load()(size);
+}
+static void* __cdecl WatchedCalloc(size_t count, size_t size) {
+    CountAllocation();
+    return g_calloc.load()(count, size);
+}
+static void* __cdecl WatchedRealloc(void* block, size_t size) {
+    CountAllocation();
+    return g_realloc.load()(block, size);
+}
+static char* __cdecl WatchedStrdup(const char* text) {
+    CountAllocation();
+    return g_strdup.load()(text);
+}
+static void __cdecl WatchedFree(void* block) {
+    // Only the first free counts: the address may be handed out again.
+    const void* watched = block;
+    if (block != nullptr && g_watchedBlock.compare_exchange_strong(watched, nullptr))
+        g_watchedFreedOn.store(GetCurrentThreadId());
+    g_free.load()(block);
+}
+
+void* ReplaceImport(HMODULE module, const char* dll, const char* function, void* replacement) {
+    uint8_t* base = reinterpret_cast<uint8_t*>(module);
+    const IMAGE_DOS_HEADER* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
+    const IMAGE_NT_HEADERS64* nt =
+        reinterpret_cast<const IMAGE_NT_HEADERS64*>(base + dos->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory =
+        nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    if (directory.VirtualAddress == 0)
+        return nullptr;
+    for (const IMAGE_IMPORT_DESCRIPTOR* import =
+             reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(base + directory.VirtualAddress);
+         import->Name != 0; ++import) {
+        if (_stricmp(reinterpret_cast<const char*>(base + import->Name), dll) != 0)
+            continue;
+        const IMAGE_THUNK_DATA64* names = reinterpret_cast<const IMAGE_THUNK_DATA64*>(
+            base +
+            (import->OriginalFirstThunk != 0 ? import->OriginalFirstThunk : import->FirstThunk));
+        IMAGE_THUNK_DATA64* addresses =
+            reinterpret_cast<IMAGE_THUNK_DATA64*>(base + import->FirstThunk);
+        for (; names->u1.AddressOfData != 0; ++names, ++addresses) {
+            if (IMAGE_SNAP_BY_ORDINAL64(names->u1.Ordinal))
+                continue;
+            const IMAGE_IMPORT_BY_NAME* name =
+                reinterpret_cast<const IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
+            if (std::strcmp(reinterpret_cast<const char*>(name->Name), function) != 0)
+                continue;
+            DWORD protection = 0;
+            if (!VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function,
+                                PAGE_READWRITE, &protection))
+                return nullptr;
+            void* previous = reinterpret_cast<void*>(addresses->u1.Function);
+            addresses->u1.Function = reinterpret_cast<ULONGLONG>(replacement);
+            DWORD ignored = 0;
+            VirtualProtect(&addresses->u1.Function, sizeof addresses->u1.Function, protection,
+                           &ignored);
+            return previous;
+        }
+    }
+    return nullptr;
+}
+
+// The real functions, resolved in msvcrt itself: an address taken in this
+// module could lead back through a patched import table.
+template <typename Fn>
+static bool Resolve(HMODULE msvcrt, const char* name, std::atomic<Fn>* real) {
+    real->store(reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(msvcrt, name))));
+    return real->load() != nullptr;
+}
+
+bool HeapWatchInstall(HMODULE module) {
+    HMODULE msvcrt = GetModuleHandleA("msvcrt.dll");
+    if (msvcrt == nullptr || !Resolve(msvcrt, "malloc", &g_malloc) ||
+        !Resolve(msvcrt, "calloc", &g_calloc) || !Resolve(msvcrt, "realloc", &g_realloc) ||
+        !Resolve(msvcrt, "_strdup", &g_strdup) || !Resolve(msvcrt, "free", &g_free))
+        return false;
+    bool any = false;
+    const struct {
+        const char* name;
+        void* watched;
+    } imports[] = {{"malloc", reinterpret_cast<void*>(WatchedMalloc)},
+                   {"calloc", reinterpret_cast<void*>(WatchedCalloc)},
+                   {"realloc", reinterpret_cast<void*>(WatchedRealloc)},
+                   {"_strdup", reinterpret_cast<void*>(WatchedStrdup)},
+                   {"free", reinterpret_cast<void*>(WatchedFree)}};
+    for (const auto& import : imports)
+        any |= ReplaceImport(module, "msvcrt.dll", import.name, import.watched) != nullptr;
+    return any;
+}
+
+void HeapWatchArm(bool armed) {
+    g_armed.store(armed);
+}
+
+int32_t HeapWatchAllocations() {
+    return g_allocations.load();
+}
+
+void HeapWatchResetCount() {
+    g_allocations.store(0);
+}
+
+void HeapWatchFree(const void* block) {
+    g_watchedFreedOn.store(0);
+    g_watchedBlock.store(block);
+}
+
+DWORD HeapWatchFreedOn() {
+    return g_watchedFreedOn.load();
+}

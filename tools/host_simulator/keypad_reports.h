@@ -1,0 +1,45 @@
+// The supported keypad models as the host sees them: which family each USB
+// product belongs to, how long its input reports are, where its key states
+// sit in them, and the raw-input record a host hands the driver with id 55.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "driver/platform_types.h"
+
+inline constexpr int32_t kMaxKeypadKeys = 32;
+
+struct KeypadModel {
+    uint16_t productId;
+    int32_t keyCount;       // 32 or 15: the family
+    uint32_t reportLength;  // bytes in each input report, report id included
+    bool reversedRows;      // keys in report bytes 1..15, each row of five right to left;
+                            // otherwise keys from report byte 4
+};
+
+// The eight supported products: 0x8F, 0x6C, 0xBA (32 keys), 0x60, 0x6D, 0x80,
+// 0xA5, 0xB9 (15 keys).
+inline constexpr int32_t kKeypadModelCount = 8;
+extern const KeypadModel kKeypadModels[kKeypadModelCount];
+
+// The model of a USB product, or null when the product is not supported.
+const KeypadModel* FindKeypadModel(uint32_t productId);
+
+// Writes `model`'s input report for `keyStates` (one byte per key, bit 0 set
+// while down) into `report`, which holds at least model.reportLength bytes.
+// Returns the report's length.
+uint32_t BuildKeypadReport(const KeypadModel& model, const uint8_t* keyStates, uint8_t* report);
+
+// Offsets of the 64-bit RAWINPUT record of a HID device.
+inline constexpr size_t kRawInputDeviceOffset = 8;
+inline constexpr size_t kRawInputReportSizeOffset = 24;
+inline constexpr size_t kRawInputReportOffset = 32;
+inline constexpr size_t kRawInputRecordRoom = kRawInputReportOffset + 1024;
+
+// Wraps a report of `device` as the system's RAWINPUT record: dwType HID,
+// dwSize, hDevice at 8, wParam, dwSizeHid at 24, dwCount 1, the bytes from
+// 32. `statedLength` is what dwSizeHid claims (normally `length`). Returns the
+// record's size, or 0 when it does not fit `room`.
+size_t WrapRawInputRecord(HANDLE device, const uint8_t* report, uint32_t length,
+                          uint32_t statedLength, uint8_t* record, size_t room);
