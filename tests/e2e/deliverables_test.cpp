@@ -110,6 +110,7 @@ class BothDeliverables : public ::testing::Test {
   protected:
     void SetUp() override {
         LoadLibraryA("user32.dll");
+        DeleteSettingsKeys();
         char error[512];
         ASSERT_TRUE(
             DeliverableLoad(&keys32, DeliverablePath(kProfile32Keys).c_str(), error, sizeof error))

@@ -13,10 +13,17 @@
 // The deliverable's DLL beside the test program.
 std::string DeliverablePath(const VariantProfile& profile);
 
+// The registry key under HKEY_CURRENT_USER where `profile`'s DLL keeps its settings.
+std::string SettingsKeyPath(const VariantProfile& profile);
+// Removes both DLLs' stored settings (and the shared keys above them), so a
+// test starts as on a first run.
+void DeleteSettingsKeys();
+
 // A host callback that answers every call with 0.
 int32_t IgnoringCallback(intptr_t userValue, int32_t code, int32_t argument, void* pointer);
 
-// Loads the DLL named by the test parameter before each test and unloads it after.
+// Loads the DLL named by the test parameter before each test, on a first-run
+// registry, and unloads it after.
 class EachDeliverable : public ::testing::TestWithParam<const VariantProfile*> {
   protected:
     void SetUp() override;

@@ -11,26 +11,13 @@
 
 namespace {
 
-std::string KeyPath(const VariantProfile& profile) {
-    char guid[kGuidTextSize];
-    FormatGuidText(profile.guid, guid);
-    return std::string(kSettingsKeyBase) + "\\" + guid;
-}
-
-void DeleteKeys() {
-    RegDeleteKeyA(HKEY_CURRENT_USER, KeyPath(kProfile32Keys).c_str());
-    RegDeleteKeyA(HKEY_CURRENT_USER, KeyPath(kProfile15Keys).c_str());
-    RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKeyBase);
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Lorendel");
-}
-
 // The stored 4-byte value, or INT32_MIN when it is missing or not 4 bytes.
 int32_t Stored(const VariantProfile& profile, const char* name) {
     int32_t value = 0;
     DWORD type = 0;
     DWORD size = sizeof value;
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, KeyPath(profile).c_str(), 0, KEY_READ, &key) !=
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, SettingsKeyPath(profile).c_str(), 0, KEY_READ, &key) !=
         ERROR_SUCCESS)
         return INT32_MIN;
     const LONG result =
@@ -65,12 +52,12 @@ void HostRun(const Deliverable& d, const Context& chosen, Context* started) {
 class SettingsThroughTheDll : public EachDeliverable {
   protected:
     void SetUp() override {
-        DeleteKeys();
+        DeleteSettingsKeys();
         EachDeliverable::SetUp();
     }
     void TearDown() override {
         EachDeliverable::TearDown();
-        DeleteKeys();
+        DeleteSettingsKeys();
     }
     // Unloads and loads the DLL again: a host restart.
     void Restart() {
@@ -112,7 +99,7 @@ TEST_P(SettingsThroughTheDll, AKeyThatCannotBeMadeStillHandsTheValuesOn) {
     const Context chosen = {1, 7, 2};
     d.SetContext(first, &chosen, sizeof chosen);
     EXPECT_EQ(d.Destroy(first), 0);
-    EXPECT_FALSE(KeyExists(KeyPath(*GetParam()).c_str()));
+    EXPECT_FALSE(KeyExists(SettingsKeyPath(*GetParam()).c_str()));
 
     void* next = d.Create(IgnoringCallback, 0);
     ASSERT_NE(next, nullptr);
@@ -129,7 +116,7 @@ TEST_P(SettingsThroughTheDll, AKeyThatCannotBeMadeStillHandsTheValuesOn) {
 KOLMAR_FOR_BOTH_DELIVERABLES(SettingsThroughTheDll);
 
 TEST(SettingsOfBothDeliverables, EachReadsAndWritesOnlyItsOwnKey) {
-    DeleteKeys();
+    DeleteSettingsKeys();
     LoadLibraryA("user32.dll");
     Deliverable keys32 = {}, keys15 = {};
     char error[512];
@@ -140,7 +127,7 @@ TEST(SettingsOfBothDeliverables, EachReadsAndWritesOnlyItsOwnKey) {
 
     Context started = {};
     HostRun(keys32, Context{1, 5, 0}, &started);
-    EXPECT_FALSE(KeyExists(KeyPath(kProfile15Keys).c_str()));
+    EXPECT_FALSE(KeyExists(SettingsKeyPath(kProfile15Keys).c_str()));
     HostRun(keys15, Context{0, 9, 0}, &started);
     EXPECT_EQ(started.keyMode, 0) << "the 15-key driver read the 32-key settings";
     EXPECT_EQ(started.channel, 0);
@@ -166,7 +153,7 @@ TEST(SettingsOfBothDeliverables, EachReadsAndWritesOnlyItsOwnKey) {
     keys15.End();
     DeliverableUnload(&keys32);
     DeliverableUnload(&keys15);
-    DeleteKeys();
+    DeleteSettingsKeys();
 }
 
 }  // namespace

@@ -106,14 +106,8 @@ static void SettingsKeyPath(char (&path)[kSettingsKeyPathSize]) {
 }
 
 void DeleteSettingsKey() {
-    char path[kSettingsKeyPathSize];
-    SettingsKeyPath(path);
     UnlockSettingsKey();
-    RegDeleteKeyA(HKEY_CURRENT_USER, path);
-    // The keys above are shared with the other deliverable: only removed when
-    // empty (a key with subkeys is refused).
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Lorendel\\QP240_Remote");
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Lorendel");
+    DeleteVariantSettingsKey();
 }
 
 void StoreSetting(const char* name, DWORD type, const void* data, DWORD size) {

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "config/settings.h"
+#include "config/settings_key.h"
 #include "driver/library_state.h"
 #include "driver/qp240_remote.h"
 #include "toolkit/drawing_resources.h"
@@ -57,6 +58,16 @@ bool WaitForCode(RecordingHost* host, int32_t code, DWORD timeoutMs) {
     }
 }
 
+void DeleteVariantSettingsKey() {
+    char path[kSettingsKeyPathSize];
+    FormatSettingsKeyPath(kProfile.guid, path);
+    RegDeleteKeyA(HKEY_CURRENT_USER, path);
+    // The keys above are shared with the other deliverable: only removed when
+    // empty (a key with subkeys is refused).
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Lorendel\\QP240_Remote");
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Lorendel");
+}
+
 void ResetLibraryState() {
     QP240REMOTE_End();
     while (g_drawing.referenceCount > 0)
@@ -66,4 +77,5 @@ void ResetLibraryState() {
     std::strcpy(g_library.lastErrorText, "no-error");
     g_library.module = GetModuleHandleA(nullptr);
     g_libraryDefaults = LibraryDefaults{0, 0, 0};
+    DeleteVariantSettingsKey();
 }

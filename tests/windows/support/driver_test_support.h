@@ -32,7 +32,12 @@ std::vector<int32_t> RecordedCodes(RecordingHost* host);
 // Waits up to `timeoutMs` for a call with `code`; true when one arrived.
 bool WaitForCode(RecordingHost* host, int32_t code, DWORD timeoutMs);
 
+// Removes this variant's stored settings, and the shared keys above them when
+// they are left empty.
+void DeleteVariantSettingsKey();
+
 // Ends what a test left initialised and puts the library-wide state back as
 // process attach leaves it ("no-error", not initialised, zero defaults), with
-// the test program's own module as the library module.
+// the test program's own module as the library module. The variant's stored
+// settings are removed too, so every test starts as on a first run.
 void ResetLibraryState();
