@@ -1,12 +1,13 @@
 #!/bin/sh
 # Builds and runs every test: the native core under AddressSanitizer with UBSan
-# and under ThreadSanitizer, then the Windows tests, the DLL table checks and
-# the end-to-end tests under Wine. Exits nonzero when any test failed.
+# and under ThreadSanitizer, a short run of every fuzz target, then the Windows
+# tests, the DLL table checks and the end-to-end tests under Wine. Exits
+# nonzero when any test failed.
 cd "$(dirname "$0")/.." || exit 2
 tools/install-deps.sh || exit 2
 
 failed=""
-for preset in native-asan native-tsan windows; do
+for preset in native-asan native-tsan fuzz windows; do
     echo "== $preset =="
     if cmake --preset "$preset" >/dev/null &&
         cmake --build --preset "$preset" &&
@@ -21,4 +22,4 @@ if [ -n "$failed" ]; then
     echo "FAILED:$failed"
     exit 1
 fi
-echo "all tests passed (native-asan, native-tsan, windows)"
+echo "all tests passed (native-asan, native-tsan, fuzz, windows)"

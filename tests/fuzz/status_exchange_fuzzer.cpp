@@ -81,8 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         return 0;
     SlotModel model = {};
     ModelPrime(&model);
-    model.content[0] = 0;  // a new instance: zeros everywhere
-    model.block = 0;
+    bool connected = false;
 
     HostStatusBlock written;
     while (input.remaining_bytes() > 0) {
@@ -108,19 +107,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             }
             case 3:
             case 4:
-                StatusExchangeRead(instance);
-                ModelRead(&model);
-                break;
+                // The worker reads only once connected, and every connection
+                // re-primes first.
+                if (connected) {
+                    StatusExchangeRead(instance);
+                    ModelRead(&model);
+                    break;
+                }
+                [[fallthrough]];
             default:
                 StatusExchangeReset(instance);
                 ModelPrime(&model);
                 model.content[0] = host.nextSequence - 1;
                 model.block = host.nextSequence - 1;
+                connected = true;
                 break;
         }
-        for (int32_t word : instance->statusBlock.words)
-            if (word != model.block)
-                std::abort();
+        if (connected)
+            for (int32_t word : instance->statusBlock.words)
+                if (word != model.block)
+                    std::abort();
     }
     FuzzInstanceDestroy(instance);
     return 0;

@@ -85,10 +85,9 @@ void CheckSnapshot(const std::vector<HostCall>& calls, const uint8_t* before, co
     for (int k = 0; k < kProfile.padKeyCount; ++k) {
         if (!changed(k))
             continue;
-        const int32_t note = static_cast<int32_t>(
-            kMidiNoteBase + static_cast<uint32_t>(PadNumber(settings.padBank, k)));
+        const int64_t note = kMidiNoteBase + int64_t{settings.padBank} * kProfile.padStride + k;
         if (note < 0 || note > 127)
-            continue;  // a note that does not exist is not sent
+            continue;  // a note that does not exist is not sent, however the product wraps
         expected.push_back(static_cast<uint8_t>((pressed(k) ? 0x90 : 0x80) | channel));
         expected.push_back(static_cast<uint8_t>(note));
         expected.push_back(pressed(k) ? 0x40 : 0x00);
