@@ -47,10 +47,6 @@ bool MutexPop(MutexRing* ring, Snapshot* snapshot) {
 typedef boost::lockfree::spsc_queue<Snapshot, boost::lockfree::capacity<kReportQueueCapacity>>
     BoostRing;
 
-int32_t NoHost(intptr_t, int32_t, int32_t, void*) {
-    return 0;
-}
-
 // One thread pushes `count` snapshots while another pops them; returns the
 // seconds taken. Snapshot i carries i in its first bytes.
 template <typename Push, typename Pop>
