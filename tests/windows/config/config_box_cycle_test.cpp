@@ -10,6 +10,7 @@
 #include "driver/library_state.h"
 #include "driver/qp240_remote.h"
 #include "tests/windows/config/config_test_support.h"
+#include "tools/host_simulator/process_counts.h"
 #include "toolkit/drawing_resources.h"
 #include "toolkit/list_view.h"
 

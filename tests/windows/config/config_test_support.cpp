@@ -175,33 +175,6 @@ void UnlockSettingsKey() {
     SetSettingsKeySecurity("D:P(A;;KA;;;WD)");
 }
 
-int LiveGdiObjects() {
-    const DWORD reported = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
-    if (reported != 0)
-        return static_cast<int>(reported);
-    // Wine answers a handle that carries only its table index (no uniqueness
-    // bits) for any live object in that slot.
-    int live = 0;
-    for (uintptr_t index = 1; index < 0x10000; ++index)
-        if (GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0)
-            ++live;
-    return live;
-}
-
-int LiveKernelHandles() {
-    DWORD reported = 0;
-    if (GetProcessHandleCount(GetCurrentProcess(), &reported) && reported != 0)
-        return static_cast<int>(reported);
-    // Kernel handles are multiples of 4; the probe asks each for its flags.
-    int live = 0;
-    for (uintptr_t value = 4; value < 0x20000; value += 4) {
-        DWORD flags = 0;
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags))
-            ++live;
-    }
-    return live;
-}
-
 void LibraryTest::SetUp() {
     ResetLibraryState();
     DeleteSettingsKey();

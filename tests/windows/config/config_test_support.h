@@ -1,7 +1,5 @@
 // Pieces the settings and configuration-box tests share: a host window to hold
-// the box, a memory picture to paint into, the variant's registry key, and
-// counts of the process's live GDI objects and kernel handles that also work
-// under Wine.
+// the box, a memory picture to paint into and the variant's registry key.
 #pragma once
 
 #include <cstdint>
@@ -48,12 +46,6 @@ int32_t StoredInt(const char* name);  // a 4-byte REG_BINARY, else a test failur
 // gives everyone full access again.
 void LockSettingsKey();
 void UnlockSettingsKey();
-
-// Counts of what the process holds, for leak checks. GetGuiResources and
-// GetProcessHandleCount answer 0 under Wine; these fall back to probing every
-// possible GDI handle index and kernel handle value.
-int LiveGdiObjects();
-int LiveKernelHandles();
 
 // Each test starts and ends with a library as process attach leaves it, and
 // without the variant's settings key.
