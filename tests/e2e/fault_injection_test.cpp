@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/e2e/e2e_support.h"
-#include "tests/e2e/import_patch.h"
+#include "tools/host_simulator/import_patch.h"
 
 namespace {
 
@@ -60,14 +60,14 @@ class FaultInjection : public EachDeliverable {
     // Replaces an import of the DLL under test, remembering how to put it back.
     template <typename Function>
     Function Patch(const char* dll, const char* name, Function replacement) {
-        void* previous = PatchImport(d.module, dll, name, reinterpret_cast<void*>(replacement));
+        void* previous = ReplaceImport(d.module, dll, name, reinterpret_cast<void*>(replacement));
         EXPECT_NE(previous, nullptr) << "the DLL does not import " << name;
         patched.push_back({dll, name, previous});
         return reinterpret_cast<Function>(previous);
     }
     void Unpatch() {
         for (auto it = patched.rbegin(); it != patched.rend(); ++it)
-            PatchImport(d.module, it->dll, it->name, it->previous);
+            ReplaceImport(d.module, it->dll, it->name, it->previous);
         patched.clear();
     }
     void TearDown() override {

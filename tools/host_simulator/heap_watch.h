@@ -30,8 +30,3 @@ HeapWatchHeld HeapWatchHeldSoFar();
 // freed it, or 0 while it has not been freed.
 void HeapWatchFree(const void* block);
 DWORD HeapWatchFreedOn();
-
-// Replaces the import table entry of `module` for `function` from `dll`
-// (compared without case) with `replacement`. Returns the entry's previous
-// value, or null when the module does not import that function by name.
-void* ReplaceImport(HMODULE module, const char* dll, const char* function, void* replacement);

@@ -12,6 +12,7 @@
 #include "config/settings.h"
 #include "driver/qp240_remote.h"
 #include "tests/windows/config/config_test_support.h"
+#include "tools/host_simulator/import_patch.h"
 
 namespace {
 
@@ -75,38 +76,14 @@ LONG WINAPI RecordClose(HKEY key) {
     return g_realClose(key);
 }
 
-// The import-table slot through which this program calls `function`.
-void** ImportSlot(const char* function) {
-    uint8_t* base = reinterpret_cast<uint8_t*>(GetModuleHandleA(nullptr));
-    const IMAGE_NT_HEADERS* headers = reinterpret_cast<const IMAGE_NT_HEADERS*>(
-        base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& imports =
-        headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    for (auto* library = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports.VirtualAddress);
-         library->Name != 0; ++library) {
-        auto* names = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->OriginalFirstThunk);
-        auto* slots = reinterpret_cast<IMAGE_THUNK_DATA*>(base + library->FirstThunk);
-        for (; names->u1.AddressOfData != 0; ++names, ++slots) {
-            if (IMAGE_SNAP_BY_ORDINAL(names->u1.Ordinal))
-                continue;
-            auto* byName = reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + names->u1.AddressOfData);
-            if (std::strcmp(reinterpret_cast<const char*>(byName->Name), function) == 0)
-                return reinterpret_cast<void**>(&slots->u1.Function);
-        }
-    }
-    return nullptr;
-}
-
 template <typename Function>
 void Swap(const char* name, Function replacement, Function* saved) {
-    void** slot = ImportSlot(name);
-    ASSERT_NE(slot, nullptr) << name;
-    DWORD protection = 0;
-    VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);
+    // This program reaches the registry through its own imports of advapi32.
+    void* previous = ReplaceImport(GetModuleHandleA(nullptr), "advapi32.dll", name,
+                                   reinterpret_cast<void*>(replacement));
+    ASSERT_NE(previous, nullptr) << name;
     if (saved != nullptr)
-        *saved = reinterpret_cast<Function>(*slot);
-    *slot = reinterpret_cast<void*>(replacement);
-    VirtualProtect(slot, sizeof *slot, protection, &protection);
+        *saved = reinterpret_cast<Function>(previous);
 }
 
 class SettingsCalls : public LibraryTest {

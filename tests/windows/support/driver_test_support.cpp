@@ -61,11 +61,10 @@ bool WaitForCode(RecordingHost* host, int32_t code, DWORD timeoutMs) {
 void DeleteVariantSettingsKey() {
     char path[kSettingsKeyPathSize];
     FormatSettingsKeyPath(kProfile.guid, path);
+    // Only this variant's key: the keys above it are shared with the other
+    // variant's test programs, which may be creating their own key beneath
+    // them at this moment (deleting a parent then fails their create).
     RegDeleteKeyA(HKEY_CURRENT_USER, path);
-    // The keys above are shared with the other deliverable: only removed when
-    // empty (a key with subkeys is refused).
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Lorendel\\QP240_Remote");
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Lorendel");
 }
 
 void ResetLibraryState() {

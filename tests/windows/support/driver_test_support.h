@@ -32,8 +32,7 @@ std::vector<int32_t> RecordedCodes(RecordingHost* host);
 // Waits up to `timeoutMs` for a call with `code`; true when one arrived.
 bool WaitForCode(RecordingHost* host, int32_t code, DWORD timeoutMs);
 
-// Removes this variant's stored settings, and the shared keys above them when
-// they are left empty.
+// Removes this variant's stored settings; the shared keys above them stay.
 void DeleteVariantSettingsKey();
 
 // Ends what a test left initialised and puts the library-wide state back as
