@@ -31,7 +31,7 @@ void RunCycle(HWND host, CycleObjects* made) {
     void* handle = QP240REMOTE_Create(Ignore, 0);
     ASSERT_NE(handle, nullptr);
     ASSERT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 600, 300), 0);
-    PumpMessages();
+    PumpHostMessages();
     DriverInstance* instance = static_cast<DriverInstance*>(handle);
     made->box = instance->configWindow;
     ASSERT_NE(made->box, nullptr);
@@ -44,12 +44,12 @@ void RunCycle(HWND host, CycleObjects* made) {
     CanvasFree(&canvas);
     SendMessageA(made->box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 170));
     SendMessageA(made->box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 260));
-    PumpMessages();
+    PumpHostMessages();
     const DriverContext context = {1, 4, 0};
     QP240REMOTE_SetContext(handle, &context, sizeof context);
     QP240REMOTE_OpenConfigBox(handle, host, 5, 5, 620, 310);
     UpdateWindow(made->box);
-    PumpMessages();
+    PumpHostMessages();
 
     made->gdi.clear();
     made->gdi.push_back(g_library.keypadPicture);
@@ -120,7 +120,7 @@ TEST_F(Cycles, AHundredWholeCyclesLeaveTheProcessAsTheyFoundIt) {
     EXPECT_EQ(gdiAfter, gdiBefore);
     EXPECT_EQ(handlesAfter, handlesBefore);
     DestroyWindow(host);
-    PumpMessages();
+    PumpHostMessages();
 }
 
 }  // namespace

@@ -88,14 +88,14 @@ class ConfigBoxRender : public LibraryTest {
         if (handle != nullptr)
             QP240REMOTE_Destroy(handle);
         DestroyWindow(host);
-        PumpMessages();
+        PumpHostMessages();
         LibraryTest::TearDown();
     }
     DriverInstance* Instance() { return static_cast<DriverInstance*>(handle); }
     void SetContext(int32_t keyMode, int32_t channel) {
         const DriverContext context = {keyMode, channel, 0};
         QP240REMOTE_SetContext(handle, &context, sizeof context);
-        PumpMessages();
+        PumpHostMessages();
     }
 
     HWND host = nullptr;

@@ -64,13 +64,13 @@ class ConfigBoxTest : public LibraryTest {
             QP240REMOTE_Destroy(handle);
         if (IsWindow(host))
             DestroyWindow(host);
-        PumpMessages();
+        PumpHostMessages();
         LibraryTest::TearDown();
     }
     DriverInstance* Instance() { return static_cast<DriverInstance*>(handle); }
     HWND Open(int width = 600, int height = 300) {
         EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 10, 20, width, height), 0);
-        PumpMessages();
+        PumpHostMessages();
         return Instance()->configWindow;
     }
     DriverContext Context() {
@@ -86,7 +86,7 @@ class ConfigBoxTest : public LibraryTest {
     static void Click(HWND box, int x, int y) {
         SendMessageA(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
         SendMessageA(box, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-        PumpMessages();
+        PumpHostMessages();
     }
 
     HWND host = nullptr;
@@ -153,7 +153,7 @@ TEST_F(ConfigBoxTest, TheFirstPaintSetsTheClickTargets) {
 
     // They follow the size of the last paint.
     QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 500, 300);
-    PumpMessages();
+    PumpHostMessages();
     EXPECT_EQ(Instance()->modeFieldRect.right, 480);
 }
 
@@ -236,20 +236,20 @@ TEST_F(ConfigBoxTest, ClicksAndContextCallsRepaintTheFieldsWithoutErasing) {
 
     g_count = MessageCount{};
     SetContext(1, 9);
-    PumpMessages();
+    PumpHostMessages();
     EXPECT_EQ(g_count.paints, 1);
     EXPECT_EQ(g_count.erases, 0);
 
     g_count = MessageCount{};
     EXPECT_EQ(QP240REMOTE_ResetContext(handle, 0), 0);
-    PumpMessages();
+    PumpHostMessages();
     EXPECT_EQ(g_count.paints, 1);
     EXPECT_EQ(g_count.erases, 0);
 
     // A resize repaints both layers.
     g_count = MessageCount{};
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 10, 20, 620, 310), 1);
-    PumpMessages();
+    PumpHostMessages();
     EXPECT_GE(g_count.paints, 1);
     EXPECT_GE(g_count.erases, 1);
 }
@@ -258,7 +258,7 @@ TEST_F(ConfigBoxTest, TheWindowShowsWhatTheBoxPaints) {
     HWND box = Open(600, 300);
     Click(box, 400, 170);
     SetContext(1, 9);
-    PumpMessages();
+    PumpHostMessages();
 
     Canvas expected;
     ASSERT_TRUE(CanvasCreate(&expected, 600, 300));

@@ -20,16 +20,8 @@ HWND CreateHostWindow(int width, int height) {
     HWND host =
         CreateWindowExA(0, kHostClassName, "host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, width,
                         height, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-    PumpMessages();
+    PumpHostMessages();
     return host;
-}
-
-void PumpMessages() {
-    MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageA(&message);
-    }
 }
 
 bool CanvasCreate(Canvas* canvas, int width, int height) {

@@ -8,11 +8,10 @@
 #include <gtest/gtest.h>
 
 #include "driver/driver_instance.h"
+#include "tools/host_simulator/config_box_view.h"  // PumpHostMessages
 
 // A plain top-level window of the test process, playing the host's window.
 HWND CreateHostWindow(int width, int height);
-// Delivers every message waiting for this thread's windows.
-void PumpMessages();
 
 // A top-down 32-bit DIB selected into its own memory context.
 struct Canvas {

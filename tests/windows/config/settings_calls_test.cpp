@@ -169,7 +169,7 @@ TEST_F(SettingsCalls, DestroySavesBeforeItClosesTheBox) {
     EXPECT_EQ(g_calls.back(), "box destroyed");
     EXPECT_EQ(g_calls.size(), 8u);
     DestroyWindow(host);
-    PumpMessages();
+    PumpHostMessages();
 }
 
 }  // namespace
