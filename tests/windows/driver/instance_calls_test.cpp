@@ -7,6 +7,8 @@
 #include "config/settings.h"
 #include "driver/qp240_remote.h"
 #include "tests/windows/support/driver_test_support.h"
+#include "tests/windows/support/linked_driver.h"
+#include "tools/host_simulator/simulated_host.h"
 
 namespace {
 
@@ -15,8 +17,8 @@ class InstanceCalls : public ::testing::Test {
     void SetUp() override {
         ResetLibraryState();
         ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
-        RecordingHostInit(&host);
-        instance = QP240REMOTE_Create(RecordingHostCallback, reinterpret_cast<intptr_t>(&host));
+        SimulatedHostInit(&host, &driver, "host");
+        instance = QP240REMOTE_Create(SimulatedHostCallback, reinterpret_cast<intptr_t>(&host));
         ASSERT_NE(instance, nullptr);
     }
     void TearDown() override {
@@ -25,7 +27,7 @@ class InstanceCalls : public ::testing::Test {
         }
         if (parent != nullptr)
             DestroyWindow(parent);
-        RecordingHostFree(&host);
+        SimulatedHostFree(&host);
         ResetLibraryState();
     }
     HWND MakeParent() {
@@ -33,7 +35,8 @@ class InstanceCalls : public ::testing::Test {
                                  nullptr, nullptr, nullptr);
         return parent;
     }
-    RecordingHost host;
+    Deliverable driver = LinkedDriver();
+    SimulatedHost host;
     void* instance = nullptr;
     HWND parent = nullptr;
 };
@@ -50,11 +53,11 @@ TEST_F(InstanceCalls, StartAndStopAnswerOnceEachAndTheStatusFollows) {
 
     // A run is framed by the worker's first and last calls, all on one thread
     // that is not the caller's.
-    const std::vector<RecordedCall> calls = RecordedCalls(&host);
+    const std::vector<SimulatedHostCall> calls = SimulatedHostCalls(&host);
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls.front().code, kHostWorkerBegins);
     EXPECT_EQ(calls.back().code, kHostWorkerEnds);
-    for (const RecordedCall& call : calls) {
+    for (const SimulatedHostCall& call : calls) {
         EXPECT_EQ(call.threadId, calls.front().threadId);
         EXPECT_NE(call.threadId, GetCurrentThreadId());
     }
@@ -62,7 +65,7 @@ TEST_F(InstanceCalls, StartAndStopAnswerOnceEachAndTheStatusFollows) {
     // A second run starts a new worker.
     EXPECT_EQ(QP240REMOTE_Start(instance), 0);
     EXPECT_EQ(QP240REMOTE_Stop(instance), 0);
-    EXPECT_EQ(RecordedCodes(&host).back(), kHostWorkerEnds);
+    EXPECT_EQ(SimulatedHostCodes(&host).back(), kHostWorkerEnds);
 }
 
 TEST_F(InstanceCalls, ContextRoundTripsTwelveBytesWithoutRangeChecks) {
@@ -153,10 +156,10 @@ TEST_F(InstanceCalls, DestroyOfAStartedInstanceWithABoxSavesItsSettingsForTheNex
     EXPECT_EQ(QP240REMOTE_Destroy(instance), 0);
     instance = nullptr;
     EXPECT_FALSE(IsWindow(box));
-    EXPECT_EQ(RecordedCodes(&host).back(), kHostWorkerEnds);
+    EXPECT_EQ(SimulatedHostCodes(&host).back(), kHostWorkerEnds);
 
     // Key mode and channel carry over; PadBank never does.
-    instance = QP240REMOTE_Create(RecordingHostCallback, reinterpret_cast<intptr_t>(&host));
+    instance = QP240REMOTE_Create(SimulatedHostCallback, reinterpret_cast<intptr_t>(&host));
     ASSERT_NE(instance, nullptr);
     DriverContext next = {};
     ASSERT_EQ(QP240REMOTE_GetContext(instance, &next), 0);

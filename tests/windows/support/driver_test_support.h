@@ -1,36 +1,13 @@
-// Shared pieces of the Windows tests: a host callback that records every call,
-// and a way back to the state of a freshly loaded library.
+// Shared pieces of the Windows tests: a way back to the state of a freshly
+// loaded library, and a callback for instances that never run.
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "driver/driver_instance.h"
 
-struct RecordedCall {
-    int32_t code;
-    int32_t argument;
-    void* pointer;
-    std::vector<uint8_t> bytes;  // the MIDI bytes of a 1301 call, copied during the call
-    DWORD threadId;
-};
-
-// A host for one instance: records calls under a lock and answers offers with
-// `offerAnswer`. Pass its address as the user value with RecordingHostCallback.
-struct RecordingHost {
-    CRITICAL_SECTION lock;
-    std::vector<RecordedCall> calls;
-    int32_t offerAnswer;
-};
-
-void RecordingHostInit(RecordingHost* host);
-void RecordingHostFree(RecordingHost* host);
-int32_t RecordingHostCallback(intptr_t userValue, int32_t code, int32_t argument, void* pointer);
-// A copy of the calls so far, taken under the lock.
-std::vector<RecordedCall> RecordedCalls(RecordingHost* host);
-std::vector<int32_t> RecordedCodes(RecordingHost* host);
-// Waits up to `timeoutMs` for a call with `code`; true when one arrived.
-bool WaitForCode(RecordingHost* host, int32_t code, DWORD timeoutMs);
+// A host callback for instances that are never started: it answers 0.
+int32_t IgnoringHostCallback(intptr_t userValue, int32_t code, int32_t argument, void* pointer);
 
 // Removes this variant's stored settings; the shared keys above them stay.
 void DeleteVariantSettingsKey();
