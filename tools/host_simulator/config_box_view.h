@@ -3,17 +3,8 @@
 // would, and saves what the box shows as a PNG picture.
 #pragma once
 
-#include <cstdint>
-#include <vector>
-
+#include "tools/common/window_picture.h"
 #include "tools/host_simulator/deliverable.h"
-
-// What a window's client area shows now, as top-down RGB rows.
-struct WindowPicture {
-    int width, height;
-    std::vector<uint8_t> rgb;  // width * height * 3 bytes
-};
-bool CaptureWindow(HWND window, WindowPicture* picture);
 
 // A plain top-level window playing the host's document window; its client area
 // holds a box of the given size at (kHostMargin, kHostMargin).

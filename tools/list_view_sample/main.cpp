@@ -9,6 +9,7 @@
 #include "toolkit/drawing_resources.h"
 #include "toolkit/list_view.h"
 #include "tools/common/png_writer.h"
+#include "tools/common/window_picture.h"
 
 static const char kUsage[] =
     "usage: list_view_sample [--png <file>]\n"
@@ -235,40 +236,9 @@ static bool CreateWindows(HINSTANCE module) {
 
 // Copies the owner's client area, list included, into a PNG file.
 static bool SavePicture(const char* path) {
-    HDC windowDc = GetDC(g_sample.owner);
-    HDC memoryDc = CreateCompatibleDC(windowDc);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kOwnerWidth;
-    info.bmiHeader.biHeight = -kOwnerHeight;  // top-down rows
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(windowDc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    bool saved = false;
-    if (bitmap != nullptr) {
-        HGDIOBJ oldBitmap = SelectObject(memoryDc, bitmap);
-        BitBlt(memoryDc, 0, 0, kOwnerWidth, kOwnerHeight, windowDc, 0, 0, SRCCOPY);
-        GdiFlush();
-        // DIB rows are blue-green-red, padded to four bytes.
-        const int stride = (kOwnerWidth * 3 + 3) & ~3;
-        std::vector<uint8_t> rgb(static_cast<size_t>(kOwnerWidth) * 3 * kOwnerHeight);
-        for (int y = 0; y < kOwnerHeight; ++y) {
-            const uint8_t* in = static_cast<const uint8_t*>(bits) + y * stride;
-            uint8_t* out = rgb.data() + static_cast<size_t>(y) * kOwnerWidth * 3;
-            for (int x = 0; x < kOwnerWidth; ++x) {
-                out[3 * x] = in[3 * x + 2];
-                out[3 * x + 1] = in[3 * x + 1];
-                out[3 * x + 2] = in[3 * x];
-            }
-        }
-        saved = WritePng(path, rgb.data(), kOwnerWidth, kOwnerHeight);
-        SelectObject(memoryDc, oldBitmap);
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memoryDc);
-    ReleaseDC(g_sample.owner, windowDc);
-    return saved;
+    WindowPicture picture = {};
+    return CaptureWindow(g_sample.owner, &picture) &&
+           WritePng(path, picture.rgb.data(), picture.width, picture.height);
 }
 
 static LPARAM Point(int x, int y) {

@@ -26,15 +26,8 @@ HWND CreateHostWindow(int width, int height) {
 
 bool CanvasCreate(Canvas* canvas, int width, int height) {
     std::memset(canvas, 0, sizeof *canvas);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top-down
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     void* bits = nullptr;
-    canvas->bitmap = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    canvas->bitmap = CreateTopDownDib(width, height, &bits);
     canvas->dc = CreateCompatibleDC(nullptr);
     if (canvas->bitmap == nullptr || canvas->dc == nullptr) {
         CanvasFree(canvas);
@@ -72,13 +65,7 @@ std::vector<uint32_t> BitmapPixels(HBITMAP bitmap, int* width, int* height) {
     *width = size.bmWidth;
     *height = size.bmHeight;
     std::vector<uint32_t> pixels(static_cast<size_t>(size.bmWidth) * size.bmHeight);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = size.bmWidth;
-    info.bmiHeader.biHeight = -size.bmHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO info = TopDownDibInfo(size.bmWidth, size.bmHeight);
     HDC screen = GetDC(nullptr);
     GetDIBits(screen, bitmap, 0, size.bmHeight, pixels.data(), &info, DIB_RGB_COLORS);
     ReleaseDC(nullptr, screen);
