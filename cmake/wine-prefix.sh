@@ -1,17 +1,27 @@
 #!/bin/sh
 # Makes a headless Wine prefix once: a fresh prefix, then the null graphics
 # driver, under which windows, painting into memory, timers, focus and capture
-# all work without a display.
+# all work without a display. Then starts the prefix's server and its system
+# processes with no terminal or pipe of ours: whichever Wine program starts
+# them hands them its standard streams, and they outlive it, so a test that
+# happened to be first would hold CTest's output pipe open until the last
+# test ended and time out.
 set -e
 prefix="$1"
 if [ -z "$prefix" ]; then
     echo "usage: wine-prefix.sh <prefix directory>" >&2
     exit 2
 fi
-[ -f "$prefix/.kolmar-ready" ] && exit 0
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$prefix"
-wine wineboot -i >/dev/null 2>&1
-wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
-wineserver -k || true
-touch "$prefix/.kolmar-ready"
+if [ ! -f "$prefix/.kolmar-ready" ]; then
+    mkdir -p "$prefix"
+    wine wineboot -i </dev/null >/dev/null 2>&1
+    wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
+    wineserver -k || true
+    touch "$prefix/.kolmar-ready"
+fi
+# The server stays a minute after its last program, so it lasts from test to
+# test; the wine_server_stop cleanup ends it when the tests are done. A server
+# already running (rc 2) is kept.
+wineserver -p60 </dev/null >/dev/null 2>&1 || true
+wine wineboot </dev/null >/dev/null 2>&1
