@@ -11,6 +11,18 @@
 // held arrows and their repeats draw the rows at once so the list keeps up.
 enum ListViewRepaint { kListViewInvalidate, kListViewRowsNow };
 
+// The state with what only the window procedure needs, kept behind the public
+// record so that slot 0 still points at a plain ListViewState.
+struct ListViewBlock {
+    ListViewState state;
+    int32_t depth;      // messages of this control now on the stack
+    int32_t destroyed;  // WM_DESTROY came: free once depth is back to 0
+};
+
+static ListViewBlock* ListViewBlockOf(ListViewState* state) {
+    return reinterpret_cast<ListViewBlock*>(state);
+}
+
 typedef void (*ListViewPaint)(ListViewState* state, HDC dc, int32_t pressed);
 
 // Draws at once on a DC fetched for this drawing and given back right after.
@@ -80,10 +92,13 @@ static LRESULT ListViewOnCreate(HWND window, const ListViewState* image) {
     // height below 1, makes no window.
     if (image == nullptr || image->rowHeight < 1)
         return -1;
-    ListViewState* state =
-        static_cast<ListViewState*>(HeapAlloc(GetProcessHeap(), 0, sizeof(ListViewState)));
-    if (state == nullptr)
+    ListViewBlock* block =
+        static_cast<ListViewBlock*>(HeapAlloc(GetProcessHeap(), 0, sizeof(ListViewBlock)));
+    if (block == nullptr)
         return -1;
+    block->depth = 0;
+    block->destroyed = 0;
+    ListViewState* state = &block->state;
     *state = *image;
     state->window = window;
     state->draw.window = window;
@@ -96,10 +111,15 @@ static LRESULT ListViewOnCreate(HWND window, const ListViewState* image) {
     return 0;
 }
 
+// Cleared first: whatever arrives from here on finds no state. The block
+// itself goes when the outermost message of this control returns, which is at
+// once unless an owner's callback destroyed the control from inside one of
+// its handlers; that handler then runs on with no callback left to call.
 static void ListViewOnDestroy(HWND window, ListViewState* state) {
-    // Cleared first: whatever arrives from here on finds no state.
     SetWindowLongPtrA(window, 0, 0);
-    HeapFree(GetProcessHeap(), 0, state);
+    state->draw.callback = nullptr;
+    StopRepeat(state);
+    ListViewBlockOf(state)->destroyed = 1;
 }
 
 static void ListViewOnSize(ListViewState* state, int32_t width, int32_t height) {
@@ -323,13 +343,8 @@ static int32_t HighSigned(uint64_t value) {
     return static_cast<int16_t>((value >> 16) & 0xFFFF);
 }
 
-LRESULT CALLBACK ListViewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    ListViewState* state = reinterpret_cast<ListViewState*>(GetWindowLongPtrA(window, 0));
-    // WM_NCCREATE and its like come before the state exists, WM_NCDESTROY
-    // after it is gone; a failed creation never has one.
-    if (state == nullptr && message != WM_CREATE)
-        return DefWindowProcA(window, message, wParam, lParam);
-
+static LRESULT ListViewHandle(HWND window, ListViewState* state, UINT message, WPARAM wParam,
+                              LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
             return ListViewOnCreate(
@@ -387,4 +402,24 @@ LRESULT CALLBACK ListViewWindowProc(HWND window, UINT message, WPARAM wParam, LP
                                                   : DefWindowProcA(window, message, wParam, lParam);
     }
     return DefWindowProcA(window, message, wParam, lParam);
+}
+
+LRESULT CALLBACK ListViewWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_CREATE)
+        return ListViewHandle(window, nullptr, message, wParam, lParam);
+    ListViewState* state = reinterpret_cast<ListViewState*>(GetWindowLongPtrA(window, 0));
+    // WM_NCCREATE and its like come before the state exists, WM_NCDESTROY
+    // after it is gone; a failed creation never has one.
+    if (state == nullptr)
+        return DefWindowProcA(window, message, wParam, lParam);
+
+    // Messages nest: the owner's callback may send the control more, or
+    // destroy it. Only the outermost one may free the block.
+    ListViewBlock* block = ListViewBlockOf(state);
+    block->depth += 1;
+    const LRESULT result = ListViewHandle(window, state, message, wParam, lParam);
+    block->depth -= 1;
+    if (block->depth == 0 && block->destroyed != 0)
+        HeapFree(GetProcessHeap(), 0, block);
+    return result;
 }
