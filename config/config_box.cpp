@@ -141,6 +141,16 @@ void ConfigBoxRepaintFields(DriverInstance* instance) {
         InvalidateRect(instance->configWindow, nullptr, FALSE);
 }
 
+// Guards every binding of a box to its instance against a host thread other
+// than the box's own that closes the box (and may free the instance next).
+// The box's thread holds it while a message works on the instance, that
+// thread unbinds under it; nothing under it sends a message or waits.
+static SRWLOCK g_boxBinding = SRWLOCK_INIT;
+
+static DriverInstance* BoundInstance(HWND window) {
+    return reinterpret_cast<DriverInstance*>(GetWindowLongPtrA(window, 0));
+}
+
 // The box goes away while its instance lives on (with the host's parent
 // window, for instance): the instance forgets it, so a later open makes a new
 // box, a close reports that none is open and context calls repaint nothing.
@@ -151,48 +161,67 @@ static void ConfigBoxOnDestroy(DriverInstance* instance, HWND window) {
 }
 
 void ConfigBoxClose(DriverInstance* instance) {
+    AcquireSRWLockExclusive(&g_boxBinding);
     HWND window = instance->configWindow;
-    if (window == nullptr)
-        return;
     instance->configWindow = nullptr;
-    if (!DestroyWindow(window)) {
-        // Only the box's own thread may destroy it. From any other host thread
-        // the box is unbound first, since the instance may be freed next, and
-        // its thread is asked to close it; an unbound box touches nothing.
+    ReleaseSRWLockExclusive(&g_boxBinding);
+    if (window == nullptr || DestroyWindow(window))
+        return;
+    // Only the box's own thread may destroy it. From any other host thread
+    // the box is unbound first, since the instance may be freed next, and its
+    // thread is asked to close it; an unbound box touches nothing. A message
+    // of the box at work on the instance finishes before the unbinding.
+    AcquireSRWLockExclusive(&g_boxBinding);
+    if (BoundInstance(window) == instance)
         SetWindowLongPtrA(window, 0, 0);
-        PostMessageA(window, WM_CLOSE, 0, 0);
+    ReleaseSRWLockExclusive(&g_boxBinding);
+    PostMessageA(window, WM_CLOSE, 0, 0);
+}
+
+// The messages that work on the instance, with the binding held and read
+// again under it: another thread may have unbound the box meanwhile.
+static void ConfigBoxOnBoundMessage(HWND window, UINT message, LPARAM lParam, HDC dc) {
+    AcquireSRWLockExclusive(&g_boxBinding);
+    DriverInstance* instance = BoundInstance(window);
+    if (instance != nullptr) {
+        if (message == WM_DESTROY)
+            ConfigBoxOnDestroy(instance, window);
+        else if (message == WM_PAINT)
+            PaintConfigFields(instance, window, dc);
+        else
+            HandleConfigClick(instance, window, static_cast<int16_t>(LOWORD(lParam)),
+                              static_cast<int16_t>(HIWORD(lParam)));
     }
+    ReleaseSRWLockExclusive(&g_boxBinding);
 }
 
 LRESULT CALLBACK ConfigBoxWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    DriverInstance* instance = reinterpret_cast<DriverInstance*>(GetWindowLongPtrA(window, 0));
     if (message == WM_CREATE) {
         const CREATESTRUCTA* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
         SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
         return 0;
     }
     // Before WM_CREATE and after the box was unbound there is no instance.
-    if (instance == nullptr)
+    if (BoundInstance(window) == nullptr)
         return DefWindowProcA(window, message, wParam, lParam);
 
     switch (message) {
         case WM_DESTROY:
-            ConfigBoxOnDestroy(instance, window);
+        case WM_LBUTTONDOWN:
+            ConfigBoxOnBoundMessage(window, message, lParam, nullptr);
             return 0;
         case WM_PAINT: {
+            // The erase that BeginPaint sends paints no setting: it runs
+            // before the binding is taken.
             PAINTSTRUCT paint;
             HDC dc = BeginPaint(window, &paint);
             if (dc != nullptr)
-                PaintConfigFields(instance, window, dc);
+                ConfigBoxOnBoundMessage(window, message, 0, dc);
             EndPaint(window, &paint);
             return 0;
         }
         case WM_ERASEBKGND:
             return PaintConfigBackground(window, reinterpret_cast<HDC>(wParam));
-        case WM_LBUTTONDOWN:
-            HandleConfigClick(instance, window, static_cast<int16_t>(LOWORD(lParam)),
-                              static_cast<int16_t>(HIWORD(lParam)));
-            return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }

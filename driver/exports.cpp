@@ -400,8 +400,9 @@ int32_t QP240REMOTE_OpenConfigBox(void* handle, HWND parent, int32_t x, int32_t 
  *     0 closed, 1 no box open, -1 bad handle.
  * NOTES
  *     A box already destroyed with the host's window counts as not open (1).
- *     Called from a thread other than the box's own, it unbinds the box at
- *     once and leaves the destruction to the box's thread.
+ *     Called from a thread other than the box's own, it unbinds the box (after
+ *     any paint or click the box is handling) and leaves the destruction to
+ *     the box's thread.
  */
 int32_t QP240REMOTE_CloseConfigBox(void* handle) {
     DriverInstance* instance = InstanceFromHandle(handle);

@@ -9,6 +9,7 @@
 #include "config/config_box_layout.h"
 #include "driver/qp240_remote.h"
 #include "tests/windows/config/config_test_support.h"
+#include "tools/host_simulator/import_patch.h"
 
 namespace {
 
@@ -357,6 +358,61 @@ TEST_F(ConfigBoxTest, DestroyFromAnotherThreadUnbindsTheBoxAndItsThreadClosesIt)
     EXPECT_FALSE(thread.boxAliveAtEnd) << "the box's own thread closes it";
     CloseHandle(worker);
     CloseHandle(thread.opened);
+}
+
+// The box's thread is held inside a paint of the fields (in its first
+// RoundRect) when another host thread destroys the instance: the paint must
+// end before Destroy frees what it reads and writes.
+struct SlowPaint {
+    void* realRoundRect;
+    HANDLE entered;  // set when the held paint is inside RoundRect
+    LONG armed;
+    LONG returned;  // the held RoundRect has returned
+};
+SlowPaint g_slowPaint;
+
+BOOL WINAPI SlowRoundRect(HDC dc, int left, int top, int right, int bottom, int width, int height) {
+    const bool held = InterlockedExchange(&g_slowPaint.armed, 0) != 0;
+    if (held) {
+        SetEvent(g_slowPaint.entered);
+        Sleep(300);
+    }
+    typedef BOOL(WINAPI * RoundRectFunction)(HDC, int, int, int, int, int, int);
+    const BOOL drawn = reinterpret_cast<RoundRectFunction>(g_slowPaint.realRoundRect)(
+        dc, left, top, right, bottom, width, height);
+    if (held)
+        InterlockedExchange(&g_slowPaint.returned, 1);
+    return drawn;
+}
+
+TEST_F(ConfigBoxTest, DestroyFromAnotherThreadWaitsForAPaintInProgress) {
+    BoxThread thread = {handle, CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr, true};
+    DWORD threadId = 0;
+    HANDLE worker = CreateThread(nullptr, 0, RunBoxThread, &thread, 0, &threadId);
+    ASSERT_NE(worker, nullptr);
+    ASSERT_EQ(WaitForSingleObject(thread.opened, 5000), WAIT_OBJECT_0);
+    ASSERT_NE(thread.box, nullptr);
+
+    g_slowPaint = SlowPaint{nullptr, CreateEventA(nullptr, TRUE, FALSE, nullptr), 1, 0};
+    g_slowPaint.realRoundRect = ReplaceImport(GetModuleHandleA(nullptr), "gdi32.dll", "RoundRect",
+                                              reinterpret_cast<void*>(SlowRoundRect));
+    ASSERT_NE(g_slowPaint.realRoundRect, nullptr);
+    InvalidateRect(thread.box, nullptr, FALSE);
+    ASSERT_EQ(WaitForSingleObject(g_slowPaint.entered, 5000), WAIT_OBJECT_0);
+
+    EXPECT_EQ(QP240REMOTE_Destroy(handle), 0);
+    handle = nullptr;
+    EXPECT_EQ(InterlockedCompareExchange(&g_slowPaint.returned, 0, 0), 1)
+        << "Destroy returned while the box was painting the instance";
+    EXPECT_EQ(GetWindowLongPtrA(thread.box, 0), 0);
+
+    PostThreadMessageA(threadId, WM_QUIT, 0, 0);
+    ASSERT_EQ(WaitForSingleObject(worker, 5000), WAIT_OBJECT_0);
+    ReplaceImport(GetModuleHandleA(nullptr), "gdi32.dll", "RoundRect", g_slowPaint.realRoundRect);
+    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
+    CloseHandle(worker);
+    CloseHandle(thread.opened);
+    CloseHandle(g_slowPaint.entered);
 }
 
 }  // namespace
