@@ -29,12 +29,14 @@ static int32_t CloseBox(DriverInstance* instance) {
 
 // The work of Stop after its handle check; Destroy uses it too.
 static int32_t StopWorker(DriverInstance* instance) {
-    if ((instance->flags.load(std::memory_order_relaxed) & kInstanceStarted) == 0)
+    // Tested and cleared in one step: of two Stops at once only one stops.
+    // Relaxed: the flag orders nothing else.
+    if ((instance->flags.fetch_and(~kInstanceStarted, std::memory_order_relaxed) &
+         kInstanceStarted) == 0)
         return 1;
 
     // Release pairs with the worker's acquire load between passes.
     instance->runFlag.store(0, std::memory_order_release);
-    instance->flags.fetch_and(~kInstanceStarted, std::memory_order_relaxed);
     WorkerStop(instance);
     return 0;
 }
@@ -215,6 +217,9 @@ int32_t QP240REMOTE_Destroy(void* handle) {
     SaveSettings(instance);
     CloseBox(instance);
     StopWorker(instance);
+    // A worker that a Stop from inside its callback let finish may still be
+    // in its last host calls; the host frees what they use once this returns.
+    WorkerStop(instance);
     // Release pairs with the acquire load in CallHost: a worker Stop could not
     // wait for makes no more host calls.
     instance->workerAbandoned.store(1, std::memory_order_release);
@@ -238,9 +243,10 @@ int32_t QP240REMOTE_Start(void* handle) {
     DriverInstance* instance = InstanceFromHandle(handle);
     if (instance == nullptr)
         return -1;
-    if (instance->flags.load(std::memory_order_relaxed) & kInstanceStarted)
+    // Tested and set in one step: of two Starts at once only one starts a
+    // worker. Relaxed: the flag orders nothing else.
+    if (instance->flags.fetch_or(kInstanceStarted, std::memory_order_relaxed) & kInstanceStarted)
         return 1;
-    instance->flags.fetch_or(kInstanceStarted, std::memory_order_relaxed);
     return WorkerStart(instance);
 }
 

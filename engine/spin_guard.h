@@ -2,10 +2,11 @@
 // the intake's producers among themselves, and the steps of the status
 // exchange. Nobody ever holds it across a host call or a system call, so a
 // thread that finds it taken waits at most for such a section (longer only if
-// the holder is preempted inside it, which yielding lets the holder finish).
+// the holder is preempted inside it; yielding, then sleeping, lets it finish).
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <thread>
 
@@ -30,10 +31,16 @@ inline bool SpinGuardTryAcquire(std::atomic<int32_t>* guard, int32_t yields) {
     }
 }
 
-// Takes the guard, however long it stays taken.
+// Yields before a waiter that cannot take the guard starts to sleep instead.
+inline constexpr int32_t kSpinGuardYieldsBeforeSleep = 16;
+
+// Takes the guard, however long it stays taken. A yield only lets threads of
+// the waiter's own priority or above run: a holder of lower priority preempted
+// inside its section would never finish while a higher one spins on the same
+// processor, so a long wait goes on in one-millisecond sleeps.
 inline void SpinGuardAcquire(std::atomic<int32_t>* guard) {
-    while (!SpinGuardTryAcquire(guard, INT32_MAX)) {
-    }
+    while (!SpinGuardTryAcquire(guard, kSpinGuardYieldsBeforeSleep))
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
 }
 
 inline void SpinGuardRelease(std::atomic<int32_t>* guard) {

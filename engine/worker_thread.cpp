@@ -156,6 +156,13 @@ DWORD WINAPI WorkerThread(LPVOID argument) {
     CallHost(instance, kHostWorkerEnds, 0, nullptr);
     std::free(list.entries);
 
+    // A Stop made from inside a callback left the handle for a later Stop or
+    // Destroy to wait on; with the last host call made there is nothing left
+    // to wait for. Whoever takes the handle closes it. Relaxed, as in
+    // WorkerStop: only the handle itself passes.
+    const HANDLE self = instance->threadHandle.exchange(nullptr, std::memory_order_relaxed);
+    if (self != nullptr)
+        CloseHandle(self);
     InstanceDropWorker(instance);
     // The record may be freed now. Let go of the library last, from code that
     // does not return into it.
@@ -208,15 +215,19 @@ int32_t WorkerStart(DriverInstance* instance) {
 }
 
 void WorkerStop(DriverInstance* instance) {
-    // Taken whole, so that two Stops (one from the worker's own callback, one
-    // from a host thread) never close it twice. Relaxed: the handle itself is
-    // all that passes; Start stored it before the worker ran, and the host
-    // orders its own Start and Stop.
+    // From inside one of the worker's own callbacks there is nothing to wait
+    // for: the worker ends once the callback returns. Its handle stays, so that
+    // a Destroy from a host thread still waits until the worker's last host
+    // call has returned (the worker closes the handle itself at its end).
+    if (GetCurrentThreadId() == instance->threadId)
+        return;
+    // Taken whole, so that the handle is closed once, here or by the worker
+    // at its end. Relaxed: the handle itself is all that passes; Start stored
+    // it before the worker ran, and the host orders its own Start and Stop.
     const HANDLE thread = instance->threadHandle.exchange(nullptr, std::memory_order_relaxed);
     if (thread == nullptr)
         return;
-    const bool fromWorker = GetCurrentThreadId() == instance->threadId;
-    if (!fromWorker && WaitForSingleObject(thread, g_workerStopWaitMs) != WAIT_OBJECT_0) {
+    if (WaitForSingleObject(thread, g_workerStopWaitMs) != WAIT_OBJECT_0) {
         // The worker is stuck, most likely in a host callback. Release pairs
         // with the acquire load in CallHost: it makes no more host calls.
         instance->workerAbandoned.store(1, std::memory_order_release);

@@ -154,4 +154,39 @@ TEST_F(WorkerTest, StopOrDestroyFromInsideACallbackDoesNotWaitForItsOwnThread) {
     SimulatedHostFree(&destroyOnConnect);
 }
 
+DWORD WINAPI ReleaseAfter200Ms(void* argument) {
+    Sleep(200);
+    SetEvent(static_cast<SimulatedHost*>(argument)->release);
+    return 0;
+}
+
+// Stopped from inside a callback, the worker makes its last host calls on its
+// own; a Destroy from a host thread meanwhile returns only after they have
+// returned, since the host frees what they use as soon as Destroy returns.
+TEST_F(WorkerTest, DestroyWaitsForTheLastCallsOfAWorkerStoppedFromItsOwnCallback) {
+    SimulatedDevicePlug(KeypadDevice(kKeypadProduct));
+    SimulatedHost host;
+    InnerCall stop = {kHostConnected, driver.Stop, {99}, {0}};
+    Create(&host, "host");
+    host.hook = CallFromCallback;
+    host.hookContext = &stop;
+    host.blockCode = kHostCloseKeypad;  // closing the keypad takes the host a while
+    ASSERT_EQ(driver.Start(host.instance), 0);
+    ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostCloseKeypad, 1, kConnectTimeoutMs));
+    EXPECT_EQ(stop.result.load(), 0);
+
+    const HANDLE releaser = CreateThread(nullptr, 0, ReleaseAfter200Ms, &host, 0, nullptr);
+    ASSERT_NE(releaser, nullptr);
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(driver.Destroy(host.instance), 0);
+    EXPECT_GE(Elapsed(start), 150u) << "returned while the host was still closing the keypad";
+    EXPECT_EQ(
+        SimulatedHostCodes(&host),
+        (std::vector<int32_t>{kHostWorkerBegins, kHostOfferKeypad, kHostFillStatus, kHostConnected,
+                              kHostCloseKeypad, kHostNoKeypad, kHostWorkerEnds}));
+    WaitForSingleObject(releaser, INFINITE);
+    CloseHandle(releaser);
+    SimulatedHostFree(&host);
+}
+
 }  // namespace
