@@ -35,7 +35,16 @@ int32_t ReportIntake(DriverInstance* instance, const void* record) {
         instance->reportQueue.refusedCount.fetch_add(1, std::memory_order_relaxed);
         return 0;
     }
-    ReportQueuePush(&instance->reportQueue, snapshot);
+    // Looked at again under the guard: a call held up since the check above
+    // may find the keypad gone, or connected anew with the ring emptied.
+    // Acquire, as above; the guard orders the ring's reset before the push.
+    int32_t late = 0;
+    if (instance->connectedFlag.load(std::memory_order_acquire) == 0)
+        late = -3;
+    else if (device != instance->deviceHandle.load(std::memory_order_relaxed))
+        late = -11;
+    else
+        ReportQueuePush(&instance->reportQueue, snapshot);
     SpinGuardRelease(&instance->producerGuard);
-    return 0;
+    return late;
 }

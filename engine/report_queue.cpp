@@ -14,9 +14,10 @@ int32_t ReportQueueInit(ReportQueue* queue, int32_t elementSize) {
 }
 
 void ReportQueueReset(ReportQueue* queue) {
-    // Relaxed: the worker resets while no producer can reach the ring, and the
-    // release store of the connected flag that follows publishes these zeros to
-    // the next producer.
+    // Relaxed: the worker resets while no producer can reach the ring (with
+    // the producers' guard held when it connects a keypad), and the release
+    // store of the connected flag that follows publishes these zeros to the
+    // next producer.
     queue->readIndex.store(0, std::memory_order_relaxed);
     queue->writeIndex.store(0, std::memory_order_relaxed);
     queue->refusedCount.store(0, std::memory_order_relaxed);

@@ -8,6 +8,7 @@
 #include "engine/host_call.h"
 #include "engine/instance_lifetime.h"
 #include "engine/key_translation.h"
+#include "engine/spin_guard.h"
 
 DWORD g_workerStopWaitMs = 10000;
 
@@ -73,7 +74,12 @@ static void OfferKeypad(DriverInstance* instance, HANDLE device, uint32_t produc
     // Relaxed: published by the release store of the connected flag below.
     instance->deviceHandle.store(device, std::memory_order_relaxed);
     std::memset(instance->previousKeyStates, 0, sizeof instance->previousKeyStates);
+    // Under the producers' guard: an id-55 call of an earlier connection that
+    // was held up between its flag check and its push must not write into the
+    // emptied ring with the index it read before.
+    SpinGuardAcquire(&instance->producerGuard);
     ReportQueueReset(&instance->reportQueue);
+    SpinGuardRelease(&instance->producerGuard);
     StatusExchangeReset(instance);
     if (WorkerAbandoned(instance))
         return;
