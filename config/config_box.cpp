@@ -44,15 +44,20 @@ static void DrawKeypadPicture(HDC dc, int32_t left, int32_t top) {
 
 int PaintConfigBackground(HWND window, HDC dc) {
     const FieldRect client = ClientRect(window);
-    HGDIOBJ oldPen = SelectObject(dc, ToolkitPen(kBlack));
-    HGDIOBJ oldBrush = SelectObject(dc, ToolkitBrush(kBlack));
+    // Read before anything is selected: a selection that fails (a shared
+    // object missing) answers null, which would restore nothing.
+    HGDIOBJ oldPen = GetCurrentObject(dc, OBJ_PEN);
+    HGDIOBJ oldBrush = GetCurrentObject(dc, OBJ_BRUSH);
+    HGDIOBJ oldFont = GetCurrentObject(dc, OBJ_FONT);
+    SelectObject(dc, ToolkitPen(kBlack));
+    SelectObject(dc, ToolkitBrush(kBlack));
     Rectangle(dc, client.left, client.top, client.right, client.bottom);
 
     DrawKeypadPicture(dc, client.left + kPictureLeft, client.top + kPictureTop);
 
     FieldRect column = ConfigTextColumn(client);
     const int oldMode = SetBkMode(dc, TRANSPARENT);
-    HGDIOBJ oldFont = SelectObject(dc, ToolkitFont(kTitleFont));
+    SelectObject(dc, ToolkitFont(kTitleFont));
     const COLORREF oldColour = SetTextColor(dc, ToolkitColour(kTextColour));
     DrawTextIn(dc, kConfigTitleText, column, DT_SINGLELINE | DT_CENTER);
 
@@ -98,8 +103,10 @@ void PaintConfigFields(DriverInstance* instance, HWND window, HDC dc) {
     const FieldRect client = ClientRect(window);
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     HGDIOBJ oldPen = GetCurrentObject(dc, OBJ_PEN);
-    HGDIOBJ oldBrush = SelectObject(dc, ToolkitBrush(kBlack));
-    HGDIOBJ oldFont = SelectObject(dc, ToolkitFont(kValueFont));
+    HGDIOBJ oldBrush = GetCurrentObject(dc, OBJ_BRUSH);
+    HGDIOBJ oldFont = GetCurrentObject(dc, OBJ_FONT);
+    SelectObject(dc, ToolkitBrush(kBlack));
+    SelectObject(dc, ToolkitFont(kValueFont));
     const COLORREF oldColour = GetTextColor(dc);
 
     // Read each setting once: the worker never writes them, but another host
@@ -137,8 +144,8 @@ void HandleConfigClick(DriverInstance* instance, HWND window, int32_t x, int32_t
 }
 
 void ConfigBoxRepaintFields(DriverInstance* instance) {
-    if (instance->configWindow != nullptr)
-        InvalidateRect(instance->configWindow, nullptr, FALSE);
+    if (HWND box = ConfigBoxOf(instance))
+        InvalidateRect(box, nullptr, FALSE);
 }
 
 // Guards every binding of a box to its instance against a host thread other
@@ -160,6 +167,17 @@ static void ConfigBoxOnDestroy(DriverInstance* instance, HWND window) {
         instance->configWindow = nullptr;
 }
 
+HWND ConfigBoxOf(DriverInstance* instance) {
+    AcquireSRWLockExclusive(&g_boxBinding);
+    HWND window = instance->configWindow;
+    if (window != nullptr && (!IsWindow(window) || BoundInstance(window) != instance)) {
+        window = nullptr;
+        instance->configWindow = nullptr;
+    }
+    ReleaseSRWLockExclusive(&g_boxBinding);
+    return window;
+}
+
 void ConfigBoxClose(DriverInstance* instance) {
     AcquireSRWLockExclusive(&g_boxBinding);
     HWND window = instance->configWindow;
@@ -175,6 +193,10 @@ void ConfigBoxClose(DriverInstance* instance) {
     if (BoundInstance(window) == instance)
         SetWindowLongPtrA(window, 0, 0);
     ReleaseSRWLockExclusive(&g_boxBinding);
+    // The host may end the library and unload it before that thread next
+    // looks at its messages: the box's last messages, the close included, go
+    // to the system's default procedure, not to code that may be gone.
+    SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcA));
     PostMessageA(window, WM_CLOSE, 0, 0);
 }
 

@@ -30,6 +30,11 @@ void HandleConfigClick(DriverInstance* instance, HWND window, int32_t x, int32_t
 // layer stays as it is). Does nothing without a box.
 void ConfigBoxRepaintFields(DriverInstance* instance);
 
+// The instance's box, or null. A box that went without its WM_DESTROY (its
+// thread ended with it open) is forgotten here, and never taken for a window
+// that since came to carry its handle.
+HWND ConfigBoxOf(DriverInstance* instance);
+
 // CloseConfigBox and Destroy: destroys the instance's box and forgets it.
 // Without a box it does nothing.
 void ConfigBoxClose(DriverInstance* instance);

@@ -21,7 +21,7 @@ static constexpr int32_t kKeypadPictureResource = 500;
 // The work of CloseConfigBox after its handle check; Destroy uses it too, so a
 // Destroy never records an error text of its own.
 static int32_t CloseBox(DriverInstance* instance) {
-    if (instance->configWindow == nullptr)
+    if (ConfigBoxOf(instance) == nullptr)
         return 1;
     ConfigBoxClose(instance);
     return 0;
@@ -384,8 +384,8 @@ int32_t QP240REMOTE_OpenConfigBox(void* handle, HWND parent, int32_t x, int32_t 
     DriverInstance* instance = InstanceFromHandle(handle);
     if (instance == nullptr)
         return -1;
-    if (instance->configWindow != nullptr) {
-        SetWindowPos(instance->configWindow, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW);
+    if (HWND box = ConfigBoxOf(instance)) {
+        SetWindowPos(box, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW);
         return 1;
     }
     instance->parentWindow = parent;

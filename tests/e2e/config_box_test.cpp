@@ -205,4 +205,65 @@ TEST_P(ConfigBoxThroughTheDll, StillLooksLikeItsPictureInTheDocs) {
 
 KOLMAR_FOR_BOTH_DELIVERABLES(ConfigBoxThroughTheDll);
 
+// The box's thread opens it and then, for a while, looks at no message; a
+// host thread meanwhile destroys the instance, ends the library and unloads
+// it. When the box's thread goes on, its box must close without any code of
+// the unloaded library.
+struct BoxOwner {
+    const Deliverable* d;
+    void* instance;
+    HANDLE opened;  // set once the box exists
+    HANDLE resume;  // set once the library is gone
+    HWND box;
+    bool boxAliveAfter;
+};
+
+DWORD WINAPI RunBoxOwner(void* argument) {
+    BoxOwner* owner = static_cast<BoxOwner*>(argument);
+    HWND host = CreateSimulatedHostWindow(kBoxWidth, kBoxHeight);
+    owner->d->OpenConfigBox(owner->instance, host, kHostMargin, kHostMargin, kBoxWidth, kBoxHeight);
+    owner->box = FindConfigBox(host);
+    PumpHostMessages();
+    SetEvent(owner->opened);
+    WaitForSingleObject(owner->resume, 10000);
+    InvalidateRect(owner->box, nullptr, TRUE);
+    PumpHostMessages();
+    owner->boxAliveAfter = IsWindow(owner->box) != 0;
+    DestroyWindow(host);
+    PumpHostMessages();
+    return 0;
+}
+
+class UnloadedWhileABoxIsOpenElsewhere : public EachDeliverable {};
+
+TEST_P(UnloadedWhileABoxIsOpenElsewhere, TheBoxClosesWithoutTheLibrary) {
+    ASSERT_EQ(d.Init(d.module), 0);
+    BoxOwner owner = {&d,
+                      d.Create(IgnoringCallback, 0),
+                      CreateEventA(nullptr, TRUE, FALSE, nullptr),
+                      CreateEventA(nullptr, TRUE, FALSE, nullptr),
+                      nullptr,
+                      true};
+    ASSERT_NE(owner.instance, nullptr);
+    HANDLE thread = CreateThread(nullptr, 0, RunBoxOwner, &owner, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(owner.opened, 10000), WAIT_OBJECT_0);
+    EXPECT_NE(owner.box, nullptr);
+
+    EXPECT_EQ(d.Destroy(owner.instance), 0);
+    d.End();
+    DeliverableUnload(&d);
+    SetEvent(owner.resume);
+    ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    GetExitCodeThread(thread, &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    EXPECT_FALSE(owner.boxAliveAfter) << "the box's own thread closes it";
+    CloseHandle(thread);
+    CloseHandle(owner.opened);
+    CloseHandle(owner.resume);
+}
+
+KOLMAR_FOR_BOTH_DELIVERABLES(UnloadedWhileABoxIsOpenElsewhere);
+
 }  // namespace

@@ -204,6 +204,19 @@ TEST_F(ConfigBoxRender, EveryPaintHandsTheDeviceContextBackAsItCame) {
     PaintConfigFields(Instance(), box, canvas.dc);
     expectUnchanged("the fields in MIDI mode");
 
+    // With the first objects each layer selects missing (their creation
+    // failed), the later ones must not stay behind in the host's context.
+    const DrawingResources kept = g_drawing;
+    g_drawing.brushes[0] = nullptr;
+    g_drawing.pens[0] = nullptr;
+    g_drawing.fonts[8] = nullptr;
+    g_drawing.fonts[9] = nullptr;
+    PaintConfigBackground(box, canvas.dc);
+    expectUnchanged("the static layer, objects missing");
+    PaintConfigFields(Instance(), box, canvas.dc);
+    expectUnchanged("the fields, objects missing");
+    g_drawing = kept;
+
     SelectObject(canvas.dc, GetStockObject(BLACK_PEN));
     SelectObject(canvas.dc, GetStockObject(WHITE_BRUSH));
     SelectObject(canvas.dc, GetStockObject(SYSTEM_FONT));

@@ -385,6 +385,30 @@ BOOL WINAPI SlowRoundRect(HDC dc, int left, int top, int right, int bottom, int 
     return drawn;
 }
 
+// A host thread that opens a box and ends with it open: the system takes its
+// windows without a WM_DESTROY to the box.
+DWORD WINAPI OpenAndEnd(void* argument) {
+    BoxThread* thread = static_cast<BoxThread*>(argument);
+    QP240REMOTE_OpenConfigBox(thread->handle, CreateHostWindow(700, 400), 0, 0, 600, 300);
+    thread->box = static_cast<DriverInstance*>(thread->handle)->configWindow;
+    return 0;
+}
+
+TEST_F(ConfigBoxTest, ABoxWhoseThreadEndedIsForgotten) {
+    BoxThread thread = {handle, nullptr, nullptr, false};
+    HANDLE worker = CreateThread(nullptr, 0, OpenAndEnd, &thread, 0, nullptr);
+    ASSERT_NE(worker, nullptr);
+    ASSERT_EQ(WaitForSingleObject(worker, 5000), WAIT_OBJECT_0);
+    CloseHandle(worker);
+    ASSERT_NE(thread.box, nullptr);
+    EXPECT_FALSE(IsWindow(thread.box));
+
+    EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 1) << "no box is open";
+    EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 600, 300), 0) << "a new box";
+    EXPECT_TRUE(IsWindow(Instance()->configWindow));
+    EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 0);
+}
+
 TEST_F(ConfigBoxTest, DestroyFromAnotherThreadWaitsForAPaintInProgress) {
     BoxThread thread = {handle, CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr, true};
     DWORD threadId = 0;
