@@ -20,6 +20,12 @@ void ListViewDeriveGeometry(ListViewState* state) {
 }
 
 int32_t ListViewRoundHalfDown(float value) {
+    // Saturates where the float leaves the integers: near 2^31 it rounds up to
+    // 2^31 itself (a drag across a list of two billion items, say).
+    if (value >= 2147483648.0f)
+        return INT32_MAX;
+    if (!(value >= -2147483648.0f))  // NaN too
+        return INT32_MIN;
     const float whole = std::floor(value);
     return static_cast<int32_t>(whole) + (value - whole > 0.5f ? 1 : 0);
 }

@@ -1,5 +1,7 @@
 // The list-view's arithmetic: geometry, thumb offset, hit test, follow, moves,
 // the thumb drag step and the repeat schedule.
+#include <climits>
+
 #include <gtest/gtest.h>
 
 #include "toolkit/list_view_geometry.h"
@@ -180,6 +182,20 @@ TEST(ListViewDrag, ATrackNoLongerThanTheThumbKeepsTheSelection) {
         EXPECT_FALSE(ListViewDragTo(&state, 200));
         EXPECT_EQ(state.selection, 50);
     }
+}
+
+TEST(ListViewDrag, AHugeListDragsWithoutLeavingTheIntegers) {
+    // L - Th = 1: one pixel moves by N - 1, whose float is 2^31.
+    ListViewState state = Control(53, INT32_MAX);
+    ASSERT_EQ(state.trackLength - state.thumbLength, 1);
+    state.pressedPart = MLV_HIT_THUMB;
+    state.dragAnchor = 0;
+    EXPECT_TRUE(ListViewDragTo(&state, 1));
+    EXPECT_EQ(state.selection, INT32_MAX);
+    EXPECT_TRUE(ListViewDragTo(&state, 0));
+    EXPECT_EQ(state.selection, 1);
+    EXPECT_EQ(ListViewRoundHalfDown(3e9f), INT32_MAX);
+    EXPECT_EQ(ListViewRoundHalfDown(-3e9f), INT32_MIN);
 }
 
 TEST(ListViewRepeat, TwentyFiveTicksActSixTimes) {
