@@ -70,12 +70,16 @@ static void TakeCapture(ListViewState* state) {
         state->previousCapture = previous;
 }
 
+// Only a capture the control still holds is released and handed back: one
+// taken meanwhile by another window stays where it is.
 static void GiveBackCapture(ListViewState* state) {
+    const HWND previous = state->previousCapture;
+    state->previousCapture = nullptr;
+    if (GetCapture() != state->window)
+        return;
     ReleaseCapture();
-    if (state->previousCapture != nullptr) {
-        SetCapture(state->previousCapture);
-        state->previousCapture = nullptr;
-    }
+    if (previous != nullptr)
+        SetCapture(previous);
 }
 
 static void StopRepeat(ListViewState* state) {
@@ -240,6 +244,15 @@ static void ListViewOnLButtonUp(ListViewState* state) {
     StopRepeat(state);
 }
 
+// Another window took the mouse while a bar part was held (a menu, a dialog,
+// a drag elsewhere): the button's release will never come here, so the press
+// ends now as WM_CANCELMODE ends it, or the arrow would repeat on and on.
+static void ListViewOnCaptureChanged(ListViewState* state, HWND newHolder) {
+    if (newHolder == state->window || !ListViewIsBarPart(state->pressedPart))
+        return;
+    ListViewOnLButtonUp(state);
+}
+
 static void ListViewOnMouseMove(ListViewState* state, int32_t y) {
     if (!state->enabled || !ListViewDragTo(state, y))
         return;
@@ -376,6 +389,9 @@ static LRESULT ListViewHandle(HWND window, ListViewState* state, UINT message, W
         case WM_LBUTTONUP:
         case WM_CANCELMODE:
             ListViewOnLButtonUp(state);
+            return 0;
+        case WM_CAPTURECHANGED:
+            ListViewOnCaptureChanged(state, reinterpret_cast<HWND>(lParam));
             return 0;
         case WM_MOUSEMOVE:
             ListViewOnMouseMove(state, HighSigned(lParam));

@@ -307,4 +307,24 @@ TEST_F(ListViewTest, ASecondPressBeforeTheReleaseStillHandsTheCaptureBack) {
     EXPECT_EQ(GetCapture(), other_);
 }
 
+TEST_F(ListViewTest, LosingTheCaptureWhileAnArrowIsHeldEndsThePress) {
+    ASSERT_NE(Create(Image(106, 50)), nullptr);
+    Press(190, 100);  // the down arrow: one step, then the repeat
+    ASSERT_EQ(GetCapture(), control_);
+    SetCapture(other_);  // a menu or a dialog takes the mouse
+    EXPECT_EQ(State()->pressedPart, MLV_NO_PART);
+    EXPECT_EQ(State()->repeatTimer, 0u);
+    const int32_t selection = State()->selection;
+    const DWORD start = GetTickCount();
+    MSG message;
+    while (GetTickCount() - start < 300) {
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageA(&message);
+        Sleep(5);
+    }
+    EXPECT_EQ(State()->selection, selection) << "the arrow went on repeating";
+    Release();  // a stray button-up leaves the new holder alone
+    EXPECT_EQ(GetCapture(), other_);
+}
+
 }  // namespace
