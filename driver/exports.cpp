@@ -76,8 +76,17 @@ int32_t QP240REMOTE_Init(HMODULE module) {
     boxClass.hInstance = g_library.module;
     boxClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     boxClass.lpszClassName = kConfigBoxClassName;
-    if (RegisterClassExA(&boxClass) == 0)
-        return -1;
+    if (RegisterClassExA(&boxClass) == 0) {
+        // A second Init without End fails here. A class left over otherwise
+        // (End could not unregister it while a box closed from another thread
+        // still existed, or an earlier load of this library left it) is taken
+        // down and registered anew, or the driver could never start again.
+        if (g_library.boxClassRegistered ||
+            !UnregisterClassA(kConfigBoxClassName, g_library.module) ||
+            RegisterClassExA(&boxClass) == 0)
+            return -1;
+    }
+    g_library.boxClassRegistered = 1;
 
     // The toolkit counts its starts; a failed start still counts, so End owes
     // it an end either way.
@@ -116,6 +125,7 @@ int32_t QP240REMOTE_End(void) {
         ToolkitEnd();
     }
     UnregisterClassA(kConfigBoxClassName, g_library.module);
+    g_library.boxClassRegistered = 0;
     if (g_library.keypadPicture != nullptr) {
         DeleteObject(g_library.keypadPicture);
         g_library.keypadPicture = nullptr;

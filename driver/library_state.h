@@ -19,6 +19,7 @@ struct LibraryState {
     HBITMAP keypadPicture;                  // bitmap 500, from Init until End
     int32_t initialised;                    // set by Init, never cleared
     int32_t toolkitStarted;                 // Init started the toolkit and End still owes it an end
+    int32_t boxClassRegistered;             // Init registered the box class and no End came since
     GetRawInputDeviceListFn getDeviceList;  // looked up by Init, or null
     GetRawInputDeviceInfoAFn getDeviceInfo;  // looked up by Init, or null
     char lastErrorText[kLastErrorTextSize];  // "no-error" at load

@@ -262,6 +262,15 @@ TEST_P(UnloadedWhileABoxIsOpenElsewhere, TheBoxClosesWithoutTheLibrary) {
     CloseHandle(thread);
     CloseHandle(owner.opened);
     CloseHandle(owner.resume);
+
+    // End could not unregister the box class while the box lived; loaded
+    // again, the library still starts.
+    char error[512];
+    ASSERT_TRUE(DeliverableLoad(&d, DeliverablePath(*GetParam()).c_str(), error, sizeof error))
+        << error;
+    EXPECT_EQ(d.Init(d.module), 0);
+    EXPECT_EQ(d.Init(d.module), -1) << "a second Init without End";
+    EXPECT_EQ(d.End(), 0);
 }
 
 KOLMAR_FOR_BOTH_DELIVERABLES(UnloadedWhileABoxIsOpenElsewhere);
