@@ -324,6 +324,8 @@ struct BoxThread {
     HANDLE opened;  // set once the box exists
     HWND box;
     bool boxAliveAtEnd;
+    HANDLE thread;
+    DWORD threadId;
 };
 
 DWORD WINAPI RunBoxThread(void* argument) {
@@ -340,24 +342,37 @@ DWORD WINAPI RunBoxThread(void* argument) {
     return 0;
 }
 
+// Starts a box thread for `handle` and waits until its box is open.
+void StartBoxThread(BoxThread* box, void* handle) {
+    *box =
+        BoxThread{handle, CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr, true, nullptr, 0};
+    box->thread = CreateThread(nullptr, 0, RunBoxThread, box, 0, &box->threadId);
+    ASSERT_NE(box->thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(box->opened, 5000), WAIT_OBJECT_0);
+    ASSERT_NE(box->box, nullptr);
+}
+
+// Lets the box thread leave its message loop and waits for its end.
+void EndBoxThread(BoxThread* box) {
+    PostThreadMessageA(box->threadId, WM_QUIT, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(box->thread, 5000), WAIT_OBJECT_0);
+    CloseHandle(box->thread);
+    CloseHandle(box->opened);
+}
+
 TEST_F(ConfigBoxTest, DestroyFromAnotherThreadUnbindsTheBoxAndItsThreadClosesIt) {
-    BoxThread thread = {handle, CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr, true};
-    DWORD threadId = 0;
-    HANDLE worker = CreateThread(nullptr, 0, RunBoxThread, &thread, 0, &threadId);
-    ASSERT_NE(worker, nullptr);
-    ASSERT_EQ(WaitForSingleObject(thread.opened, 5000), WAIT_OBJECT_0);
-    ASSERT_NE(thread.box, nullptr);
+    BoxThread thread;
+    StartBoxThread(&thread, handle);
+    if (HasFatalFailure())
+        return;
 
     EXPECT_EQ(QP240REMOTE_Destroy(handle), 0);
     handle = nullptr;
     // Unbound at once: nothing the box does from now on reaches the instance.
     EXPECT_EQ(GetWindowLongPtrA(thread.box, 0), 0);
 
-    PostThreadMessageA(threadId, WM_QUIT, 0, 0);
-    ASSERT_EQ(WaitForSingleObject(worker, 5000), WAIT_OBJECT_0);
+    EndBoxThread(&thread);
     EXPECT_FALSE(thread.boxAliveAtEnd) << "the box's own thread closes it";
-    CloseHandle(worker);
-    CloseHandle(thread.opened);
 }
 
 // The box's thread is held inside a paint of the fields (in its first
@@ -395,7 +410,7 @@ DWORD WINAPI OpenAndEnd(void* argument) {
 }
 
 TEST_F(ConfigBoxTest, ABoxWhoseThreadEndedIsForgotten) {
-    BoxThread thread = {handle, nullptr, nullptr, false};
+    BoxThread thread = {handle, nullptr, nullptr, false, nullptr, 0};
     HANDLE worker = CreateThread(nullptr, 0, OpenAndEnd, &thread, 0, nullptr);
     ASSERT_NE(worker, nullptr);
     ASSERT_EQ(WaitForSingleObject(worker, 5000), WAIT_OBJECT_0);
@@ -410,12 +425,10 @@ TEST_F(ConfigBoxTest, ABoxWhoseThreadEndedIsForgotten) {
 }
 
 TEST_F(ConfigBoxTest, DestroyFromAnotherThreadWaitsForAPaintInProgress) {
-    BoxThread thread = {handle, CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr, true};
-    DWORD threadId = 0;
-    HANDLE worker = CreateThread(nullptr, 0, RunBoxThread, &thread, 0, &threadId);
-    ASSERT_NE(worker, nullptr);
-    ASSERT_EQ(WaitForSingleObject(thread.opened, 5000), WAIT_OBJECT_0);
-    ASSERT_NE(thread.box, nullptr);
+    BoxThread thread;
+    StartBoxThread(&thread, handle);
+    if (HasFatalFailure())
+        return;
 
     g_slowPaint = SlowPaint{nullptr, CreateEventA(nullptr, TRUE, FALSE, nullptr), 1, 0};
     g_slowPaint.realRoundRect = ReplaceImport(GetModuleHandleA(nullptr), "gdi32.dll", "RoundRect",
@@ -430,12 +443,9 @@ TEST_F(ConfigBoxTest, DestroyFromAnotherThreadWaitsForAPaintInProgress) {
         << "Destroy returned while the box was painting the instance";
     EXPECT_EQ(GetWindowLongPtrA(thread.box, 0), 0);
 
-    PostThreadMessageA(threadId, WM_QUIT, 0, 0);
-    ASSERT_EQ(WaitForSingleObject(worker, 5000), WAIT_OBJECT_0);
+    EndBoxThread(&thread);
     ReplaceImport(GetModuleHandleA(nullptr), "gdi32.dll", "RoundRect", g_slowPaint.realRoundRect);
     EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
-    CloseHandle(worker);
-    CloseHandle(thread.opened);
     CloseHandle(g_slowPaint.entered);
 }
 
