@@ -6,9 +6,34 @@
 #pragma once
 
 #include <atomic>
-#include <chrono>
 #include <cstdint>
+
+#ifdef _WIN32
+#include "driver/platform_types.h"
+#else
+#include <chrono>
 #include <thread>
+#endif
+
+// Gives the processor to another ready thread. On Windows through the system
+// itself: the standard library's thread calls would pull a threading runtime
+// into the DLLs, which a host machine does not have.
+inline void SpinGuardYield() {
+#ifdef _WIN32
+    SwitchToThread();
+#else
+    std::this_thread::yield();
+#endif
+}
+
+// Sleeps about a millisecond (a timer tick where the system's is coarser).
+inline void SpinGuardNap() {
+#ifdef _WIN32
+    Sleep(1);
+#else
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+#endif
+}
 
 // Spins this many reads before each yield: a holder on another processor
 // leaves within a few hundred nanoseconds.
@@ -27,7 +52,7 @@ inline bool SpinGuardTryAcquire(std::atomic<int32_t>* guard, int32_t yields) {
         }
         if (round >= yields)
             return false;
-        std::this_thread::yield();
+        SpinGuardYield();
     }
 }
 
@@ -40,7 +65,7 @@ inline constexpr int32_t kSpinGuardYieldsBeforeSleep = 16;
 // processor, so a long wait goes on in one-millisecond sleeps.
 inline void SpinGuardAcquire(std::atomic<int32_t>* guard) {
     while (!SpinGuardTryAcquire(guard, kSpinGuardYieldsBeforeSleep))
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        SpinGuardNap();
 }
 
 inline void SpinGuardRelease(std::atomic<int32_t>* guard) {

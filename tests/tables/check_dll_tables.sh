@@ -1,7 +1,8 @@
 #!/bin/sh
 # Reads a deliverable's export and import tables with objdump and fails on a
-# missing, extra or mangled export, a wrong export directory name, or an import
-# of anything but a Windows system DLL (a host machine has no MinGW runtime).
+# missing, extra or mangled export, a wrong export directory name, an import
+# of anything but a Windows system DLL (a host machine has no MinGW runtime),
+# or a threading runtime linked in (the DLLs use Win32 threads only).
 # usage: check_dll_tables.sh <objdump> <dll> <export directory name>
 objdump="$1" dll="$2" expected_name="$3"
 tables=$("$objdump" -p "$dll") || { echo "cannot read $dll"; exit 1; }
@@ -32,6 +33,13 @@ for import in $imports; do
         *) echo "FAIL $dll imports $import, which is not a Windows system DLL"; status=1 ;;
     esac
 done
+
+# A statically linked winpthreads imports nothing of its own: its functions
+# show in the symbol table, and its source paths in its assertion texts.
+if "$objdump" -t "$dll" | grep -q 'pthread_' || grep -q -a 'winpthread' "$dll"; then
+    echo "FAIL $dll links winpthreads"
+    status=1
+fi
 
 [ $status -eq 0 ] && echo "$dll: sixteen exports, directory name $name, imports:" $imports
 exit $status
