@@ -4,8 +4,13 @@
 #pragma once
 
 #ifdef _WIN32
+// Every file of the project takes <windows.h> through here: without the rarely
+// used parts, and without the min and max macros that break std::min/std::max.
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
 #endif
 #include <windows.h>
 #else
