@@ -8,6 +8,7 @@
 #include "engine/host_call.h"
 #include "engine/instance_lifetime.h"
 #include "engine/key_translation.h"
+#include "engine/polling_wait.h"
 #include "engine/spin_guard.h"
 
 DWORD g_workerStopWaitMs = 10000;
@@ -125,7 +126,7 @@ static void DetectionPass(DriverInstance* instance, DeviceList* list) {
     }
 }
 
-static void PollingPass(DriverInstance* instance) {
+static void PollingPass(DriverInstance* instance, PollingWait* wait) {
     StatusExchangeRead(instance);
     uint8_t snapshot[kProfile.keyCount];
     while (ReportQueuePop(&instance->reportQueue, snapshot)) {
@@ -133,7 +134,7 @@ static void PollingPass(DriverInstance* instance) {
         if (!WorkerKeepsRunning(instance))
             break;
     }
-    Sleep(kPollingSleepMs);
+    PollingWaitFor(wait, kPollingSleepMs);
 }
 
 DWORD WINAPI WorkerThread(LPVOID argument) {
@@ -141,6 +142,8 @@ DWORD WINAPI WorkerThread(LPVOID argument) {
     // Copied now: the record may be gone by the time the thread ends.
     const HMODULE library = static_cast<HMODULE>(instance->workerLibrary);
     DeviceList list = {nullptr, 0};
+    PollingWait wait = {nullptr};
+    PollingWaitOpen(&wait);
 
     CallHost(instance, kHostWorkerBegins, 0, nullptr);
     while (WorkerKeepsRunning(instance)) {
@@ -148,7 +151,7 @@ DWORD WINAPI WorkerThread(LPVOID argument) {
         if (instance->connectedFlag.load(std::memory_order_relaxed) == 0)
             DetectionPass(instance, &list);
         else
-            PollingPass(instance);
+            PollingPass(instance, &wait);
     }
 
     // Forgotten before the connected flag falls, as the host expects; an id-55
@@ -161,6 +164,7 @@ DWORD WINAPI WorkerThread(LPVOID argument) {
     CallHost(instance, kHostNoKeypad, 0, nullptr);
     CallHost(instance, kHostWorkerEnds, 0, nullptr);
     std::free(list.entries);
+    PollingWaitClose(&wait);
 
     // A Stop made from inside a callback left the handle for a later Stop or
     // Destroy to wait on; with the last host call made there is nothing left
