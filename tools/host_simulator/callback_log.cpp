@@ -41,7 +41,7 @@ const char* HostCodeMeaning(int32_t code) {
 
 // Appends to a bounded buffer; `used` never passes size - 1.
 static void Append(char* out, size_t size, size_t* used, const char* format, ...)
-    __attribute__((format(printf, 4, 5)));
+    KOLMAR_PRINTF_FORMAT(4, 5);
 static void Append(char* out, size_t size, size_t* used, const char* format, ...) {
     if (*used + 1 >= size)
         return;

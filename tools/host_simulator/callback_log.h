@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "tools/common/printf_format.h"
+
 // What a callback code means to the host ("worker begins", "pad pressed").
 const char* HostCodeMeaning(int32_t code);
 
@@ -23,4 +25,4 @@ void DescribePlugInformation(char* out, size_t size, const uint8_t* block);
 void LogStartClock();
 unsigned LogMilliseconds();
 // Writes "[ 1234 ms] <text>" as one line; safe from any thread.
-void LogLine(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void LogLine(const char* format, ...) KOLMAR_PRINTF_FORMAT(1, 2);

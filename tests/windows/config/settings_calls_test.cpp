@@ -12,6 +12,7 @@
 #include "config/settings.h"
 #include "driver/qp240_remote.h"
 #include "tests/windows/config/config_test_support.h"
+#include "tools/common/printf_format.h"
 #include "tools/host_simulator/import_patch.h"
 
 namespace {
@@ -26,7 +27,7 @@ decltype(&RegQueryValueExA) g_realQuery = nullptr;
 decltype(&RegSetValueExA) g_realSet = nullptr;
 decltype(&RegCloseKey) g_realClose = nullptr;
 
-void Record(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void Record(const char* format, ...) KOLMAR_PRINTF_FORMAT(1, 2);
 void Record(const char* format, ...) {
     char line[256];
     va_list arguments;
