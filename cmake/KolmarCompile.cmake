@@ -1,7 +1,30 @@
-# Compile settings shared by every target of the project.
+# Compile and link settings shared by every target of the project, for each
+# compiler family: GCC and clang (MinGW-w64 or native), and MSVC.
 
-# No exceptions and no run-time type information anywhere, tests included.
-string(APPEND CMAKE_CXX_FLAGS " -fno-exceptions -fno-rtti")
+if(MSVC)
+    # No exceptions and no run-time type information anywhere, tests included.
+    string(REPLACE "/EHsc" "" CMAKE_CXX_FLAGS "${CMAKE_CXX_FLAGS}")
+    string(REPLACE "/GR" "" CMAKE_CXX_FLAGS "${CMAKE_CXX_FLAGS}")
+    string(APPEND CMAKE_CXX_FLAGS " /EHs-c- /GR-")
+    add_compile_definitions(_HAS_EXCEPTIONS=0)
+    # The C and C++ runtimes linked in (/MT): a host machine need not have the
+    # matching redistributable installed.
+    set(CMAKE_MSVC_RUNTIME_LIBRARY "MultiThreaded$<$<CONFIG:Debug>:Debug>")
+else()
+    string(APPEND CMAKE_CXX_FLAGS " -fno-exceptions -fno-rtti")
+endif()
+
+if(WIN32 AND NOT MSVC)
+    # A host machine has no MinGW runtime: libgcc, libstdc++ and the C runtime
+    # glue are linked in, so the DLLs import only Windows system DLLs.
+    string(APPEND CMAKE_SHARED_LINKER_FLAGS " -static -static-libgcc -static-libstdc++")
+    string(APPEND CMAKE_EXE_LINKER_FLAGS " -static -static-libgcc -static-libstdc++")
+    # CMake wraps a whole archive in --push-state/--pop-state where GNU ld is
+    # found, which lld's MinGW driver rejects; the plain pair means the same to
+    # both linkers.
+    set(CMAKE_LINK_LIBRARY_USING_WHOLE_ARCHIVE
+        "LINKER:--whole-archive" "<LINK_ITEM>" "LINKER:--no-whole-archive")
+endif()
 
 set(KOLMAR_SANITIZE "" CACHE STRING "Native builds: address (ASan+UBSan), thread (TSan) or fuzzer (libFuzzer with ASan+UBSan)")
 if(KOLMAR_SANITIZE STREQUAL "address")
@@ -23,7 +46,11 @@ endif()
 
 # Warnings are errors in the project's own code (not in GoogleTest's).
 function(kolmar_warnings target)
-    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+    if(MSVC)
+        target_compile_options(${target} PRIVATE /W4 /WX)
+    else()
+        target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+    endif()
 endfunction()
 
 # Everything the project builds is C++17; its headers are included from the
