@@ -11,6 +11,24 @@ foreach(keys 32 15)
     target_compile_definitions(kolmar_core${keys} PUBLIC KOLMAR_KEY_COUNT=${keys})
 endforeach()
 
+# The .def's LIBRARY line names the DLL's export directory, but only GNU ld
+# honours it: lld and link.exe name the directory after the file they write.
+# A DLL whose directory name differs from its file name is therefore linked
+# under the directory name, in a folder of its own, and copied to its file name
+# beside the other programs.
+function(kolmar_export_directory_name deliverable)
+    file(STRINGS ${PROJECT_SOURCE_DIR}/driver/${deliverable}.def library REGEX "^LIBRARY ")
+    string(REGEX REPLACE "^LIBRARY \"?([^\". ]+)\\.dll\"?.*$" "\\1" directory "${library}")
+    if(directory STREQUAL deliverable)
+        return()
+    endif()
+    set_target_properties(${deliverable} PROPERTIES OUTPUT_NAME ${directory}
+        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/link/${deliverable})
+    add_custom_command(TARGET ${deliverable} POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:${deliverable}>
+                ${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${deliverable}.dll)
+endfunction()
+
 if(WIN32)
     foreach(keys 32 15)
         set(deliverable Kolmar${keys}Keys)
@@ -32,5 +50,6 @@ if(WIN32)
         kolmar_target(${deliverable})
         target_link_libraries(${deliverable} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,kolmar${keys}>")
         set_target_properties(${deliverable} PROPERTIES PREFIX "" OUTPUT_NAME ${deliverable})
+        kolmar_export_directory_name(${deliverable})
     endforeach()
 endif()
