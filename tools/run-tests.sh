@@ -1,13 +1,15 @@
 #!/bin/sh
 # Builds and runs every test: the native core under AddressSanitizer with UBSan
-# and under ThreadSanitizer, a short run of every fuzz target, then the Windows
-# tests, the DLL table checks and the end-to-end tests under Wine. Exits
-# nonzero when any test failed.
+# and under ThreadSanitizer, a short run of every fuzz target, the Windows
+# tests, the DLL table checks and the end-to-end tests under Wine; then the DLLs
+# and every Windows test built again with clang and lld, their table checks and
+# the end-to-end tests against the clang-built DLLs, and clang-tidy over the
+# product code. Exits nonzero when any test failed.
 cd "$(dirname "$0")/.." || exit 2
 tools/install-deps.sh || exit 2
 
 failed=""
-for preset in native-asan native-tsan fuzz windows; do
+for preset in native-asan native-tsan fuzz windows windows-clang; do
     echo "== $preset =="
     if cmake --preset "$preset" >/dev/null &&
         cmake --build --preset "$preset" &&
@@ -18,8 +20,11 @@ for preset in native-asan native-tsan fuzz windows; do
     fi
 done
 
+echo "== clang-tidy =="
+tools/clang-tidy.sh build/windows-clang || failed="$failed clang-tidy"
+
 if [ -n "$failed" ]; then
     echo "FAILED:$failed"
     exit 1
 fi
-echo "all tests passed (native-asan, native-tsan, fuzz, windows)"
+echo "all tests passed (native-asan, native-tsan, fuzz, windows, windows-clang, clang-tidy)"
