@@ -4,7 +4,8 @@
 
 #include <cstddef>
 
-#include "driver/qp240_remote.h"
+#include "driver/platform_types.h"
+#include "include/qp240_remote.h"
 
 // X(name) for every export, in the order of the public header.
 #define KOLMAR_EXPORTS(X)                                                                          \
