@@ -25,9 +25,9 @@ if(WIN32)
         # windres reads the picture and the shared record through the .rc; a
         # redrawn picture must rebuild the resources.
         set_source_files_properties(resources/${deliverable}.rc PROPERTIES OBJECT_DEPENDS
-            "${PROJECT_SOURCE_DIR}/resources/keypad_${keys}keys.bmp;${PROJECT_SOURCE_DIR}/resources/version_record.rc")
+            "${PROJECT_SOURCE_DIR}/resources/keypad_${keys}keys.bmp;${PROJECT_SOURCE_DIR}/resources/version_record.rc;${KOLMAR_GENERATED_DIR}/driver/version.h")
 
-        add_library(${deliverable} SHARED driver/dll_main.cpp driver/${deliverable}.def
+        add_library(${deliverable} SHARED driver/dll_main.cpp ${KOLMAR_DEF_FILE_${keys}}
                                           $<TARGET_OBJECTS:kolmar${keys}_resources>)
         kolmar_target(${deliverable})
         target_link_libraries(${deliverable} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,kolmar${keys}>")
