@@ -7,7 +7,8 @@
 # usage: check_one_place.sh <source directory>
 cd "$1" || exit 2
 status=0
-files=$(git ls-files 2>/dev/null) || files=$(find . -type f ! -path './build/*' ! -path './.git/*')
+files=$(git ls-files 2>/dev/null) ||
+    files=$(find . -type f ! -path './build/*' ! -path './.git/*' | sed 's|^\./||')
 code=$(printf '%s\n' "$files" | grep -E '(\.(h|c|cpp|rc|in|cmake|sh|json|def)|CMakeLists\.txt)$' |
     grep -v '^CMakeLists\.txt$')
 
