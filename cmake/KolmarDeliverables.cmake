@@ -16,9 +16,8 @@ endforeach()
 # A DLL whose directory name differs from its file name is therefore linked
 # under the directory name, in a folder of its own, and copied to its file name
 # beside the other programs.
-function(kolmar_export_directory_name deliverable)
-    file(STRINGS ${PROJECT_SOURCE_DIR}/driver/${deliverable}.def library REGEX "^LIBRARY ")
-    string(REGEX REPLACE "^LIBRARY \"?([^\". ]+)\\.dll\"?.*$" "\\1" directory "${library}")
+function(kolmar_export_directory_name deliverable directory_name)
+    string(REGEX REPLACE "\\.dll$" "" directory "${directory_name}")
     if(directory STREQUAL deliverable)
         return()
     endif()
@@ -43,13 +42,13 @@ if(WIN32)
         # windres reads the picture and the shared record through the .rc; a
         # redrawn picture must rebuild the resources.
         set_source_files_properties(resources/${deliverable}.rc PROPERTIES OBJECT_DEPENDS
-            "${PROJECT_SOURCE_DIR}/resources/keypad_${keys}keys.bmp;${PROJECT_SOURCE_DIR}/resources/version_record.rc")
+            "${PROJECT_SOURCE_DIR}/resources/keypad_${keys}keys.bmp;${PROJECT_SOURCE_DIR}/resources/version_record.rc;${KOLMAR_GENERATED_DIR}/driver/version.h")
 
-        add_library(${deliverable} SHARED driver/dll_main.cpp driver/${deliverable}.def
+        add_library(${deliverable} SHARED driver/dll_main.cpp ${KOLMAR_DEF_FILE_${keys}}
                                           $<TARGET_OBJECTS:kolmar${keys}_resources>)
         kolmar_target(${deliverable})
         target_link_libraries(${deliverable} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,kolmar${keys}>")
         set_target_properties(${deliverable} PROPERTIES PREFIX "" OUTPUT_NAME ${deliverable})
-        kolmar_export_directory_name(${deliverable})
+        kolmar_export_directory_name(${deliverable} ${KOLMAR_DIRECTORY_NAME_${keys}})
     endforeach()
 endif()

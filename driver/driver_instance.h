@@ -14,13 +14,9 @@
 inline constexpr uint32_t kInstanceCreated = 1u << 0;
 inline constexpr uint32_t kInstanceStarted = 1u << 1;
 
-// The 12-byte record of the context calls: three little-endian int32.
-struct DriverContext {
-    int32_t keyMode;      // 1 MIDI; every other value acts as the pad protocol
-    int32_t midiChannel;  // 0..15 for MIDI channels 1..16
-    int32_t padBank;      // pad-number offset
-};
-static_assert(sizeof(DriverContext) == 12, "the host exchanges exactly 12 bytes");
+// The 12-byte record of the context calls (key mode, MIDI channel, PadBank),
+// laid out where hosts read it.
+typedef QP240REMOTE_Context DriverContext;
 
 struct FieldRect {
     int32_t left, top, right, bottom;  // client pixels

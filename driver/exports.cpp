@@ -1,6 +1,6 @@
 // The sixteen exports. Every export that takes a handle checks it first; a bad
 // handle gives -1 (0 from GetDriverStatus) and leaves the error text alone.
-#include "driver/qp240_remote.h"
+#include "include/qp240_remote.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -52,14 +52,15 @@ static int32_t StopWorker(DriverInstance* instance) {
  *     -1  the configuration box class could not be registered (also on a
  *         second Init without End, since the class exists)
  *     -2  the toolkit could not start
- *     -4  the system's user-interface module is not loaded
+ *     -4  User32.dll is not loaded in the process; never while this DLL is
+ *         loaded, since it imports User32.dll itself
  * NOTES
  *     What a failed step did stays done. A missing raw-input function is not
  *     an error here; Create then refuses to make instances.
  */
-int32_t QP240REMOTE_Init(HMODULE module) {
+int32_t QP240REMOTE_Init(void* module) {
     if (g_library.module == nullptr)
-        g_library.module = module;
+        g_library.module = static_cast<HMODULE>(module);
 
     // Load the picture only when none is held: a second Init without End would
     // otherwise lose the first handle.
@@ -389,8 +390,9 @@ int32_t QP240REMOTE_ResetContext(void* handle, int32_t reset) {
  * NOTES
  *     The box's messages run on the calling thread.
  */
-int32_t QP240REMOTE_OpenConfigBox(void* handle, HWND parent, int32_t x, int32_t y, int32_t width,
-                                  int32_t height) {
+int32_t QP240REMOTE_OpenConfigBox(void* handle, void* parentWindow, int32_t x, int32_t y,
+                                  int32_t width, int32_t height) {
+    HWND parent = static_cast<HWND>(parentWindow);
     DriverInstance* instance = InstanceFromHandle(handle);
     if (instance == nullptr)
         return -1;
@@ -449,9 +451,9 @@ int32_t QP240REMOTE_SetGetInformations(void* handle, int32_t id, void* data, int
     if (instance == nullptr)
         return -1;
     switch (id) {
-        case kInformationInputReport:
+        case QP240REMOTE_INFO_INPUT_REPORT:
             return ReportIntake(instance, data);
-        case kInformationHostStatus:
+        case QP240REMOTE_INFO_HOST_STATUS:
             return StatusExchangeWrite(&instance->statusExchange, data, size);
     }
     return -2;

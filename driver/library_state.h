@@ -1,6 +1,7 @@
-// The state one loaded library shares among all its instances and threads.
-// Touched only by the library-level calls (attach, Init, End, Create and the
-// error text), without locks.
+// The state one loaded library shares among all its instances and threads,
+// without locks. Attach, Init and End write it; Create, the workers and the
+// box read it. The last-error text is the exception: every export with a
+// handle may write it ("Object not created") from any host thread.
 #pragma once
 
 #include <cstdint>

@@ -7,21 +7,33 @@
 #include <cstdint>
 
 #include "driver/variant_profile.h"
+#include "include/qp240_remote.h"
 
-inline constexpr size_t kArchitectureTextSize = 43;  // 42 characters and the zero
+inline constexpr size_t kArchitectureTextSize = QP240REMOTE_ARCHITECTURE_TEXT_SIZE;
 inline constexpr char kArchitectureText[kArchitectureTextSize] =
-    "Lorendel QP240 Remote Driver Architecture ";
+    "Lorendel QP240 Remote Driver Architecture ";  // 42 characters and the zero
 
-inline constexpr size_t kPlugInformationSize = 1676;
+inline constexpr size_t kPlugInformationSize = QP240REMOTE_PLUG_INFORMATION_SIZE;
 
-// Offsets of the block's fields; everything but the model, the GUID and the
-// version is there for the host alone and is never read by the driver.
-inline constexpr size_t kPlugModelOffset = 0x000;       // 128 bytes of text
-inline constexpr size_t kPlugDriverKindOffset = 0x080;  // 256 bytes of text
-inline constexpr size_t kPlugModuleOffset = 0x180;      // 1184 bytes of text
-inline constexpr size_t kPlugGuidOffset = 0x620;        // 16 bytes
-inline constexpr size_t kPlugNumberOffset = 0x630;      // 4 bytes
-inline constexpr size_t kPlugVersionOffset = 0x634;     // little-endian 0x01000003
+// Offsets of the block's fields. The driver itself reads only the model, the
+// GUID and the version; the rest is there for the host.
+inline constexpr size_t kPlugModelOffset = QP240REMOTE_PLUG_MODEL_OFFSET;
+inline constexpr size_t kPlugDriverKindOffset = QP240REMOTE_PLUG_DRIVER_KIND_OFFSET;
+inline constexpr size_t kPlugModuleOffset = QP240REMOTE_PLUG_MODULE_OFFSET;
+inline constexpr size_t kPlugGuidOffset = QP240REMOTE_PLUG_GUID_OFFSET;
+inline constexpr size_t kPlugNumberOffset = 0x630;  // the profile's plug number in bits 16..23
+inline constexpr size_t kPlugVersionOffset = QP240REMOTE_PLUG_VERSION_OFFSET;
+inline constexpr size_t kPlugZerosOffset = 0x64C;  // 64 zero bytes to the end
+inline constexpr char kPlugDriverKind[] = "HID Remote Driver";
+
+// Numbers whose meaning belongs to the host; the driver hands them over
+// unchanged and reads none of them.
+struct PlugHostWord {
+    size_t offset;
+    uint32_t value;
+};
+inline constexpr PlugHostWord kPlugHostWords[] = {
+    {0x638, 4100}, {0x63C, 0x40000180}, {0x640, 0}, {0x644, 600}, {0x648, 500}};
 
 struct PlugInformation {
     uint8_t bytes[kPlugInformationSize];
@@ -41,7 +53,7 @@ constexpr void PutWord(PlugInformation& block, size_t offset, uint32_t value) {
 constexpr PlugInformation MakePlugInformation(const VariantProfile& profile) {
     PlugInformation block{};
     plug_detail::PutText(block, kPlugModelOffset, profile.modelName);
-    plug_detail::PutText(block, kPlugDriverKindOffset, "HID Remote Driver");
+    plug_detail::PutText(block, kPlugDriverKindOffset, kPlugDriverKind);
     plug_detail::PutText(block, kPlugModuleOffset, profile.moduleName);
     for (size_t i = 0; i < 16; ++i)
         block.bytes[kPlugGuidOffset + i] = profile.guid[i];
@@ -49,12 +61,9 @@ constexpr PlugInformation MakePlugInformation(const VariantProfile& profile) {
     plug_detail::PutWord(block, kPlugVersionOffset,
                          uint32_t{kDriverVersion[0]} << 24 | uint32_t{kDriverVersion[1]} << 16 |
                              uint32_t{kDriverVersion[2]} << 8 | kDriverVersion[3]);
-    plug_detail::PutWord(block, 0x638, 4100);
-    plug_detail::PutWord(block, 0x63C, 0x40000180);
-    plug_detail::PutWord(block, 0x640, 0);
-    plug_detail::PutWord(block, 0x644, 600);
-    plug_detail::PutWord(block, 0x648, 500);
-    return block;  // 0x64C..0x68B stay zero
+    for (const PlugHostWord& word : kPlugHostWords)
+        plug_detail::PutWord(block, word.offset, word.value);
+    return block;  // kPlugZerosOffset to the end stays zero
 }
 
 #ifdef KOLMAR_KEY_COUNT

@@ -4,6 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
+
+#include "driver/version.h"
 
 inline constexpr int32_t kMaxProductIds = 5;
 
@@ -35,56 +38,75 @@ struct VariantProfile {
 inline constexpr uint32_t kKeypadVendorId = 0x0FD9;
 inline constexpr uint16_t kKeypadUsagePage = 0x000C;
 inline constexpr uint16_t kKeypadUsage = 0x0001;
-inline constexpr uint8_t kDriverVersion[4] = {1, 0, 0, 3};  // most significant first
-inline constexpr int32_t kMidiNoteBase = 0x40;              // note = 0x40 + pad number
+inline constexpr uint8_t kDriverVersion[4] = {KOLMAR_VERSION_MAJOR, KOLMAR_VERSION_MINOR,
+                                              KOLMAR_VERSION_PATCH, KOLMAR_VERSION_TWEAK};
+inline constexpr int32_t kMidiNoteBase = 0x40;  // note = 0x40 + pad number
 
-inline constexpr VariantProfile kProfile32Keys = {
-    "Kolmar32Keys",
-    "Stream Deck XL",
-    "Kolmar32Keys",
-    {0xFD, 0x08, 0x79, 0x05, 0xD9, 0x45, 0x2C, 0x4A, 0x8A, 0xBD, 0xAF, 0xD1, 0x66, 0x7D, 0xB9,
-     0xC5},
-    12,
-    32,
-    30,
-    25,
-    30,
-    31,
-    {0x008F, 0x006C, 0x00BA, 0, 0},
-    3,
-    0,
-    36,
-    -2,
-    36,
-    -2,
-    "30x MIDI Note On + 2x Stop All",
-    240,
-    120,
-};
+// The two array fields, filled from a list so that a profile reads as
+// name = value throughout.
+constexpr void SetProfileGuid(VariantProfile& profile, std::initializer_list<uint8_t> bytes) {
+    int32_t i = 0;
+    for (const uint8_t byte : bytes)
+        profile.guid[i++] = byte;
+}
+constexpr void SetProfileProductIds(VariantProfile& profile, std::initializer_list<uint16_t> ids) {
+    profile.productIdCount = 0;
+    for (const uint16_t id : ids)
+        profile.productIds[profile.productIdCount++] = id;
+}
 
-inline constexpr VariantProfile kProfile15Keys = {
-    "Kolmar15Keys",
-    "Stream Deck 15",
-    "KolmarKeys",
-    {0xEC, 0x37, 0xF4, 0x0C, 0x6C, 0xFB, 0x41, 0x43, 0x8C, 0xD3, 0x9D, 0xB8, 0x26, 0x74, 0x3B,
-     0x3E},
-    13,
-    15,
-    13,
-    12,
-    13,
-    14,
-    {0x0060, 0x006D, 0x0080, 0x00A5, 0x00B9},
-    5,
-    0x0060,
-    17,
-    -12,
-    19,
-    -13,
-    "13x MIDI Note On + 2x Stop All",
-    220,
-    131,
-};
+constexpr VariantProfile MakeProfile32Keys() {
+    VariantProfile profile{};
+    profile.deliverableName = "Kolmar32Keys";
+    profile.modelName = "Stream Deck XL";
+    profile.moduleName = "Kolmar32Keys";
+    SetProfileGuid(profile, {0xFD, 0x08, 0x79, 0x05, 0xD9, 0x45, 0x2C, 0x4A, 0x8A, 0xBD, 0xAF, 0xD1,
+                             0x66, 0x7D, 0xB9, 0xC5});
+    profile.plugNumber = 12;
+    profile.keyCount = 32;
+    profile.padKeyCount = 30;
+    profile.padStride = 25;
+    profile.stopAllPadsKey = 30;
+    profile.stopAllPlistsKey = 31;
+    SetProfileProductIds(profile, {0x008F, 0x006C, 0x00BA});
+    profile.reversedRowsProduct = 0;
+    profile.minimumReportLength = 36;
+    profile.tooShortStatus = -2;
+    profile.minimumKeyBytesFrom4Length = 36;
+    profile.tooShortFrom4Status = -2;
+    profile.midiCaption = "30x MIDI Note On + 2x Stop All";
+    profile.pictureWidth = 240;
+    profile.pictureHeight = 120;
+    return profile;
+}
+
+constexpr VariantProfile MakeProfile15Keys() {
+    VariantProfile profile{};
+    profile.deliverableName = "Kolmar15Keys";
+    profile.modelName = "Stream Deck 15";
+    profile.moduleName = "KolmarKeys";
+    SetProfileGuid(profile, {0xEC, 0x37, 0xF4, 0x0C, 0x6C, 0xFB, 0x41, 0x43, 0x8C, 0xD3, 0x9D, 0xB8,
+                             0x26, 0x74, 0x3B, 0x3E});
+    profile.plugNumber = 13;
+    profile.keyCount = 15;
+    profile.padKeyCount = 13;
+    profile.padStride = 12;
+    profile.stopAllPadsKey = 13;
+    profile.stopAllPlistsKey = 14;
+    SetProfileProductIds(profile, {0x0060, 0x006D, 0x0080, 0x00A5, 0x00B9});
+    profile.reversedRowsProduct = 0x0060;
+    profile.minimumReportLength = 17;
+    profile.tooShortStatus = -12;
+    profile.minimumKeyBytesFrom4Length = 19;
+    profile.tooShortFrom4Status = -13;
+    profile.midiCaption = "13x MIDI Note On + 2x Stop All";
+    profile.pictureWidth = 220;
+    profile.pictureHeight = 131;
+    return profile;
+}
+
+inline constexpr VariantProfile kProfile32Keys = MakeProfile32Keys();
+inline constexpr VariantProfile kProfile15Keys = MakeProfile15Keys();
 
 // The host side (the simulator, the end-to-end tests) builds without a variant
 // and sees only the two profiles above.

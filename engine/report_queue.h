@@ -10,8 +10,10 @@
 //     instance, while no worker and no id-55 call runs.
 //   ReportQueuePush: the producer only (the intake serialises host threads).
 //   ReportQueuePop: the worker only.
-//   ReportQueueReset: the worker only, while the connected flag is 0, so that
-//     every id-55 call answers -3 before it reaches the ring.
+//   ReportQueueReset: the worker only, while the connected flag is 0 and with
+//     the producers' guard held (engine/report_intake.h): a new id-55 call
+//     answers -3 before it reaches the ring, and one held up since an earlier
+//     connection cannot push with an index it read before the reset.
 #pragma once
 
 #include <atomic>

@@ -17,11 +17,13 @@
 #include <atomic>
 #include <cstdint>
 
+#include "include/qp240_remote.h"
+
 struct DriverInstance;
 
-inline constexpr int32_t kHostStatusWords = 43;
-inline constexpr int32_t kHostStatusBytes = kHostStatusWords * 4;  // 172
-inline constexpr int32_t kStatusSlotStride = 176;                  // 172 rounded up to 16
+inline constexpr int32_t kHostStatusBytes = QP240REMOTE_HOST_STATUS_SIZE;  // 172
+inline constexpr int32_t kHostStatusWords = kHostStatusBytes / 4;
+inline constexpr int32_t kStatusSlotStride = 176;  // 172 rounded up to 16
 inline constexpr int32_t kStatusSlotCount = 3;
 inline constexpr int32_t kStatusSlotAlignment = 16;
 inline constexpr int32_t kStatusStorageBytes =

@@ -1,7 +1,8 @@
 #!/bin/sh
 # Builds the release package: dist/kolmar-keypad-drivers-<version>.zip with both
-# DLLs, the host simulator, the installation section of the README and the
-# SHA-256 sums of those files, plus the ZIP's own sum beside it.
+# DLLs, the host simulator, the installation section of the README, the C
+# header, import libraries and example host, and the SHA-256 sums of those
+# files, plus the ZIP's own sum beside it.
 set -e
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
@@ -21,6 +22,18 @@ awk '/^## Installing the DLLs in a host/ { keep = 1 }
      keep && /^## / && !/^## Installing/ { exit }
      keep { print }' README.md > "$stage/INSTALL.md"
 (cd "$stage" && sha256sum Kolmar32Keys.dll Kolmar15Keys.dll host_simulator.exe INSTALL.md > SHA256SUMS)
+
+# For host engineers: the C header, both import libraries of each DLL (MinGW
+# and Microsoft linker), the example host and the calling contract it follows.
+cmake --build --preset windows --target import_libraries
+mkdir -p "$stage/include" "$stage/lib" "$stage/examples" "$stage/docs"
+cp include/qp240_remote.h "$stage/include/"
+cp build/windows/import-libraries/libKolmar32Keys.dll.a build/windows/import-libraries/Kolmar32Keys.lib \
+    build/windows/import-libraries/libKolmar15Keys.dll.a build/windows/import-libraries/Kolmar15Keys.lib \
+    "$stage/lib/"
+cp examples/minimal_host.c "$stage/examples/"
+cp docs/host-contract.md "$stage/docs/"
+(cd "$stage" && sha256sum include/* lib/* examples/* docs/* >> SHA256SUMS)
 
 rm -f "dist/$name.zip"
 (cd build/package && cmake -E tar cf "../../dist/$name.zip" --format=zip "$name")

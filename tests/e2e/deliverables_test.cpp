@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/variant_profile.h"
+#include "driver/version.h"
 #include "tests/e2e/e2e_support.h"
 
 namespace {
@@ -22,17 +23,19 @@ TEST_P(EachDeliverable, VersionRecordAndKeypadPictureAreInTheFile) {
     VS_FIXEDFILEINFO* fixed = nullptr;
     UINT fixedSize = 0;
     ASSERT_TRUE(VerQueryValueA(&data[0], "\\", reinterpret_cast<void**>(&fixed), &fixedSize));
-    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwFileVersionLS, 0x00000003u);
-    EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-    EXPECT_EQ(fixed->dwProductVersionLS, 0x00000003u);
+    const DWORD versionMS = KOLMAR_VERSION_MAJOR << 16 | KOLMAR_VERSION_MINOR;
+    const DWORD versionLS = KOLMAR_VERSION_PATCH << 16 | KOLMAR_VERSION_TWEAK;
+    EXPECT_EQ(fixed->dwFileVersionMS, versionMS);
+    EXPECT_EQ(fixed->dwFileVersionLS, versionLS);
+    EXPECT_EQ(fixed->dwProductVersionMS, versionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, versionLS);
 
     const std::string name = profile.deliverableName;
     const struct {
         const char* key;
         std::string value;
-    } strings[] = {{"FileVersion", "1, 0, 0, 3"},
-                   {"ProductVersion", "1, 0, 0, 3"},
+    } strings[] = {{"FileVersion", KOLMAR_VERSION_TEXT},
+                   {"ProductVersion", KOLMAR_VERSION_TEXT},
                    {"FileDescription", "Lorendel Remote Driver Dll for QP240"},
                    {"InternalName", name},
                    {"ProductName", name},

@@ -4,9 +4,12 @@
 #include "config/config_box_layout.h"
 
 #include <climits>
+#include <cstdio>
 #include <cstring>
 
 #include <gtest/gtest.h>
+
+#include "driver/version.h"
 
 namespace {
 
@@ -108,7 +111,10 @@ TEST(ConfigBoxLayout, KeyModeAndVersionTexts) {
 
     char version[kConfigTextSize];
     FormatVersionText(version);
-    EXPECT_STREQ(version, "(Version : 1,0,0,3)");
+    char expected[kConfigTextSize];
+    std::snprintf(expected, sizeof expected, "(Version : %d,%d,%d,%d)", KOLMAR_VERSION_MAJOR,
+                  KOLMAR_VERSION_MINOR, KOLMAR_VERSION_PATCH, KOLMAR_VERSION_TWEAK);
+    EXPECT_STREQ(version, expected);
 }
 
 }  // namespace

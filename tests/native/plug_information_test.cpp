@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/guid_text.h"
+#include "driver/version.h"
 
 namespace {
 
@@ -42,7 +43,8 @@ TEST(PlugInformation, NumbersAndGuidSitAtTheirOffsets) {
     EXPECT_EQ(kPlugInformation.bytes[0x632], KOLMAR_KEY_COUNT == 32 ? 12 : 13);
     EXPECT_EQ(WordAt(0x630),
               static_cast<uint32_t>(KOLMAR_KEY_COUNT == 32 ? 0x000C0000 : 0x000D0000));
-    EXPECT_EQ(WordAt(0x634), 0x01000003u);
+    EXPECT_EQ(WordAt(0x634), uint32_t{KOLMAR_VERSION_MAJOR} << 24 | KOLMAR_VERSION_MINOR << 16 |
+                                 KOLMAR_VERSION_PATCH << 8 | KOLMAR_VERSION_TWEAK);
     EXPECT_EQ(WordAt(0x638), 4100u);
     EXPECT_EQ(WordAt(0x63C), 0x40000180u);
     EXPECT_EQ(WordAt(0x640), 0u);
@@ -53,10 +55,10 @@ TEST(PlugInformation, NumbersAndGuidSitAtTheirOffsets) {
 }
 
 TEST(PlugInformation, VersionReadsMostSignificantByteFirst) {
-    EXPECT_EQ(PlugVersionByte(kPlugInformation, 0), 1);
-    EXPECT_EQ(PlugVersionByte(kPlugInformation, 1), 0);
-    EXPECT_EQ(PlugVersionByte(kPlugInformation, 2), 0);
-    EXPECT_EQ(PlugVersionByte(kPlugInformation, 3), 3);
+    EXPECT_EQ(PlugVersionByte(kPlugInformation, 0), KOLMAR_VERSION_MAJOR);
+    EXPECT_EQ(PlugVersionByte(kPlugInformation, 1), KOLMAR_VERSION_MINOR);
+    EXPECT_EQ(PlugVersionByte(kPlugInformation, 2), KOLMAR_VERSION_PATCH);
+    EXPECT_EQ(PlugVersionByte(kPlugInformation, 3), KOLMAR_VERSION_TWEAK);
 }
 
 TEST(GuidText, BothDeliverablesGuidsReadAsPublished) {

@@ -4,29 +4,13 @@
 
 #include <cstddef>
 
-#include "driver/qp240_remote.h"
-
-// X(name) for every export, in the order of the public header.
-#define KOLMAR_EXPORTS(X)                                                                          \
-    X(Init)                                                                                        \
-    X(End)                                                                                         \
-    X(GetPlugInformation)                                                                          \
-    X(GetLastErrorString)                                                                          \
-    X(Create)                                                                                      \
-    X(Destroy)                                                                                     \
-    X(Start)                                                                                       \
-    X(Stop)                                                                                        \
-    X(GetDriverStatus)                                                                             \
-    X(GetContextSize)                                                                              \
-    X(GetContext)                                                                                  \
-    X(SetContext)                                                                                  \
-    X(ResetContext)                                                                                \
-    X(OpenConfigBox)                                                                               \
-    X(CloseConfigBox)                                                                              \
-    X(SetGetInformations)
+#include "driver/export_list.h"
+#include "driver/platform_types.h"
+#include "include/qp240_remote.h"
 
 struct Deliverable {
     HMODULE module;  // null while not loaded
+    // One function pointer per name of driver/exports.txt.
 #define KOLMAR_EXPORT_FIELD(name) decltype(&QP240REMOTE_##name) name;
     KOLMAR_EXPORTS(KOLMAR_EXPORT_FIELD)
 #undef KOLMAR_EXPORT_FIELD

@@ -8,7 +8,7 @@
 
 #include "config/config_box.h"
 #include "driver/library_state.h"
-#include "driver/qp240_remote.h"
+#include "include/qp240_remote.h"
 #include "tests/windows/config/config_test_support.h"
 #include "tools/host_simulator/process_counts.h"
 #include "toolkit/drawing_resources.h"

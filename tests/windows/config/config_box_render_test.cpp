@@ -9,7 +9,7 @@
 #include "config/config_box.h"
 #include "config/config_box_layout.h"
 #include "driver/library_state.h"
-#include "driver/qp240_remote.h"
+#include "include/qp240_remote.h"
 #include "tests/windows/config/config_test_support.h"
 #include "toolkit/drawing_resources.h"
 

@@ -10,7 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "config/settings.h"
-#include "driver/qp240_remote.h"
+#include "include/qp240_remote.h"
 #include "tests/windows/config/config_test_support.h"
 #include "tools/common/printf_format.h"
 #include "tools/host_simulator/import_patch.h"

@@ -6,7 +6,7 @@
 
 #include "config/settings.h"
 #include "config/settings_key.h"
-#include "driver/qp240_remote.h"
+#include "include/qp240_remote.h"
 #include "tests/windows/config/config_test_support.h"
 #include "tests/windows/support/driver_test_support.h"
 

@@ -5,7 +5,7 @@
 
 #include "driver/handle_check.h"
 #include "driver/library_state.h"
-#include "driver/qp240_remote.h"
+#include "include/qp240_remote.h"
 #include "tests/windows/support/driver_test_support.h"
 
 namespace {

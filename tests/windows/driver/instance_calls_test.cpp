@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "config/settings.h"
-#include "driver/qp240_remote.h"
+#include "include/qp240_remote.h"
 #include "tests/windows/support/driver_test_support.h"
 #include "tests/windows/support/linked_driver.h"
 #include "tools/host_simulator/simulated_host.h"

@@ -6,7 +6,7 @@
 #include "config/config_box.h"
 #include "config/settings.h"
 #include "driver/library_state.h"
-#include "driver/qp240_remote.h"
+#include "include/qp240_remote.h"
 #include "tests/windows/support/driver_test_support.h"
 #include "toolkit/drawing_resources.h"
 

@@ -5,7 +5,7 @@
 #include "config/settings.h"
 #include "config/settings_key.h"
 #include "driver/library_state.h"
-#include "driver/qp240_remote.h"
+#include "include/qp240_remote.h"
 #include "toolkit/drawing_resources.h"
 
 int32_t IgnoringHostCallback(intptr_t, int32_t, int32_t, void*) {

@@ -1,0 +1,33 @@
+# Files made from the facts written once: the version (the project version in
+# CMakeLists.txt) and the export list (driver/exports.txt). Everything the build
+# generates lands in generated/, which every target sees on its include path
+# ("driver/version.h").
+set(KOLMAR_GENERATED_DIR ${PROJECT_BINARY_DIR}/generated)
+include_directories(${KOLMAR_GENERATED_DIR})
+
+configure_file(driver/version.h.in ${KOLMAR_GENERATED_DIR}/driver/version.h @ONLY)
+
+# The sixteen exports, one name a line.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/driver/exports.txt)
+file(STRINGS driver/exports.txt KOLMAR_EXPORTS REGEX "^QP240REMOTE_")
+set(KOLMAR_EXPORT_LIST_FILE ${PROJECT_SOURCE_DIR}/driver/exports.txt)
+
+# X(name) for every export without its QP240REMOTE_ prefix, for the host
+# simulator's table of resolved exports.
+set(export_macro "")
+foreach(export ${KOLMAR_EXPORTS})
+    string(REPLACE "QP240REMOTE_" "" short ${export})
+    string(APPEND export_macro " X(${short})")
+endforeach()
+file(CONFIGURE OUTPUT ${KOLMAR_GENERATED_DIR}/driver/export_list.h CONTENT
+     "// Made by CMake from driver/exports.txt.\n#pragma once\n\n#define KOLMAR_EXPORTS(X)${export_macro}\n")
+
+# One .def per deliverable; its LIBRARY line names the export directory.
+set(KOLMAR_DIRECTORY_NAME_32 Kolmar32Keys.dll)
+set(KOLMAR_DIRECTORY_NAME_15 KolmarKeys.dll)
+string(REPLACE ";" "\n    " def_exports "${KOLMAR_EXPORTS}")
+foreach(keys 32 15)
+    set(KOLMAR_DEF_FILE_${keys} ${KOLMAR_GENERATED_DIR}/Kolmar${keys}Keys.def)
+    file(CONFIGURE OUTPUT ${KOLMAR_DEF_FILE_${keys}} CONTENT
+         "LIBRARY \"${KOLMAR_DIRECTORY_NAME_${keys}}\"\nEXPORTS\n    ${def_exports}\n")
+endforeach()
