@@ -200,6 +200,45 @@ void ConfigBoxClose(DriverInstance* instance) {
     PostMessageA(window, WM_CLOSE, 0, 0);
 }
 
+// The box binds itself and becomes its instance's box in one step, under the
+// binding: of two opens on two threads at once only one box is made, and the
+// other creation fails (-1) before its window could be bound to anything.
+static LRESULT ConfigBoxOnCreate(HWND window, const CREATESTRUCTA* create) {
+    DriverInstance* instance = static_cast<DriverInstance*>(create->lpCreateParams);
+    AcquireSRWLockExclusive(&g_boxBinding);
+    HWND current = instance->configWindow;
+    const bool taken =
+        current != nullptr && IsWindow(current) && BoundInstance(current) == instance;
+    if (!taken) {
+        SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(instance));
+        instance->configWindow = window;
+        instance->parentWindow = create->hwndParent;
+    }
+    ReleaseSRWLockExclusive(&g_boxBinding);
+    return taken ? -1 : 0;
+}
+
+int32_t ConfigBoxOpen(DriverInstance* instance, HWND parent, int32_t x, int32_t y, int32_t width,
+                      int32_t height) {
+    HWND box = ConfigBoxOf(instance);
+    if (box == nullptr) {
+        box = CreateWindowExA(0, kConfigBoxClassName, nullptr, WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+                              x, y, width, height, parent, nullptr, g_library.module, instance);
+        if (box != nullptr) {
+            ShowWindow(box, SW_SHOW);
+            UpdateWindow(box);
+            return 0;
+        }
+        // Refused because another thread's open made the box meanwhile: this
+        // open is a second open. Otherwise no window could be made.
+        box = ConfigBoxOf(instance);
+        if (box == nullptr)
+            return 0;
+    }
+    SetWindowPos(box, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW);
+    return 1;
+}
+
 // The messages that work on the instance, with the binding held and read
 // again under it: another thread may have unbound the box meanwhile.
 static void ConfigBoxOnBoundMessage(HWND window, UINT message, LPARAM lParam, HDC dc) {
@@ -218,11 +257,8 @@ static void ConfigBoxOnBoundMessage(HWND window, UINT message, LPARAM lParam, HD
 }
 
 LRESULT CALLBACK ConfigBoxWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_CREATE) {
-        const CREATESTRUCTA* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        return 0;
-    }
+    if (message == WM_CREATE)
+        return ConfigBoxOnCreate(window, reinterpret_cast<const CREATESTRUCTA*>(lParam));
     // Before WM_CREATE and after the box was unbound there is no instance.
     if (BoundInstance(window) == nullptr)
         return DefWindowProcA(window, message, wParam, lParam);

@@ -321,19 +321,47 @@ TEST_F(ConfigBoxTest, AFailedCreationLeavesNoBoxAndTheNextOpenTriesAgain) {
 // destroys the instance. The box must not keep the freed instance.
 struct BoxThread {
     void* handle;
-    HANDLE opened;  // set once the box exists
-    HWND box;
+    HANDLE opened;  // set once the open returned
+    HWND box;       // the instance's box right after the open
     bool boxAliveAtEnd;
     HANDLE thread;
     DWORD threadId;
+    HWND host;            // the thread's own host window, holding its box
+    int32_t openResult;   // what its OpenConfigBox answered
+    HANDLE resume;        // when set, the thread looks at no message until it is signalled
+    bool meetAtCreation;  // hold the box's creation until another thread's reached it
 };
+
+// Test-only seam for two opens at once: a hook of each opening thread holds
+// its box's creation, just before the box's WM_CREATE, until the other
+// thread's box has come that far too; so both opens have found no box.
+LONG g_boxesAtCreation;
+
+LRESULT CALLBACK MeetAtBoxCreation(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        InterlockedIncrement(&g_boxesAtCreation);
+        const DWORD start = GetTickCount();
+        while (InterlockedCompareExchange(&g_boxesAtCreation, 0, 0) < 2 &&
+               GetTickCount() - start < 10000)
+            Sleep(1);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 
 DWORD WINAPI RunBoxThread(void* argument) {
     BoxThread* thread = static_cast<BoxThread*>(argument);
     HWND host = CreateHostWindow(700, 400);
-    QP240REMOTE_OpenConfigBox(thread->handle, host, 0, 0, 600, 300);
+    HHOOK hook = thread->meetAtCreation
+                     ? SetWindowsHookExA(WH_CBT, MeetAtBoxCreation, nullptr, GetCurrentThreadId())
+                     : nullptr;
+    thread->openResult = QP240REMOTE_OpenConfigBox(thread->handle, host, 0, 0, 600, 300);
+    if (hook != nullptr)
+        UnhookWindowsHookEx(hook);
+    thread->host = host;
     thread->box = static_cast<DriverInstance*>(thread->handle)->configWindow;
     SetEvent(thread->opened);
+    if (thread->resume != nullptr)
+        WaitForSingleObject(thread->resume, INFINITE);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0)
         DispatchMessageA(&message);
@@ -342,22 +370,56 @@ DWORD WINAPI RunBoxThread(void* argument) {
     return 0;
 }
 
-// Starts a box thread for `handle` and waits until its box is open.
-void StartBoxThread(BoxThread* box, void* handle) {
-    *box =
-        BoxThread{handle, CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr, true, nullptr, 0};
+// Starts a box thread for `handle` without waiting for its open.
+void LaunchBoxThread(BoxThread* box, void* handle, HANDLE resume, bool meetAtCreation) {
+    *box = BoxThread{handle,  CreateEventA(nullptr, TRUE, FALSE, nullptr),
+                     nullptr, true,
+                     nullptr, 0,
+                     nullptr, -1,
+                     resume,  meetAtCreation};
     box->thread = CreateThread(nullptr, 0, RunBoxThread, box, 0, &box->threadId);
     ASSERT_NE(box->thread, nullptr);
+}
+
+// Starts a box thread for `handle` and waits until its box is open.
+void StartBoxThread(BoxThread* box, void* handle, HANDLE resume = nullptr) {
+    LaunchBoxThread(box, handle, resume, false);
     ASSERT_EQ(WaitForSingleObject(box->opened, 5000), WAIT_OBJECT_0);
     ASSERT_NE(box->box, nullptr);
 }
 
 // Lets the box thread leave its message loop and waits for its end.
 void EndBoxThread(BoxThread* box) {
+    if (box->resume != nullptr)
+        SetEvent(box->resume);
     PostThreadMessageA(box->threadId, WM_QUIT, 0, 0);
     EXPECT_EQ(WaitForSingleObject(box->thread, 5000), WAIT_OBJECT_0);
     CloseHandle(box->thread);
     CloseHandle(box->opened);
+}
+
+TEST_F(ConfigBoxTest, TwoThreadsOpeningAtOnceMakeOneBoxAndTheOtherOpenMovesIt) {
+    g_boxesAtCreation = 0;
+    BoxThread first, second;
+    LaunchBoxThread(&first, handle, nullptr, true);
+    LaunchBoxThread(&second, handle, nullptr, true);
+    ASSERT_EQ(WaitForSingleObject(first.opened, 10000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(second.opened, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(g_boxesAtCreation, 2) << "both opens reached a creation";
+
+    EXPECT_EQ(first.openResult + second.openResult, 1) << "one creates (0), one moves (1)";
+    HWND firstBox = FindWindowExA(first.host, nullptr, kConfigBoxClassName, nullptr);
+    HWND secondBox = FindWindowExA(second.host, nullptr, kConfigBoxClassName, nullptr);
+    EXPECT_TRUE((firstBox == nullptr) != (secondBox == nullptr)) << "exactly one box window";
+    HWND box = firstBox != nullptr ? firstBox : secondBox;
+    EXPECT_EQ(Instance()->configWindow, box);
+    EXPECT_EQ(GetWindowLongPtrA(box, 0), reinterpret_cast<LONG_PTR>(handle));
+
+    EXPECT_EQ(QP240REMOTE_Destroy(handle), 0);
+    handle = nullptr;
+    EndBoxThread(&first);
+    EndBoxThread(&second);
+    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
 }
 
 TEST_F(ConfigBoxTest, DestroyFromAnotherThreadUnbindsTheBoxAndItsThreadClosesIt) {
@@ -410,7 +472,7 @@ DWORD WINAPI OpenAndEnd(void* argument) {
 }
 
 TEST_F(ConfigBoxTest, ABoxWhoseThreadEndedIsForgotten) {
-    BoxThread thread = {handle, nullptr, nullptr, false, nullptr, 0};
+    BoxThread thread = {handle, nullptr, nullptr, false, nullptr, 0, nullptr, -1, nullptr, false};
     HANDLE worker = CreateThread(nullptr, 0, OpenAndEnd, &thread, 0, nullptr);
     ASSERT_NE(worker, nullptr);
     ASSERT_EQ(WaitForSingleObject(worker, 5000), WAIT_OBJECT_0);
