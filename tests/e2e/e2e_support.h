@@ -19,6 +19,13 @@ std::string SettingsKeyPath(const VariantProfile& profile);
 // test starts as on a first run.
 void DeleteSettingsKeys();
 
+// Every test starts here, whatever an earlier test that failed midway left
+// behind: user32 loaded (as a real GUI host has it), no simulated device
+// plugged, no stored settings, no window of this thread, and neither DLL
+// loaded (one still loaded is ended and released), so the next load starts at
+// the library's load-time state.
+void StartFromCleanState();
+
 // A host callback that answers every call with 0.
 int32_t IgnoringCallback(intptr_t userValue, int32_t code, int32_t argument, void* pointer);
 
