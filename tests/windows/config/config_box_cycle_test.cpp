@@ -33,7 +33,7 @@ void RunCycle(HWND host, CycleObjects* made) {
     ASSERT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 600, 300), 0);
     PumpHostMessages();
     DriverInstance* instance = static_cast<DriverInstance*>(handle);
-    made->box = instance->configWindow;
+    made->box = instance->configBox.window;
     ASSERT_NE(made->box, nullptr);
 
     // Both layers into a memory picture, clicks on both fields, a context

@@ -79,7 +79,7 @@ class ConfigBoxRender : public LibraryTest {
         handle = QP240REMOTE_Create(Ignore, 0);
         ASSERT_NE(handle, nullptr);
         ASSERT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, kWidth, kHeight), 0);
-        box = Instance()->configWindow;
+        box = Instance()->configBox.window;
         ASSERT_NE(box, nullptr);
         ASSERT_TRUE(CanvasCreate(&canvas, kWidth, kHeight));
     }

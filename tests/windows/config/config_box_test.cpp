@@ -72,7 +72,7 @@ class ConfigBoxTest : public LibraryTest {
     HWND Open(int width = 600, int height = 300) {
         EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 10, 20, width, height), 0);
         PumpHostMessages();
-        return Instance()->configWindow;
+        return Instance()->configBox.window;
     }
     DriverContext Context() {
         DriverContext context = {};
@@ -100,7 +100,7 @@ TEST_F(ConfigBoxTest, OpenMakesAChildOfTheHostAndASecondOpenMovesIt) {
     HWND box = Open();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(GetParent(box), host);
-    EXPECT_EQ(Instance()->parentWindow, host);
+    EXPECT_EQ(Instance()->configBox.parent, host);
     EXPECT_EQ(GetWindowLongPtrA(box, 0), reinterpret_cast<LONG_PTR>(handle));
     const LONG style = GetWindowLongA(box, GWL_STYLE);
     EXPECT_EQ(style & (WS_CHILD | WS_VISIBLE | WS_TABSTOP), WS_CHILD | WS_VISIBLE | WS_TABSTOP);
@@ -116,14 +116,14 @@ TEST_F(ConfigBoxTest, OpenMakesAChildOfTheHostAndASecondOpenMovesIt) {
     // Behind the sibling now; a second open puts it on top, moved and sized.
     SetWindowPos(box, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, nullptr, 5, 6, 640, 320), 1);
-    EXPECT_EQ(Instance()->configWindow, box);
-    EXPECT_EQ(Instance()->parentWindow, host) << "the recorded parent stays";
+    EXPECT_EQ(Instance()->configBox.window, box);
+    EXPECT_EQ(Instance()->configBox.parent, host) << "the recorded parent stays";
     EXPECT_EQ(GetWindow(host, GW_CHILD), box);
     ExpectPlaced(box, host, 5, 6, 640, 320);
 
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 0);
     EXPECT_FALSE(IsWindow(box));
-    EXPECT_EQ(Instance()->configWindow, nullptr);
+    EXPECT_EQ(Instance()->configBox.window, nullptr);
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 1);
     DestroyWindow(sibling);
 }
@@ -144,18 +144,18 @@ TEST_F(ConfigBoxTest, TheClassHasItsExactFields) {
 
 TEST_F(ConfigBoxTest, TheFirstPaintSetsTheClickTargets) {
     const FieldRect zero = {0, 0, 0, 0};
-    EXPECT_EQ(std::memcmp(&Instance()->modeFieldRect, &zero, sizeof zero), 0);
+    EXPECT_EQ(std::memcmp(&Instance()->configBox.modeField, &zero, sizeof zero), 0);
     Open(600, 300);
     const FieldRect client = {0, 0, 600, 300};
     const FieldRect mode = ModeFieldRect(client);
     const FieldRect channel = ChannelFieldRect(client);
-    EXPECT_EQ(std::memcmp(&Instance()->modeFieldRect, &mode, sizeof mode), 0);
-    EXPECT_EQ(std::memcmp(&Instance()->channelFieldRect, &channel, sizeof channel), 0);
+    EXPECT_EQ(std::memcmp(&Instance()->configBox.modeField, &mode, sizeof mode), 0);
+    EXPECT_EQ(std::memcmp(&Instance()->configBox.channelField, &channel, sizeof channel), 0);
 
     // They follow the size of the last paint.
     QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 500, 300);
     PumpHostMessages();
-    EXPECT_EQ(Instance()->modeFieldRect.right, 480);
+    EXPECT_EQ(Instance()->configBox.modeField.right, 480);
 }
 
 TEST_F(ConfigBoxTest, OnlyClicksStrictlyInsideAFieldChangeIt) {
@@ -283,7 +283,7 @@ TEST_F(ConfigBoxTest, ABoxDestroyedWithItsParentIsForgotten) {
     ASSERT_NE(box, nullptr);
     DestroyWindow(host);
     EXPECT_FALSE(IsWindow(box));
-    EXPECT_EQ(Instance()->configWindow, nullptr);
+    EXPECT_EQ(Instance()->configBox.window, nullptr);
 
     // Context calls have nothing to repaint, a close finds no box.
     SetContext(1, 3);
@@ -293,7 +293,7 @@ TEST_F(ConfigBoxTest, ABoxDestroyedWithItsParentIsForgotten) {
     // A later open makes a new box in the new host window.
     host = CreateHostWindow(800, 500);
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 600, 300), 0);
-    HWND second = Instance()->configWindow;
+    HWND second = Instance()->configBox.window;
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(GetParent(second), host);
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 0);
@@ -311,10 +311,10 @@ TEST_F(ConfigBoxTest, DestroyClosesTheOpenBox) {
 TEST_F(ConfigBoxTest, AFailedCreationLeavesNoBoxAndTheNextOpenTriesAgain) {
     // A child window needs a parent.
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, nullptr, 0, 0, 600, 300), 0);
-    EXPECT_EQ(Instance()->configWindow, nullptr);
+    EXPECT_EQ(Instance()->configBox.window, nullptr);
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 1);
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 600, 300), 0);
-    EXPECT_NE(Instance()->configWindow, nullptr);
+    EXPECT_NE(Instance()->configBox.window, nullptr);
 }
 
 // The host's thread that opened the box runs its messages; another host thread
@@ -358,7 +358,7 @@ DWORD WINAPI RunBoxThread(void* argument) {
     if (hook != nullptr)
         UnhookWindowsHookEx(hook);
     thread->host = host;
-    thread->box = static_cast<DriverInstance*>(thread->handle)->configWindow;
+    thread->box = static_cast<DriverInstance*>(thread->handle)->configBox.window;
     SetEvent(thread->opened);
     if (thread->resume != nullptr)
         WaitForSingleObject(thread->resume, INFINITE);
@@ -412,7 +412,7 @@ TEST_F(ConfigBoxTest, TwoThreadsOpeningAtOnceMakeOneBoxAndTheOtherOpenMovesIt) {
     HWND secondBox = FindWindowExA(second.host, nullptr, kConfigBoxClassName, nullptr);
     EXPECT_TRUE((firstBox == nullptr) != (secondBox == nullptr)) << "exactly one box window";
     HWND box = firstBox != nullptr ? firstBox : secondBox;
-    EXPECT_EQ(Instance()->configWindow, box);
+    EXPECT_EQ(Instance()->configBox.window, box);
     EXPECT_EQ(GetWindowLongPtrA(box, 0), reinterpret_cast<LONG_PTR>(handle));
 
     EXPECT_EQ(QP240REMOTE_Destroy(handle), 0);
@@ -467,7 +467,7 @@ BOOL WINAPI SlowRoundRect(HDC dc, int left, int top, int right, int bottom, int 
 DWORD WINAPI OpenAndEnd(void* argument) {
     BoxThread* thread = static_cast<BoxThread*>(argument);
     QP240REMOTE_OpenConfigBox(thread->handle, CreateHostWindow(700, 400), 0, 0, 600, 300);
-    thread->box = static_cast<DriverInstance*>(thread->handle)->configWindow;
+    thread->box = static_cast<DriverInstance*>(thread->handle)->configBox.window;
     return 0;
 }
 
@@ -482,7 +482,7 @@ TEST_F(ConfigBoxTest, ABoxWhoseThreadEndedIsForgotten) {
 
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 1) << "no box is open";
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 600, 300), 0) << "a new box";
-    EXPECT_TRUE(IsWindow(Instance()->configWindow));
+    EXPECT_TRUE(IsWindow(Instance()->configBox.window));
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 0);
 }
 
