@@ -437,6 +437,29 @@ TEST_F(ConfigBoxTest, DestroyFromAnotherThreadUnbindsTheBoxAndItsThreadClosesIt)
     EXPECT_FALSE(thread.boxAliveAtEnd) << "the box's own thread closes it";
 }
 
+TEST_F(ConfigBoxTest, AfterAnEndThatCouldNotRemoveTheBoxClassTheNextInitSucceeds) {
+    HANDLE resume = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    BoxThread thread;
+    StartBoxThread(&thread, handle, resume);
+    if (HasFatalFailure())
+        return;
+    // Unbound, but alive until its thread next looks at its messages.
+    EXPECT_EQ(QP240REMOTE_Destroy(handle), 0);
+    handle = nullptr;
+    EXPECT_EQ(QP240REMOTE_End(), 0);
+    WNDCLASSA info;
+    EXPECT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), kConfigBoxClassName, &info))
+        << "the living box kept its class";
+
+    SetEvent(resume);
+    const DWORD start = GetTickCount();
+    while (IsWindow(thread.box) && GetTickCount() - start < 5000)
+        Sleep(5);
+    EXPECT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
+    EndBoxThread(&thread);
+    CloseHandle(resume);
+}
+
 // The box's thread is held inside a paint of the fields (in its first
 // RoundRect) when another host thread destroys the instance: the paint must
 // end before Destroy frees what it reads and writes.

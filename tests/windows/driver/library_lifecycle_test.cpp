@@ -9,6 +9,7 @@
 #include "driver/qp240_remote.h"
 #include "tests/windows/support/driver_test_support.h"
 #include "toolkit/drawing_resources.h"
+#include "toolkit/list_view.h"
 
 namespace {
 
@@ -113,6 +114,34 @@ TEST_F(LibraryLifecycle, EndWithoutInitLeavesTheToolkitCountAtZero) {
     EXPECT_EQ(g_drawing.referenceCount, 0);
     ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
     EXPECT_EQ(g_drawing.referenceCount, 1);
+}
+
+TEST_F(LibraryLifecycle, AfterAnInitThatFailedAtTheToolkitEndAndInitLeaveAWorkingToolkit) {
+    // The list-view class is taken: the toolkit cannot start.
+    WNDCLASSA taken = {};
+    taken.lpfnWndProc = DefWindowProcA;
+    taken.hInstance = g_library.module;
+    taken.lpszClassName = MLV_CLASS_NAME;
+    ASSERT_NE(RegisterClassA(&taken), 0);
+    EXPECT_EQ(QP240REMOTE_Init(nullptr), -2);
+    ASSERT_TRUE(UnregisterClassA(MLV_CLASS_NAME, g_library.module));
+    EXPECT_EQ(QP240REMOTE_End(), 0);
+    EXPECT_EQ(g_drawing.referenceCount, 0);
+
+    ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
+    EXPECT_EQ(g_drawing.referenceCount, 1);
+    for (int i = 0; i < kPaletteSize; ++i) {
+        EXPECT_NE(g_drawing.brushes[i], nullptr) << i;
+        EXPECT_NE(g_drawing.pens[i], nullptr) << i;
+    }
+    EXPECT_NE(g_drawing.dashDotPen, nullptr);
+    for (int i = 0; i < kFontCount; ++i)
+        EXPECT_NE(g_drawing.fonts[i], nullptr) << i;
+    WNDCLASSA listView = {};
+    ASSERT_TRUE(GetClassInfoA(g_library.module, MLV_CLASS_NAME, &listView));
+    EXPECT_EQ(listView.lpfnWndProc, ListViewWindowProc);
+    EXPECT_EQ(QP240REMOTE_End(), 0);
+    EXPECT_EQ(g_drawing.referenceCount, 0);
 }
 
 TEST_F(LibraryLifecycle, MissingRawInputFunctionMakesCreateRefuseSilently) {

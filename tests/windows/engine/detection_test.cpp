@@ -65,6 +65,24 @@ TEST_F(WorkerTest, WithoutAKeypadTheHostHearsOnlyTheStartAndTheEnd) {
     Finish(&quick);
 }
 
+TEST_F(WorkerTest, AnOfferAnsweredWithAnyNonzeroValueConnects) {
+    SimulatedDevicePlug(KeypadDevice(kKeypadProduct));
+    SimulatedHost hosts[2];
+    const int32_t answers[2] = {-1, 2};
+    for (int i = 0; i < 2; ++i) {
+        Create(&hosts[i], answers[i] < 0 ? "answers -1" : "answers 2");
+        hosts[i].accepting = answers[i];
+        ASSERT_EQ(driver.Start(hosts[i].instance), 0);
+    }
+    for (SimulatedHost& host : hosts) {
+        EXPECT_TRUE(SimulatedHostWaitFor(&host, kHostConnected, 1, kConnectTimeoutMs))
+            << host.label;
+        EXPECT_EQ(driver.GetDriverStatus(host.instance), 2) << host.label;
+        EXPECT_EQ(driver.Stop(host.instance), 0);
+        Finish(&host);
+    }
+}
+
 TEST_F(WorkerTest, OnlyTheFirstKeypadIsOfferedASecondAfterStartThenConnectedInOrder) {
     PlugDecoys();
     const HANDLE first = SimulatedDevicePlug(KeypadDevice(kOtherProduct));
