@@ -1,5 +1,7 @@
 #include "tests/e2e/e2e_support.h"
 
+#include <initializer_list>
+
 #include "config/settings_key.h"
 #include "driver/guid_text.h"
 #include "tools/host_simulator/simulated_keypads.h"
@@ -16,11 +18,15 @@ std::string SettingsKeyPath(const VariantProfile& profile) {
     return std::string(kSettingsKeyBase) + "\\" + guid;
 }
 
-void DeleteSettingsKeys() {
-    RegDeleteKeyA(HKEY_CURRENT_USER, SettingsKeyPath(kProfile32Keys).c_str());
-    RegDeleteKeyA(HKEY_CURRENT_USER, SettingsKeyPath(kProfile15Keys).c_str());
+void DeleteSettingsKey(const VariantProfile& profile) {
+    RegDeleteKeyA(HKEY_CURRENT_USER, SettingsKeyPath(profile).c_str());
     RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKeyBase);
     RegDeleteKeyA(HKEY_CURRENT_USER, "Lorendel");
+}
+
+void DeleteSettingsKeys() {
+    DeleteSettingsKey(kProfile32Keys);
+    DeleteSettingsKey(kProfile15Keys);
 }
 
 static BOOL CALLBACK DestroyLeftWindow(HWND window, LPARAM) {
@@ -53,10 +59,6 @@ void StartFromCleanState() {
             FreeLibrary(left);
         }
     }
-}
-
-int32_t IgnoringCallback(intptr_t, int32_t, int32_t, void*) {
-    return 0;
 }
 
 void EachDeliverable::SetUp() {

@@ -13,10 +13,6 @@
 
 namespace {
 
-int32_t Ignore(intptr_t, int32_t, int32_t, void*) {
-    return 0;
-}
-
 // Counts the paints and erases a box receives, in front of its own procedure.
 struct MessageCount {
     int paints = 0;
@@ -57,7 +53,7 @@ class ConfigBoxTest : public LibraryTest {
         ASSERT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
         host = CreateHostWindow(800, 500);
         ASSERT_NE(host, nullptr);
-        handle = QP240REMOTE_Create(Ignore, 0);
+        handle = QP240REMOTE_Create(IgnoringCallback, 0);
         ASSERT_NE(handle, nullptr);
     }
     void TearDown() override {

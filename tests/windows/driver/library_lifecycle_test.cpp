@@ -21,11 +21,11 @@ class LibraryLifecycle : public ::testing::Test {
 
 TEST_F(LibraryLifecycle, CreateBeforeInitFailsAndALaterSuccessKeepsTheText) {
     EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "no-error");
-    EXPECT_EQ(QP240REMOTE_Create(IgnoringHostCallback, 0), nullptr);
+    EXPECT_EQ(QP240REMOTE_Create(IgnoringCallback, 0), nullptr);
     EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "Library is not initialized");
 
     ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
-    void* instance = QP240REMOTE_Create(IgnoringHostCallback, 0);
+    void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "Library is not initialized");
     EXPECT_EQ(QP240REMOTE_Destroy(instance), 0);
@@ -33,9 +33,9 @@ TEST_F(LibraryLifecycle, CreateBeforeInitFailsAndALaterSuccessKeepsTheText) {
 
 TEST_F(LibraryLifecycle, ErrorTextIsCopiedOverTheStartOfOneFixedBuffer) {
     const char* text = QP240REMOTE_GetLastErrorString();
-    EXPECT_EQ(QP240REMOTE_Create(IgnoringHostCallback, 0), nullptr);
+    EXPECT_EQ(QP240REMOTE_Create(IgnoringCallback, 0), nullptr);
     ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
-    void* instance = QP240REMOTE_Create(IgnoringHostCallback, 0);
+    void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
 
     DriverInstance* record = static_cast<DriverInstance*>(instance);
@@ -95,7 +95,7 @@ TEST_F(LibraryLifecycle, EndReleasesWhatInitMadeAndKeepsTheRest) {
 
     // The mark, the raw-input functions and the defaults survive: a Create
     // after End still makes an instance with those defaults.
-    void* instance = QP240REMOTE_Create(IgnoringHostCallback, 0);
+    void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     DriverContext context = {};
     ASSERT_EQ(QP240REMOTE_GetContext(instance, &context), 0);
@@ -147,7 +147,7 @@ TEST_F(LibraryLifecycle, AfterAnInitThatFailedAtTheToolkitEndAndInitLeaveAWorkin
 TEST_F(LibraryLifecycle, MissingRawInputFunctionMakesCreateRefuseSilently) {
     ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
     g_library.getDeviceInfo = nullptr;
-    EXPECT_EQ(QP240REMOTE_Create(IgnoringHostCallback, 0), nullptr);
+    EXPECT_EQ(QP240REMOTE_Create(IgnoringCallback, 0), nullptr);
     EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "no-error");
 }
 

@@ -19,16 +19,13 @@ SimulatedDevice Unreadable(bool name, bool info, bool emptyName) {
     return device;
 }
 
-// Every kind of device that must never be offered, in list order.
+// Every kind of device that must never be offered: the shared decoys, the
+// other family's keypad, and keypads whose name or information cannot be read.
 void PlugDecoys() {
     const uint16_t otherFamily =
         (KOLMAR_KEY_COUNT == 32 ? kProfile15Keys : kProfile32Keys).productIds[0];
-    SimulatedDevicePlug(DecoyMouse());
-    SimulatedDevicePlug(DecoyKeyboard());
-    SimulatedDevicePlug(DecoyWrongUsage(kKeypadProduct));
-    SimulatedDevicePlug(DecoyOtherVendor(kKeypadProduct));
+    SimulatedDevicesPlugDecoys();
     SimulatedDevicePlug(KeypadDevice(otherFamily));
-    SimulatedDevicePlug(KeypadDevice(0x00FF));  // the vendor's, but no supported product
     SimulatedDevicePlug(Unreadable(true, false, false));
     SimulatedDevicePlug(Unreadable(false, true, false));
     SimulatedDevicePlug(Unreadable(false, false, true));
