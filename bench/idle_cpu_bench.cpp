@@ -18,13 +18,6 @@ static HANDLE OpenWorker(SimulatedHost* host) {
                       SimulatedHostCallsWith(host, kHostWorkerBegins).at(0).threadId);
 }
 
-static double WorkersCpuMs(const std::vector<HANDLE>& workers) {
-    double sum = 0;
-    for (HANDLE worker : workers)
-        sum += ThreadCpuMs(worker);
-    return sum;
-}
-
 int main(int argc, char** argv) {
     const int seconds = argc > 2 ? std::atoi(argv[2]) : 10;
     const int instances = argc > 3 ? std::atoi(argv[3]) : 1;
@@ -50,9 +43,9 @@ int main(int argc, char** argv) {
 
     const DWORD start = GetTickCount();
     const double processBefore = ProcessCpuMs();
-    const double workersBefore = WorkersCpuMs(workers);
+    const double workersBefore = ThreadsCpuMs(workers.data(), workers.size());
     Sleep(static_cast<DWORD>(seconds) * 1000);
-    const double workersMs = WorkersCpuMs(workers) - workersBefore;
+    const double workersMs = ThreadsCpuMs(workers.data(), workers.size()) - workersBefore;
     const double processMs = ProcessCpuMs() - processBefore;
     const double wallMs = GetTickCount() - start;
 

@@ -1,6 +1,7 @@
 # Per variant (32 and 15 keys): a core library that also builds natively, a
-# static library of the whole driver for the Windows tests, and the DLL.
-foreach(part DRIVER ENGINE CONFIG TOOLKIT)
+# static library of the whole driver for the Windows tests, and the DLL. The
+# toolkit's libraries (toolkit/sources.cmake) serve both variants.
+foreach(part DRIVER ENGINE CONFIG)
     list(APPEND KOLMAR_CORE_SOURCES ${KOLMAR_${part}_CORE_SOURCES})
     list(APPEND KOLMAR_WINDOWS_SOURCES ${KOLMAR_${part}_WINDOWS_SOURCES})
 endforeach()
@@ -9,6 +10,7 @@ foreach(keys 32 15)
     add_library(kolmar_core${keys} STATIC ${KOLMAR_CORE_SOURCES})
     kolmar_target(kolmar_core${keys})
     target_compile_definitions(kolmar_core${keys} PUBLIC KOLMAR_KEY_COUNT=${keys})
+    target_link_libraries(kolmar_core${keys} PUBLIC kolmar_toolkit_core)
 endforeach()
 
 # The .def's LIBRARY line names the DLL's export directory, but only GNU ld
@@ -34,7 +36,8 @@ if(WIN32)
 
         add_library(kolmar${keys} STATIC ${KOLMAR_WINDOWS_SOURCES})
         kolmar_target(kolmar${keys})
-        target_link_libraries(kolmar${keys} PUBLIC kolmar_core${keys} user32 gdi32 advapi32)
+        target_link_libraries(kolmar${keys} PUBLIC kolmar_core${keys} kolmar_toolkit user32 gdi32
+                                                   advapi32)
 
         # The version record and bitmap 500; test programs link them too, since
         # they run the driver from the test executable's own module.

@@ -20,6 +20,16 @@ if [ ! -f "$prefix/.kolmar-ready" ]; then
     wineserver -k || true
     touch "$prefix/.kolmar-ready"
 fi
+# No debugger: a test program that crashes ends at once with the exception's
+# code, instead of waiting on Wine's debugger until CTest's time limit. An
+# empty debugger command cannot start, so nothing attaches. Also applied to
+# prefixes made before this setting.
+if [ ! -f "$prefix/.kolmar-no-debugger" ]; then
+    wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger /d '' /f \
+        </dev/null >/dev/null 2>&1
+    wineserver -k || true
+    touch "$prefix/.kolmar-no-debugger"
+fi
 # The server stays a minute after its last program, so it lasts from test to
 # test; the wine_server_stop cleanup ends it when the tests are done. A server
 # already running (rc 2) is kept.

@@ -4,6 +4,7 @@
 #include "driver/library_state.h"
 #include "driver/plug_information.h"
 #include "toolkit/drawing_resources.h"
+#include "toolkit/message_words.h"
 
 // Colours, pens and fonts of the shared drawing resources, by index.
 static constexpr int kBlack = 0;
@@ -114,13 +115,13 @@ void PaintConfigFields(DriverInstance* instance, HWND window, HDC dc) {
     const int32_t keyMode = instance->keyMode.load(std::memory_order_relaxed);
     const int32_t midiChannel = instance->midiChannel.load(std::memory_order_relaxed);
 
-    instance->modeFieldRect = ModeFieldRect(client);
-    PaintField(dc, instance->modeFieldRect, kModeLabelText, KeyModeText(keyMode));
+    instance->configBox.modeField = ModeFieldRect(client);
+    PaintField(dc, instance->configBox.modeField, kModeLabelText, KeyModeText(keyMode));
 
     char channel[kConfigTextSize];
     FormatChannelText(channel, midiChannel);
-    instance->channelFieldRect = ChannelFieldRect(client);
-    PaintField(dc, instance->channelFieldRect, kChannelLabelText, channel);
+    instance->configBox.channelField = ChannelFieldRect(client);
+    PaintField(dc, instance->configBox.channelField, kChannelLabelText, channel);
 
     SetTextColor(dc, oldColour);
     SelectObject(dc, oldFont);
@@ -131,10 +132,10 @@ void PaintConfigFields(DriverInstance* instance, HWND window, HDC dc) {
 
 void HandleConfigClick(DriverInstance* instance, HWND window, int32_t x, int32_t y) {
     // One whole store per click: the worker reads the value whole, old or new.
-    if (FieldHit(instance->modeFieldRect, x, y)) {
+    if (FieldHit(instance->configBox.modeField, x, y)) {
         const int32_t keyMode = instance->keyMode.load(std::memory_order_relaxed);
         instance->keyMode.store(ToggledKeyMode(keyMode), std::memory_order_relaxed);
-    } else if (FieldHit(instance->channelFieldRect, x, y)) {
+    } else if (FieldHit(instance->configBox.channelField, x, y)) {
         const int32_t midiChannel = instance->midiChannel.load(std::memory_order_relaxed);
         instance->midiChannel.store(NextMidiChannel(midiChannel), std::memory_order_relaxed);
     } else {
@@ -149,39 +150,51 @@ void ConfigBoxRepaintFields(DriverInstance* instance) {
 }
 
 // Guards every binding of a box to its instance against a host thread other
-// than the box's own that closes the box (and may free the instance next).
-// The box's thread holds it while a message works on the instance, that
-// thread unbinds under it; nothing under it sends a message or waits.
+// than the box's own that opens or closes a box (and may free the instance
+// next). The box's thread holds it while a message works on the instance;
+// nothing under it waits or sends a message to another thread's window.
 static SRWLOCK g_boxBinding = SRWLOCK_INIT;
 
 static DriverInstance* BoundInstance(HWND window) {
     return reinterpret_cast<DriverInstance*>(GetWindowLongPtrA(window, 0));
 }
 
-// The box goes away while its instance lives on (with the host's parent
-// window, for instance): the instance forgets it, so a later open makes a new
-// box, a close reports that none is open and context calls repaint nothing.
-static void ConfigBoxOnDestroy(DriverInstance* instance, HWND window) {
-    SetWindowLongPtrA(window, 0, 0);
-    if (instance->configWindow == window)
-        instance->configWindow = nullptr;
-}
-
 HWND ConfigBoxOf(DriverInstance* instance) {
     AcquireSRWLockExclusive(&g_boxBinding);
-    HWND window = instance->configWindow;
+    HWND window = instance->configBox.window;
     if (window != nullptr && (!IsWindow(window) || BoundInstance(window) != instance)) {
         window = nullptr;
-        instance->configWindow = nullptr;
+        instance->configBox.window = nullptr;
     }
     ReleaseSRWLockExclusive(&g_boxBinding);
     return window;
 }
 
+int32_t ConfigBoxOpen(DriverInstance* instance, HWND parent, int32_t x, int32_t y, int32_t width,
+                      int32_t height) {
+    HWND box = ConfigBoxOf(instance);
+    if (box == nullptr) {
+        box = CreateWindowExA(0, kConfigBoxClassName, nullptr, WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+                              x, y, width, height, parent, nullptr, g_library.module, instance);
+        if (box != nullptr) {
+            ShowWindow(box, SW_SHOW);
+            UpdateWindow(box);
+            return 0;
+        }
+        // Refused because another thread's open made the box meanwhile: this
+        // open is a second open. Otherwise no window could be made.
+        box = ConfigBoxOf(instance);
+        if (box == nullptr)
+            return 0;
+    }
+    SetWindowPos(box, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW);
+    return 1;
+}
+
 void ConfigBoxClose(DriverInstance* instance) {
     AcquireSRWLockExclusive(&g_boxBinding);
-    HWND window = instance->configWindow;
-    instance->configWindow = nullptr;
+    HWND window = instance->configBox.window;
+    instance->configBox.window = nullptr;
     ReleaseSRWLockExclusive(&g_boxBinding);
     if (window == nullptr || DestroyWindow(window))
         return;
@@ -200,50 +213,84 @@ void ConfigBoxClose(DriverInstance* instance) {
     PostMessageA(window, WM_CLOSE, 0, 0);
 }
 
-// The messages that work on the instance, with the binding held and read
-// again under it: another thread may have unbound the box meanwhile.
-static void ConfigBoxOnBoundMessage(HWND window, UINT message, LPARAM lParam, HDC dc) {
-    AcquireSRWLockExclusive(&g_boxBinding);
-    DriverInstance* instance = BoundInstance(window);
-    if (instance != nullptr) {
-        if (message == WM_DESTROY)
+// The handlers below run on the box's thread. Those given the instance run
+// with the binding held and get null when the box is not (or no longer)
+// bound: before its creation, or after another thread closed it.
+
+// The box binds itself and becomes its instance's box in one step: of two
+// opens on two threads at once only one box is made, and the other creation
+// fails (-1) before its window was bound to anything.
+static LRESULT ConfigBoxOnCreate(HWND window, const CREATESTRUCTA* create) {
+    DriverInstance* instance = static_cast<DriverInstance*>(create->lpCreateParams);
+    HWND current = instance->configBox.window;
+    if (current != nullptr && IsWindow(current) && BoundInstance(current) == instance)
+        return -1;
+    SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(instance));
+    instance->configBox.window = window;
+    instance->configBox.parent = create->hwndParent;
+    return 0;
+}
+
+// The box goes away while its instance lives on (with the host's parent
+// window, for instance): the instance forgets it, so a later open makes a new
+// box, a close reports that none is open and context calls repaint nothing.
+static void ConfigBoxOnDestroy(DriverInstance* instance, HWND window) {
+    if (instance == nullptr)
+        return;
+    SetWindowLongPtrA(window, 0, 0);
+    if (instance->configBox.window == window)
+        instance->configBox.window = nullptr;
+}
+
+// BeginPaint's erase paints the static layer, which reads no instance.
+static void ConfigBoxOnPaint(DriverInstance* instance, HWND window) {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    if (dc != nullptr && instance != nullptr)
+        PaintConfigFields(instance, window, dc);
+    EndPaint(window, &paint);
+}
+
+static void ConfigBoxOnLButtonDown(DriverInstance* instance, HWND window, int32_t x, int32_t y) {
+    if (instance != nullptr)
+        HandleConfigClick(instance, window, x, y);
+}
+
+static LRESULT ConfigBoxHandle(HWND window, DriverInstance* instance, UINT message, WPARAM wParam,
+                               LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            return ConfigBoxOnCreate(window, reinterpret_cast<const CREATESTRUCTA*>(lParam));
+        case WM_DESTROY:
             ConfigBoxOnDestroy(instance, window);
-        else if (message == WM_PAINT)
-            PaintConfigFields(instance, window, dc);
-        else
-            HandleConfigClick(instance, window, static_cast<int16_t>(LOWORD(lParam)),
-                              static_cast<int16_t>(HIWORD(lParam)));
+            return 0;
+        case WM_PAINT:
+            ConfigBoxOnPaint(instance, window);
+            return 0;
+        case WM_ERASEBKGND:
+            return PaintConfigBackground(window, reinterpret_cast<HDC>(wParam));
+        case WM_LBUTTONDOWN:
+            ConfigBoxOnLButtonDown(instance, window, LowSigned(lParam), HighSigned(lParam));
+            return 0;
     }
-    ReleaseSRWLockExclusive(&g_boxBinding);
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+// The messages that read or write the instance.
+static bool ConfigBoxUsesInstance(UINT message) {
+    return message == WM_CREATE || message == WM_DESTROY || message == WM_PAINT ||
+           message == WM_LBUTTONDOWN;
 }
 
 LRESULT CALLBACK ConfigBoxWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_CREATE) {
-        const CREATESTRUCTA* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        return 0;
-    }
-    // Before WM_CREATE and after the box was unbound there is no instance.
-    if (BoundInstance(window) == nullptr)
-        return DefWindowProcA(window, message, wParam, lParam);
-
-    switch (message) {
-        case WM_DESTROY:
-        case WM_LBUTTONDOWN:
-            ConfigBoxOnBoundMessage(window, message, lParam, nullptr);
-            return 0;
-        case WM_PAINT: {
-            // The erase that BeginPaint sends paints no setting: it runs
-            // before the binding is taken.
-            PAINTSTRUCT paint;
-            HDC dc = BeginPaint(window, &paint);
-            if (dc != nullptr)
-                ConfigBoxOnBoundMessage(window, message, 0, dc);
-            EndPaint(window, &paint);
-            return 0;
-        }
-        case WM_ERASEBKGND:
-            return PaintConfigBackground(window, reinterpret_cast<HDC>(wParam));
-    }
-    return DefWindowProcA(window, message, wParam, lParam);
+    // The one place the binding is taken. Everything else runs without it:
+    // the erase, which also arrives from inside a paint's BeginPaint with the
+    // binding held, and what the system does by default, which may wait on
+    // the parent's thread while that thread waits for the binding.
+    if (!ConfigBoxUsesInstance(message))
+        return ConfigBoxHandle(window, nullptr, message, wParam, lParam);
+    AcquireSRWLockExclusive(&g_boxBinding);
+    const LRESULT result = ConfigBoxHandle(window, BoundInstance(window), message, wParam, lParam);
+    ReleaseSRWLockExclusive(&g_boxBinding);
+    return result;
 }

@@ -35,6 +35,13 @@ void ConfigBoxRepaintFields(DriverInstance* instance);
 // that since came to carry its handle.
 HWND ConfigBoxOf(DriverInstance* instance);
 
+// OpenConfigBox after its handle check: 0 a box was made (also when no window
+// could be made), 1 the open box was moved, placed on top and shown. Of
+// several opens at once on several threads one makes the box; the others
+// answer 1. The box's messages run on the thread that made it.
+int32_t ConfigBoxOpen(DriverInstance* instance, HWND parent, int32_t x, int32_t y, int32_t width,
+                      int32_t height);
+
 // CloseConfigBox and Destroy: destroys the instance's box and forgets it.
 // Without a box it does nothing.
 void ConfigBoxClose(DriverInstance* instance);

@@ -22,12 +22,22 @@ struct FieldRect {
     int32_t left, top, right, bottom;  // client pixels
 };
 
+// The configuration box's window state (config/config_box.cpp).
+struct ConfigBoxState {
+    // Under the box binding: written by the box's own creation and destruction
+    // and by the host calls that close or forget it.
+    HWND window;  // the box while it is bound to this instance, else null
+    HWND parent;  // parent given to the open that made the box
+    // Box thread only: where the fields were painted last; zero until the first paint.
+    FieldRect modeField;
+    FieldRect channelField;
+};
+
 struct DriverInstance {
     // Host threads: Create, Destroy, Start, Stop and the box calls.
     uint8_t signature[16];        // the deliverable's GUID
     std::atomic<uint32_t> flags;  // kInstanceCreated, kInstanceStarted
-    HWND configWindow;            // the configuration box while it exists
-    HWND parentWindow;            // parent given to the open that created the box
+    ConfigBoxState configBox;     // the configuration box and where it painted its fields
     HostCallback callback;        // every host notification goes through it
     intptr_t userValue;           // first argument of every callback call
 
@@ -37,10 +47,6 @@ struct DriverInstance {
     std::atomic<int32_t> keyMode;
     std::atomic<int32_t> midiChannel;
     std::atomic<int32_t> padBank;
-
-    // Box thread: where the fields were painted last; zero until the first paint.
-    FieldRect modeFieldRect;
-    FieldRect channelFieldRect;
 
 #if KOLMAR_KEY_COUNT == 15
     // Worker writes it before it raises the connected flag; the intake reads it

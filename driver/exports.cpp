@@ -396,19 +396,7 @@ int32_t QP240REMOTE_OpenConfigBox(void* handle, void* parentWindow, int32_t x, i
     DriverInstance* instance = InstanceFromHandle(handle);
     if (instance == nullptr)
         return -1;
-    if (HWND box = ConfigBoxOf(instance)) {
-        SetWindowPos(box, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW);
-        return 1;
-    }
-    instance->parentWindow = parent;
-    instance->configWindow =
-        CreateWindowExA(0, kConfigBoxClassName, nullptr, WS_CHILD | WS_VISIBLE | WS_TABSTOP, x, y,
-                        width, height, parent, nullptr, g_library.module, instance);
-    if (instance->configWindow != nullptr) {
-        ShowWindow(instance->configWindow, SW_SHOW);
-        UpdateWindow(instance->configWindow);
-    }
-    return 0;
+    return ConfigBoxOpen(instance, parent, x, y, width, height);
 }
 
 /***********************************************************************

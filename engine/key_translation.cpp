@@ -57,7 +57,8 @@ static void TranslateKeys(DriverInstance* instance, const uint8_t* snapshot, boo
     const uint8_t channel =
         midi ? static_cast<uint8_t>(instance->midiChannel.load(std::memory_order_relaxed) & 0x0F)
              : 0;
-    uint8_t batch[kMidiBatchBytes];
+    // Exactly as large as a snapshot's messages can be: three per pad key.
+    uint8_t batch[kMaxMidiBytesPerSnapshot];
     int32_t used = 0;
     for (int32_t key = 0; key < kProfile.keyCount; ++key) {
         if (!KeyChanged(previous, snapshot, key))

@@ -9,10 +9,6 @@
 
 struct DriverInstance;
 
-// The MIDI batch of one snapshot lives in a fixed buffer of this size.
-inline constexpr int32_t kMidiBatchBytes = 1024;
-static_assert(kProfile32Keys.padKeyCount * 3 <= kMidiBatchBytes, "a snapshot's notes fit");
-
 // A key's note, or -1 when 0x40 + pad number leaves the 7 bits a MIDI data
 // byte carries (a large or negative PadBank): such a key sends no message.
 int32_t MidiNoteOfKey(int32_t padBank, int32_t padStride, int32_t key);

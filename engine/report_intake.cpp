@@ -6,6 +6,8 @@
 #include "engine/snapshot_cut.h"
 #include "engine/spin_guard.h"
 
+void (*g_reportIntakeBeforePush)(DriverInstance* instance) = nullptr;
+
 int32_t ReportIntake(DriverInstance* instance, const void* record) {
     // Acquire pairs with the worker's release store of the connected flag: the
     // device handle, the product id and the emptied ring are seen as the
@@ -30,6 +32,8 @@ int32_t ReportIntake(DriverInstance* instance, const void* record) {
     if (status != 0)
         return status;
 
+    if (g_reportIntakeBeforePush != nullptr)
+        g_reportIntakeBeforePush(instance);
     if (!SpinGuardTryAcquire(&instance->producerGuard, kProducerGuardYields)) {
         // Dropped as by a full ring. Relaxed: a statistic that orders nothing.
         instance->reportQueue.refusedCount.fetch_add(1, std::memory_order_relaxed);

@@ -18,3 +18,8 @@ inline constexpr int32_t kProducerGuardYields = 1000;
 // 0 taken (also when the ring was full), -3 no keypad connected, -10 record
 // null, -11 another device, -2 / -12 / -13 report too short.
 int32_t ReportIntake(DriverInstance* instance, const void* record);
+
+// Test seam: when set, called between a call's checks and its push, so that a
+// test can renew the connection under a call held there. Always null in the
+// deliverables.
+extern void (*g_reportIntakeBeforePush)(DriverInstance* instance);

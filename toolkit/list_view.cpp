@@ -6,6 +6,7 @@
 #include "toolkit/list_view_geometry.h"
 #include "toolkit/list_view_moves.h"
 #include "toolkit/list_view_passes.h"
+#include "toolkit/message_words.h"
 
 // How a move shows itself: keys, the wheel and the page areas only invalidate;
 // held arrows and their repeats draw the rows at once so the list keeps up.
@@ -346,14 +347,6 @@ static bool ListViewOnTimer(ListViewState* state, WPARAM timerId) {
     }
     state->repeatTicks = tick + 1;
     return true;
-}
-
-static int32_t LowSigned(LPARAM value) {
-    return static_cast<int16_t>(value & 0xFFFF);
-}
-
-static int32_t HighSigned(uint64_t value) {
-    return static_cast<int16_t>((value >> 16) & 0xFFFF);
 }
 
 static LRESULT ListViewHandle(HWND window, ListViewState* state, UINT message, WPARAM wParam,

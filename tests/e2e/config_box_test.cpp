@@ -84,14 +84,6 @@ std::string DocsPicture(const VariantProfile& profile) {
            (profile.keyCount == 32 ? "docs/config-box-32keys.png" : "docs/config-box-15keys.png");
 }
 
-void DeleteKey(const VariantProfile& profile) {
-    char guid[kGuidTextSize];
-    FormatGuidText(profile.guid, guid);
-    RegDeleteKeyA(HKEY_CURRENT_USER, (std::string(kSettingsKeyBase) + "\\" + guid).c_str());
-    RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKeyBase);
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Lorendel");
-}
-
 class ConfigBoxThroughTheDll : public EachDeliverable {
   protected:
     void SetUp() override {
@@ -109,7 +101,7 @@ class ConfigBoxThroughTheDll : public EachDeliverable {
         DestroyWindow(host);
         PumpHostMessages();
         EachDeliverable::TearDown();
-        DeleteKey(*GetParam());
+        DeleteSettingsKey(*GetParam());
     }
     HWND Open() {
         EXPECT_EQ(d.OpenConfigBox(instance, host, kHostMargin, kHostMargin, kBoxWidth, kBoxHeight),

@@ -112,8 +112,7 @@ KOLMAR_FOR_BOTH_DELIVERABLES(EachDeliverable);
 class BothDeliverables : public ::testing::Test {
   protected:
     void SetUp() override {
-        LoadLibraryA("user32.dll");
-        DeleteSettingsKeys();
+        StartFromCleanState();
         char error[512];
         ASSERT_TRUE(
             DeliverableLoad(&keys32, DeliverablePath(kProfile32Keys).c_str(), error, sizeof error))

@@ -1,7 +1,10 @@
 #include "tests/e2e/e2e_support.h"
 
+#include <initializer_list>
+
 #include "config/settings_key.h"
 #include "driver/guid_text.h"
+#include "tools/host_simulator/simulated_keypads.h"
 
 std::string DeliverablePath(const VariantProfile& profile) {
     char directory[MAX_PATH];
@@ -15,21 +18,51 @@ std::string SettingsKeyPath(const VariantProfile& profile) {
     return std::string(kSettingsKeyBase) + "\\" + guid;
 }
 
-void DeleteSettingsKeys() {
-    RegDeleteKeyA(HKEY_CURRENT_USER, SettingsKeyPath(kProfile32Keys).c_str());
-    RegDeleteKeyA(HKEY_CURRENT_USER, SettingsKeyPath(kProfile15Keys).c_str());
+void DeleteSettingsKey(const VariantProfile& profile) {
+    RegDeleteKeyA(HKEY_CURRENT_USER, SettingsKeyPath(profile).c_str());
     RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKeyBase);
     RegDeleteKeyA(HKEY_CURRENT_USER, "Lorendel");
 }
 
-int32_t IgnoringCallback(intptr_t, int32_t, int32_t, void*) {
-    return 0;
+void DeleteSettingsKeys() {
+    DeleteSettingsKey(kProfile32Keys);
+    DeleteSettingsKey(kProfile15Keys);
+}
+
+static BOOL CALLBACK DestroyLeftWindow(HWND window, LPARAM) {
+    DestroyWindow(window);
+    return TRUE;
+}
+
+void StartFromCleanState() {
+    LoadLibraryA("user32.dll");
+    SimulatedDevicesUnplugAll();
+    DeleteSettingsKeys();
+    // Windows first: a box left open runs the code of its DLL.
+    EnumThreadWindows(GetCurrentThreadId(), DestroyLeftWindow, 0);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        DispatchMessageA(&message);
+    for (const VariantProfile* profile : {&kProfile32Keys, &kProfile15Keys}) {
+        const std::string path = DeliverablePath(*profile);
+        // Bounded: a loader count far above what any test takes means trouble
+        // the test itself reports.
+        for (int releases = 0; releases < 16; ++releases) {
+            HMODULE left = GetModuleHandleA(path.c_str());
+            if (left == nullptr)
+                break;
+            typedef int32_t (*EndFunction)(void);
+            EndFunction end = reinterpret_cast<EndFunction>(
+                reinterpret_cast<void*>(GetProcAddress(left, "QP240REMOTE_End")));
+            if (releases == 0 && end != nullptr)
+                end();
+            FreeLibrary(left);
+        }
+    }
 }
 
 void EachDeliverable::SetUp() {
-    // A real GUI host has user32 loaded before it loads a driver.
-    LoadLibraryA("user32.dll");
-    DeleteSettingsKeys();
+    StartFromCleanState();
     char error[512];
     ASSERT_TRUE(DeliverableLoad(&d, DeliverablePath(*GetParam()).c_str(), error, sizeof error))
         << error;

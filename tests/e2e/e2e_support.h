@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/variant_profile.h"
+#include "tests/common/host_stand_ins.h"
 #include "tools/host_simulator/deliverable.h"
 
 // The deliverable's DLL beside the test program.
@@ -15,12 +16,19 @@ std::string DeliverablePath(const VariantProfile& profile);
 
 // The registry key under HKEY_CURRENT_USER where `profile`'s DLL keeps its settings.
 std::string SettingsKeyPath(const VariantProfile& profile);
+// Removes `profile`'s DLL's stored settings and the shared keys above them
+// when they are left empty.
+void DeleteSettingsKey(const VariantProfile& profile);
 // Removes both DLLs' stored settings (and the shared keys above them), so a
 // test starts as on a first run.
 void DeleteSettingsKeys();
 
-// A host callback that answers every call with 0.
-int32_t IgnoringCallback(intptr_t userValue, int32_t code, int32_t argument, void* pointer);
+// Every test starts here, whatever an earlier test that failed midway left
+// behind: user32 loaded (as a real GUI host has it), no simulated device
+// plugged, no stored settings, no window of this thread, and neither DLL
+// loaded (one still loaded is ended and released), so the next load starts at
+// the library's load-time state.
+void StartFromCleanState();
 
 // Loads the DLL named by the test parameter before each test, on a first-run
 // registry, and unloads it after.

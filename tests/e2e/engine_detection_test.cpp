@@ -9,19 +9,8 @@
 
 namespace {
 
-// Decoys that look like either family in one way or another.
-void PlugDecoys() {
-    for (const VariantProfile* family : {&kProfile32Keys, &kProfile15Keys}) {
-        SimulatedDevicePlug(DecoyWrongUsage(family->productIds[0]));
-        SimulatedDevicePlug(DecoyOtherVendor(family->productIds[0]));
-    }
-    SimulatedDevicePlug(DecoyKeyboard());
-    SimulatedDevicePlug(DecoyMouse());
-    SimulatedDevicePlug(KeypadDevice(0x00FF));
-}
-
 TEST_F(BothDrivers, DecoysAndTheOtherFamilysKeypadAreNeverOffered) {
-    PlugDecoys();
+    SimulatedDevicesPlugDecoys();
     SimulatedHost hosts[2];
     for (int i = 0; i < 2; ++i) {
         CreateInstance(drivers[i], &hosts[i], drivers[i].profile->deliverableName);

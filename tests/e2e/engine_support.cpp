@@ -7,9 +7,8 @@
 
 void BothDrivers::SetUp() {
     char error[512];
+    StartFromCleanState();
     ASSERT_TRUE(SimulatedKeypadsInstall(error, sizeof error)) << error;
-    SimulatedDevicesUnplugAll();
-    DeleteSettingsKeys();
     const VariantProfile* const profiles[2] = {&kProfile32Keys, &kProfile15Keys};
     for (int i = 0; i < 2; ++i) {
         drivers[i].profile = profiles[i];

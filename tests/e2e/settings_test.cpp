@@ -51,10 +51,6 @@ void HostRun(const Deliverable& d, const Context& chosen, Context* started) {
 
 class SettingsThroughTheDll : public EachDeliverable {
   protected:
-    void SetUp() override {
-        DeleteSettingsKeys();
-        EachDeliverable::SetUp();
-    }
     void TearDown() override {
         EachDeliverable::TearDown();
         DeleteSettingsKeys();
@@ -116,8 +112,7 @@ TEST_P(SettingsThroughTheDll, AKeyThatCannotBeMadeStillHandsTheValuesOn) {
 KOLMAR_FOR_BOTH_DELIVERABLES(SettingsThroughTheDll);
 
 TEST(SettingsOfBothDeliverables, EachReadsAndWritesOnlyItsOwnKey) {
-    DeleteSettingsKeys();
-    LoadLibraryA("user32.dll");
+    StartFromCleanState();
     Deliverable keys32 = {}, keys15 = {};
     char error[512];
     ASSERT_TRUE(

@@ -126,13 +126,6 @@ TEST(IntakeStress, ConcurrentProducersKeepEachOnesOrderAndLoseNothingUncounted) 
     FreeTestInstance(instance);
 }
 
-HostStatusBlock Block(int32_t mark) {
-    HostStatusBlock block;
-    for (int32_t& word : block.words)
-        word = mark;
-    return block;
-}
-
 // The mark of a block whose 43 words agree, or -1 for a torn one.
 int32_t WholeMark(const HostStatusBlock& block) {
     for (int32_t word : block.words)

@@ -61,3 +61,10 @@ std::vector<int32_t> Codes(const TestHost& host) {
         codes.push_back(call.code);
     return codes;
 }
+
+HostStatusBlock Block(int32_t mark) {
+    HostStatusBlock block;
+    for (int32_t& word : block.words)
+        word = mark;
+    return block;
+}

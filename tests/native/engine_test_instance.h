@@ -37,3 +37,6 @@ std::vector<uint8_t> MakeRecord(HANDLE device, const std::vector<uint8_t>& repor
 
 // Calls of `host` with their codes only.
 std::vector<int32_t> Codes(const TestHost& host);
+
+// A status block whose 43 words all hold `mark`.
+HostStatusBlock Block(int32_t mark);

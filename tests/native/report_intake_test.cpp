@@ -55,6 +55,32 @@ TEST_F(ReportIntakeTest, ConnectedChecksRecordDeviceAndLengthThenQueues) {
         EXPECT_EQ(snapshot[k], 0) << k;
 }
 
+// What may happen to the connection while a call waits between its checks
+// and its push.
+void Disconnect(DriverInstance* instance) {
+    instance->connectedFlag.store(0);
+    instance->deviceHandle.store(nullptr);
+}
+void ConnectOtherDevice(DriverInstance* instance) {
+    ConnectTestInstance(instance, kOtherDevice, kProduct);
+}
+
+TEST_F(ReportIntakeTest, ACallHeldWhileTheConnectionIsRenewedLeavesTheNewRingEmpty) {
+    const struct {
+        void (*renew)(DriverInstance*);
+        int32_t answer;
+    } cases[] = {{Disconnect, -3}, {ConnectOtherDevice, -11}};
+    for (const auto& renewal : cases) {
+        ConnectTestInstance(instance, kKeypad, kProduct);
+        g_reportIntakeBeforePush = renewal.renew;
+        EXPECT_EQ(ReportIntake(instance, MakeRecord(kKeypad, KeysReport(1), kFullLength).data()),
+                  renewal.answer);
+        g_reportIntakeBeforePush = nullptr;
+        uint8_t snapshot[kProfile.keyCount];
+        EXPECT_FALSE(ReportQueuePop(&instance->reportQueue, snapshot)) << renewal.answer;
+    }
+}
+
 #if KOLMAR_KEY_COUNT == 15
 TEST_F(ReportIntakeTest, TheRecordedProductChoosesTheLayout) {
     ConnectTestInstance(instance, kKeypad, 0x60);

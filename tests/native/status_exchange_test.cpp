@@ -10,13 +10,6 @@
 
 namespace {
 
-HostStatusBlock Block(int32_t mark) {
-    HostStatusBlock block;
-    for (int32_t& word : block.words)
-        word = mark;
-    return block;
-}
-
 class StatusExchangeTest : public ::testing::Test {
   protected:
     void SetUp() override { instance = MakeTestInstance(&host); }

@@ -86,3 +86,10 @@ double ThreadCpuMs(HANDLE thread) {
         return -1;
     return FileTimeMs(kernel) + FileTimeMs(user);
 }
+
+double ThreadsCpuMs(const HANDLE* threads, size_t count) {
+    double sum = 0;
+    for (size_t i = 0; i < count; ++i)
+        sum += ThreadCpuMs(threads[i]);
+    return sum;
+}

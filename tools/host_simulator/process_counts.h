@@ -31,3 +31,5 @@ void DescribeProcessCounts(const ProcessCounts& counts, char* out, size_t size);
 double ProcessCpuMs();
 // The same for one thread, given a handle with query rights; -1 when unknown.
 double ThreadCpuMs(HANDLE thread);
+// The sum for `count` threads (each -1 when unknown).
+double ThreadsCpuMs(const HANDLE* threads, size_t count);

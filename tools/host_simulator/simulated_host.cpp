@@ -17,6 +17,7 @@ void SimulatedHostInit(SimulatedHost* host, const Deliverable* driver, const cha
     std::snprintf(host->label, sizeof host->label, "%s", label);
     host->print = false;
     host->refusals = 0;
+    host->accepting = 1;
     host->blockCode = 0;
     host->release = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     host->hook = nullptr;
@@ -69,7 +70,7 @@ static int32_t ServeCall(SimulatedHost* host, int32_t code, void* pointer) {
             }
             host->openDevice = pointer;
             SetEvent(host->opened);
-            return 1;
+            return host->accepting;
         case kHostCloseKeypad:
             host->openDevice = nullptr;
             ResetEvent(host->opened);

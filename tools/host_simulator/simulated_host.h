@@ -45,6 +45,7 @@ struct SimulatedHost {
     char label[32];     // names the instance in printed lines
     bool print;         // a log line for every callback and host action
     int32_t refusals;   // offers to refuse before one is accepted; negative: refuse every offer
+    int32_t accepting;  // what an accepted offer answers: 1, or any other nonzero value
     int32_t blockCode;  // a call with this code waits until `release` is set (0: none)
     HANDLE release;     // manual-reset event
     // Runs inside each callback after it was recorded, on the driver's thread.

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
+
+#include "driver/variant_profile.h"
 
 static constexpr uint32_t kKeypadVendor = 0x0FD9;
 static constexpr uint32_t kOtherVendor = 0x046D;
@@ -292,4 +295,14 @@ UINT WINAPI SimulatedGetRawInputDeviceInfoA(HANDLE handle, UINT command, LPVOID 
     if (error != ERROR_SUCCESS)
         SetLastError(error);
     return result;
+}
+
+void SimulatedDevicesPlugDecoys() {
+    for (const VariantProfile* family : {&kProfile32Keys, &kProfile15Keys}) {
+        SimulatedDevicePlug(DecoyWrongUsage(family->productIds[0]));
+        SimulatedDevicePlug(DecoyOtherVendor(family->productIds[0]));
+    }
+    SimulatedDevicePlug(DecoyKeyboard());
+    SimulatedDevicePlug(DecoyMouse());
+    SimulatedDevicePlug(KeypadDevice(0x00FF));
 }

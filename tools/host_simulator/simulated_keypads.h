@@ -37,6 +37,10 @@ SimulatedDevice DecoyOtherVendor(uint16_t productId);  // another vendor, same n
 // 32-key family: only its device type tells it apart.
 SimulatedDevice DecoyKeyboard();
 SimulatedDevice DecoyMouse();
+// Plugs a decoy of each kind that must never be offered to either family: a
+// wrong usage and another vendor for each family's product, a keyboard, a
+// mouse, and the vendor's own device of no supported product.
+void SimulatedDevicesPlugDecoys();
 
 // Replaces the two user32 entry points in this process, once; later calls do
 // nothing. Loads user32 first, as a GUI host has it. False (with a reason in

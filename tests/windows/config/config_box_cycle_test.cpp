@@ -16,10 +16,6 @@
 
 namespace {
 
-int32_t Ignore(intptr_t, int32_t, int32_t, void*) {
-    return 0;
-}
-
 // Everything one cycle made that must be gone after it.
 struct CycleObjects {
     std::vector<HGDIOBJ> gdi;
@@ -28,12 +24,12 @@ struct CycleObjects {
 
 void RunCycle(HWND host, CycleObjects* made) {
     ASSERT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
-    void* handle = QP240REMOTE_Create(Ignore, 0);
+    void* handle = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(handle, nullptr);
     ASSERT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 600, 300), 0);
     PumpHostMessages();
     DriverInstance* instance = static_cast<DriverInstance*>(handle);
-    made->box = instance->configWindow;
+    made->box = instance->configBox.window;
     ASSERT_NE(made->box, nullptr);
 
     // Both layers into a memory picture, clicks on both fields, a context

@@ -19,10 +19,6 @@ constexpr int kWidth = 600;
 constexpr int kHeight = 300;
 constexpr uint32_t kBlack = 0x000000;
 
-int32_t Ignore(intptr_t, int32_t, int32_t, void*) {
-    return 0;
-}
-
 uint32_t Rgb(COLORREF colour) {
     return static_cast<uint32_t>(GetRValue(colour)) << 16 | GetGValue(colour) << 8 |
            GetBValue(colour);
@@ -76,10 +72,10 @@ class ConfigBoxRender : public LibraryTest {
         LibraryTest::SetUp();
         ASSERT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
         host = CreateHostWindow(800, 500);
-        handle = QP240REMOTE_Create(Ignore, 0);
+        handle = QP240REMOTE_Create(IgnoringCallback, 0);
         ASSERT_NE(handle, nullptr);
         ASSERT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, kWidth, kHeight), 0);
-        box = Instance()->configWindow;
+        box = Instance()->configBox.window;
         ASSERT_NE(box, nullptr);
         ASSERT_TRUE(CanvasCreate(&canvas, kWidth, kHeight));
     }

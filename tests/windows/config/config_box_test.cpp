@@ -13,10 +13,6 @@
 
 namespace {
 
-int32_t Ignore(intptr_t, int32_t, int32_t, void*) {
-    return 0;
-}
-
 // Counts the paints and erases a box receives, in front of its own procedure.
 struct MessageCount {
     int paints = 0;
@@ -57,7 +53,7 @@ class ConfigBoxTest : public LibraryTest {
         ASSERT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
         host = CreateHostWindow(800, 500);
         ASSERT_NE(host, nullptr);
-        handle = QP240REMOTE_Create(Ignore, 0);
+        handle = QP240REMOTE_Create(IgnoringCallback, 0);
         ASSERT_NE(handle, nullptr);
     }
     void TearDown() override {
@@ -72,7 +68,7 @@ class ConfigBoxTest : public LibraryTest {
     HWND Open(int width = 600, int height = 300) {
         EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 10, 20, width, height), 0);
         PumpHostMessages();
-        return Instance()->configWindow;
+        return Instance()->configBox.window;
     }
     DriverContext Context() {
         DriverContext context = {};
@@ -100,7 +96,7 @@ TEST_F(ConfigBoxTest, OpenMakesAChildOfTheHostAndASecondOpenMovesIt) {
     HWND box = Open();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(GetParent(box), host);
-    EXPECT_EQ(Instance()->parentWindow, host);
+    EXPECT_EQ(Instance()->configBox.parent, host);
     EXPECT_EQ(GetWindowLongPtrA(box, 0), reinterpret_cast<LONG_PTR>(handle));
     const LONG style = GetWindowLongA(box, GWL_STYLE);
     EXPECT_EQ(style & (WS_CHILD | WS_VISIBLE | WS_TABSTOP), WS_CHILD | WS_VISIBLE | WS_TABSTOP);
@@ -116,14 +112,14 @@ TEST_F(ConfigBoxTest, OpenMakesAChildOfTheHostAndASecondOpenMovesIt) {
     // Behind the sibling now; a second open puts it on top, moved and sized.
     SetWindowPos(box, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, nullptr, 5, 6, 640, 320), 1);
-    EXPECT_EQ(Instance()->configWindow, box);
-    EXPECT_EQ(Instance()->parentWindow, host) << "the recorded parent stays";
+    EXPECT_EQ(Instance()->configBox.window, box);
+    EXPECT_EQ(Instance()->configBox.parent, host) << "the recorded parent stays";
     EXPECT_EQ(GetWindow(host, GW_CHILD), box);
     ExpectPlaced(box, host, 5, 6, 640, 320);
 
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 0);
     EXPECT_FALSE(IsWindow(box));
-    EXPECT_EQ(Instance()->configWindow, nullptr);
+    EXPECT_EQ(Instance()->configBox.window, nullptr);
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 1);
     DestroyWindow(sibling);
 }
@@ -144,18 +140,18 @@ TEST_F(ConfigBoxTest, TheClassHasItsExactFields) {
 
 TEST_F(ConfigBoxTest, TheFirstPaintSetsTheClickTargets) {
     const FieldRect zero = {0, 0, 0, 0};
-    EXPECT_EQ(std::memcmp(&Instance()->modeFieldRect, &zero, sizeof zero), 0);
+    EXPECT_EQ(std::memcmp(&Instance()->configBox.modeField, &zero, sizeof zero), 0);
     Open(600, 300);
     const FieldRect client = {0, 0, 600, 300};
     const FieldRect mode = ModeFieldRect(client);
     const FieldRect channel = ChannelFieldRect(client);
-    EXPECT_EQ(std::memcmp(&Instance()->modeFieldRect, &mode, sizeof mode), 0);
-    EXPECT_EQ(std::memcmp(&Instance()->channelFieldRect, &channel, sizeof channel), 0);
+    EXPECT_EQ(std::memcmp(&Instance()->configBox.modeField, &mode, sizeof mode), 0);
+    EXPECT_EQ(std::memcmp(&Instance()->configBox.channelField, &channel, sizeof channel), 0);
 
     // They follow the size of the last paint.
     QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 500, 300);
     PumpHostMessages();
-    EXPECT_EQ(Instance()->modeFieldRect.right, 480);
+    EXPECT_EQ(Instance()->configBox.modeField.right, 480);
 }
 
 TEST_F(ConfigBoxTest, OnlyClicksStrictlyInsideAFieldChangeIt) {
@@ -283,7 +279,7 @@ TEST_F(ConfigBoxTest, ABoxDestroyedWithItsParentIsForgotten) {
     ASSERT_NE(box, nullptr);
     DestroyWindow(host);
     EXPECT_FALSE(IsWindow(box));
-    EXPECT_EQ(Instance()->configWindow, nullptr);
+    EXPECT_EQ(Instance()->configBox.window, nullptr);
 
     // Context calls have nothing to repaint, a close finds no box.
     SetContext(1, 3);
@@ -293,7 +289,7 @@ TEST_F(ConfigBoxTest, ABoxDestroyedWithItsParentIsForgotten) {
     // A later open makes a new box in the new host window.
     host = CreateHostWindow(800, 500);
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 600, 300), 0);
-    HWND second = Instance()->configWindow;
+    HWND second = Instance()->configBox.window;
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(GetParent(second), host);
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 0);
@@ -311,29 +307,57 @@ TEST_F(ConfigBoxTest, DestroyClosesTheOpenBox) {
 TEST_F(ConfigBoxTest, AFailedCreationLeavesNoBoxAndTheNextOpenTriesAgain) {
     // A child window needs a parent.
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, nullptr, 0, 0, 600, 300), 0);
-    EXPECT_EQ(Instance()->configWindow, nullptr);
+    EXPECT_EQ(Instance()->configBox.window, nullptr);
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 1);
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 600, 300), 0);
-    EXPECT_NE(Instance()->configWindow, nullptr);
+    EXPECT_NE(Instance()->configBox.window, nullptr);
 }
 
 // The host's thread that opened the box runs its messages; another host thread
 // destroys the instance. The box must not keep the freed instance.
 struct BoxThread {
     void* handle;
-    HANDLE opened;  // set once the box exists
-    HWND box;
+    HANDLE opened;  // set once the open returned
+    HWND box;       // the instance's box right after the open
     bool boxAliveAtEnd;
     HANDLE thread;
     DWORD threadId;
+    HWND host;            // the thread's own host window, holding its box
+    int32_t openResult;   // what its OpenConfigBox answered
+    HANDLE resume;        // when set, the thread looks at no message until it is signalled
+    bool meetAtCreation;  // hold the box's creation until another thread's reached it
 };
+
+// Test-only seam for two opens at once: a hook of each opening thread holds
+// its box's creation, just before the box's WM_CREATE, until the other
+// thread's box has come that far too; so both opens have found no box.
+LONG g_boxesAtCreation;
+
+LRESULT CALLBACK MeetAtBoxCreation(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        InterlockedIncrement(&g_boxesAtCreation);
+        const DWORD start = GetTickCount();
+        while (InterlockedCompareExchange(&g_boxesAtCreation, 0, 0) < 2 &&
+               GetTickCount() - start < 10000)
+            Sleep(1);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
 
 DWORD WINAPI RunBoxThread(void* argument) {
     BoxThread* thread = static_cast<BoxThread*>(argument);
     HWND host = CreateHostWindow(700, 400);
-    QP240REMOTE_OpenConfigBox(thread->handle, host, 0, 0, 600, 300);
-    thread->box = static_cast<DriverInstance*>(thread->handle)->configWindow;
+    HHOOK hook = thread->meetAtCreation
+                     ? SetWindowsHookExA(WH_CBT, MeetAtBoxCreation, nullptr, GetCurrentThreadId())
+                     : nullptr;
+    thread->openResult = QP240REMOTE_OpenConfigBox(thread->handle, host, 0, 0, 600, 300);
+    if (hook != nullptr)
+        UnhookWindowsHookEx(hook);
+    thread->host = host;
+    thread->box = static_cast<DriverInstance*>(thread->handle)->configBox.window;
     SetEvent(thread->opened);
+    if (thread->resume != nullptr)
+        WaitForSingleObject(thread->resume, INFINITE);
     MSG message;
     while (GetMessageA(&message, nullptr, 0, 0) > 0)
         DispatchMessageA(&message);
@@ -342,22 +366,56 @@ DWORD WINAPI RunBoxThread(void* argument) {
     return 0;
 }
 
-// Starts a box thread for `handle` and waits until its box is open.
-void StartBoxThread(BoxThread* box, void* handle) {
-    *box =
-        BoxThread{handle, CreateEventA(nullptr, TRUE, FALSE, nullptr), nullptr, true, nullptr, 0};
+// Starts a box thread for `handle` without waiting for its open.
+void LaunchBoxThread(BoxThread* box, void* handle, HANDLE resume, bool meetAtCreation) {
+    *box = BoxThread{handle,  CreateEventA(nullptr, TRUE, FALSE, nullptr),
+                     nullptr, true,
+                     nullptr, 0,
+                     nullptr, -1,
+                     resume,  meetAtCreation};
     box->thread = CreateThread(nullptr, 0, RunBoxThread, box, 0, &box->threadId);
     ASSERT_NE(box->thread, nullptr);
+}
+
+// Starts a box thread for `handle` and waits until its box is open.
+void StartBoxThread(BoxThread* box, void* handle, HANDLE resume = nullptr) {
+    LaunchBoxThread(box, handle, resume, false);
     ASSERT_EQ(WaitForSingleObject(box->opened, 5000), WAIT_OBJECT_0);
     ASSERT_NE(box->box, nullptr);
 }
 
 // Lets the box thread leave its message loop and waits for its end.
 void EndBoxThread(BoxThread* box) {
+    if (box->resume != nullptr)
+        SetEvent(box->resume);
     PostThreadMessageA(box->threadId, WM_QUIT, 0, 0);
     EXPECT_EQ(WaitForSingleObject(box->thread, 5000), WAIT_OBJECT_0);
     CloseHandle(box->thread);
     CloseHandle(box->opened);
+}
+
+TEST_F(ConfigBoxTest, TwoThreadsOpeningAtOnceMakeOneBoxAndTheOtherOpenMovesIt) {
+    g_boxesAtCreation = 0;
+    BoxThread first, second;
+    LaunchBoxThread(&first, handle, nullptr, true);
+    LaunchBoxThread(&second, handle, nullptr, true);
+    ASSERT_EQ(WaitForSingleObject(first.opened, 10000), WAIT_OBJECT_0);
+    ASSERT_EQ(WaitForSingleObject(second.opened, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(g_boxesAtCreation, 2) << "both opens reached a creation";
+
+    EXPECT_EQ(first.openResult + second.openResult, 1) << "one creates (0), one moves (1)";
+    HWND firstBox = FindWindowExA(first.host, nullptr, kConfigBoxClassName, nullptr);
+    HWND secondBox = FindWindowExA(second.host, nullptr, kConfigBoxClassName, nullptr);
+    EXPECT_TRUE((firstBox == nullptr) != (secondBox == nullptr)) << "exactly one box window";
+    HWND box = firstBox != nullptr ? firstBox : secondBox;
+    EXPECT_EQ(Instance()->configBox.window, box);
+    EXPECT_EQ(GetWindowLongPtrA(box, 0), reinterpret_cast<LONG_PTR>(handle));
+
+    EXPECT_EQ(QP240REMOTE_Destroy(handle), 0);
+    handle = nullptr;
+    EndBoxThread(&first);
+    EndBoxThread(&second);
+    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
 }
 
 TEST_F(ConfigBoxTest, DestroyFromAnotherThreadUnbindsTheBoxAndItsThreadClosesIt) {
@@ -373,6 +431,29 @@ TEST_F(ConfigBoxTest, DestroyFromAnotherThreadUnbindsTheBoxAndItsThreadClosesIt)
 
     EndBoxThread(&thread);
     EXPECT_FALSE(thread.boxAliveAtEnd) << "the box's own thread closes it";
+}
+
+TEST_F(ConfigBoxTest, AfterAnEndThatCouldNotRemoveTheBoxClassTheNextInitSucceeds) {
+    HANDLE resume = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    BoxThread thread;
+    StartBoxThread(&thread, handle, resume);
+    if (HasFatalFailure())
+        return;
+    // Unbound, but alive until its thread next looks at its messages.
+    EXPECT_EQ(QP240REMOTE_Destroy(handle), 0);
+    handle = nullptr;
+    EXPECT_EQ(QP240REMOTE_End(), 0);
+    WNDCLASSA info;
+    EXPECT_TRUE(GetClassInfoA(GetModuleHandleA(nullptr), kConfigBoxClassName, &info))
+        << "the living box kept its class";
+
+    SetEvent(resume);
+    const DWORD start = GetTickCount();
+    while (IsWindow(thread.box) && GetTickCount() - start < 5000)
+        Sleep(5);
+    EXPECT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
+    EndBoxThread(&thread);
+    CloseHandle(resume);
 }
 
 // The box's thread is held inside a paint of the fields (in its first
@@ -405,12 +486,12 @@ BOOL WINAPI SlowRoundRect(HDC dc, int left, int top, int right, int bottom, int 
 DWORD WINAPI OpenAndEnd(void* argument) {
     BoxThread* thread = static_cast<BoxThread*>(argument);
     QP240REMOTE_OpenConfigBox(thread->handle, CreateHostWindow(700, 400), 0, 0, 600, 300);
-    thread->box = static_cast<DriverInstance*>(thread->handle)->configWindow;
+    thread->box = static_cast<DriverInstance*>(thread->handle)->configBox.window;
     return 0;
 }
 
 TEST_F(ConfigBoxTest, ABoxWhoseThreadEndedIsForgotten) {
-    BoxThread thread = {handle, nullptr, nullptr, false, nullptr, 0};
+    BoxThread thread = {handle, nullptr, nullptr, false, nullptr, 0, nullptr, -1, nullptr, false};
     HANDLE worker = CreateThread(nullptr, 0, OpenAndEnd, &thread, 0, nullptr);
     ASSERT_NE(worker, nullptr);
     ASSERT_EQ(WaitForSingleObject(worker, 5000), WAIT_OBJECT_0);
@@ -420,7 +501,7 @@ TEST_F(ConfigBoxTest, ABoxWhoseThreadEndedIsForgotten) {
 
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 1) << "no box is open";
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 600, 300), 0) << "a new box";
-    EXPECT_TRUE(IsWindow(Instance()->configWindow));
+    EXPECT_TRUE(IsWindow(Instance()->configBox.window));
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 0);
 }
 

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/driver_instance.h"
+#include "tests/common/host_stand_ins.h"
 #include "tools/host_simulator/config_box_view.h"  // PumpHostMessages
 
 // A plain top-level window of the test process, playing the host's window.

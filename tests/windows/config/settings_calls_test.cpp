@@ -159,7 +159,7 @@ TEST_F(SettingsCalls, DestroySavesBeforeItClosesTheBox) {
     void* handle = QP240REMOTE_Create([](intptr_t, int32_t, int32_t, void*) { return 0; }, 0);
     ASSERT_NE(handle, nullptr);
     QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 600, 300);
-    HWND box = static_cast<DriverInstance*>(handle)->configWindow;
+    HWND box = static_cast<DriverInstance*>(handle)->configBox.window;
     ASSERT_NE(box, nullptr);
     g_boxProcedure = reinterpret_cast<WNDPROC>(
         SetWindowLongPtrA(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(RecordingBoxProcedure)));

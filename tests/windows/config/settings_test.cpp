@@ -12,10 +12,6 @@
 
 namespace {
 
-int32_t Ignore(intptr_t, int32_t, int32_t, void*) {
-    return 0;
-}
-
 DriverContext ContextOf(void* instance) {
     DriverContext context = {-7, -7, -7};
     EXPECT_EQ(QP240REMOTE_GetContext(instance, &context), 0);
@@ -32,7 +28,7 @@ void ExpectContext(const DriverContext& context, int32_t keyMode, int32_t channe
 // Creates an instance, gives it `context` and destroys it: what a host does
 // when the user changed the settings and closed the document.
 void DestroyWith(DriverContext context) {
-    void* instance = QP240REMOTE_Create(Ignore, 0);
+    void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     ASSERT_EQ(QP240REMOTE_SetContext(instance, &context, sizeof context), 0);
     ASSERT_EQ(QP240REMOTE_Destroy(instance), 0);
@@ -41,7 +37,7 @@ void DestroyWith(DriverContext context) {
 // What a new instance starts from after a fresh Init.
 DriverContext ContextAfterInit() {
     EXPECT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
-    void* instance = QP240REMOTE_Create(Ignore, 0);
+    void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     EXPECT_NE(instance, nullptr);
     if (instance == nullptr)
         return DriverContext{-7, -7, -7};
@@ -68,7 +64,7 @@ using Settings = LibraryTest;
 
 TEST_F(Settings, FirstRunStartsInPadModeOnChannelZeroAndCreatesNoKeyUntilDestroy) {
     ASSERT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
-    void* instance = QP240REMOTE_Create(Ignore, 0);
+    void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     ExpectContext(ContextOf(instance), 0, 0, 0);
     EXPECT_FALSE(SettingsKeyExists()) << "loading must never create the key";
@@ -138,8 +134,8 @@ TEST_F(Settings, ABinaryValueShorterThanFourBytesReadsItsMissingBytesAsZero) {
 
 TEST_F(Settings, TheInstanceDestroyedLastDecides) {
     ASSERT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
-    void* a = QP240REMOTE_Create(Ignore, 0);
-    void* b = QP240REMOTE_Create(Ignore, 0);
+    void* a = QP240REMOTE_Create(IgnoringCallback, 0);
+    void* b = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
     const DriverContext contextA = {1, 5, 2};
@@ -155,7 +151,7 @@ TEST_F(Settings, TheInstanceDestroyedLastDecides) {
     EXPECT_EQ(StoredInt("Channel"), 2);
 
     // The defaults agree, and PadBank never leaves the instance.
-    void* c = QP240REMOTE_Create(Ignore, 0);
+    void* c = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(c, nullptr);
     ExpectContext(ContextOf(c), 0, 2, 0);
     QP240REMOTE_Destroy(c);
@@ -168,14 +164,14 @@ TEST_F(Settings, AnUnwritableKeyStillHandsTheValuesToTheNextInstance) {
 
     // The values cannot be read either: the defaults stay zero.
     ASSERT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
-    void* instance = QP240REMOTE_Create(Ignore, 0);
+    void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     ExpectContext(ContextOf(instance), 0, 0, 0);
     const DriverContext chosen = {1, 9, 4};
     QP240REMOTE_SetContext(instance, &chosen, sizeof chosen);
     EXPECT_EQ(QP240REMOTE_Destroy(instance), 0);
 
-    void* next = QP240REMOTE_Create(Ignore, 0);
+    void* next = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(next, nullptr);
     ExpectContext(ContextOf(next), 1, 9, 0);
     EXPECT_EQ(QP240REMOTE_Destroy(next), 0);
@@ -199,7 +195,7 @@ TEST_F(Settings, EndKeepsTheDefaultsAndTheNextInitReloadsOverThem) {
     EXPECT_EQ(g_libraryDefaults.midiChannel, 4);
 
     // Ended, the library still makes instances from the defaults.
-    void* instance = QP240REMOTE_Create(Ignore, 0);
+    void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     ExpectContext(ContextOf(instance), 1, 4, 0);
     QP240REMOTE_Destroy(instance);
@@ -214,7 +210,7 @@ TEST_F(Settings, ResetContextTakesTheDefaultsOnlyWhenAskedWith1) {
     StoreBinary("GenStatus", 1);
     StoreBinary("Channel", 6);
     ASSERT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
-    void* instance = QP240REMOTE_Create(Ignore, 0);
+    void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     const DriverContext chosen = {0, 13, 5};
     QP240REMOTE_SetContext(instance, &chosen, sizeof chosen);

@@ -7,28 +7,15 @@
 #include "driver/library_state.h"
 #include "include/qp240_remote.h"
 #include "tests/windows/support/driver_test_support.h"
+#include "tests/windows/support/linked_driver.h"
 
 namespace {
 
-// Every export that takes a handle, called with `handle` and harmless other
-// arguments; returns what each answered, GetDriverStatus last.
 std::vector<int32_t> CallEveryHandleExport(void* handle) {
-    DriverContext context = {};
-    uint8_t record[64] = {};
-    return {QP240REMOTE_Start(handle),
-            QP240REMOTE_Stop(handle),
-            QP240REMOTE_GetContextSize(handle),
-            QP240REMOTE_GetContext(handle, &context),
-            QP240REMOTE_SetContext(handle, &context, sizeof context),
-            QP240REMOTE_ResetContext(handle, 1),
-            QP240REMOTE_OpenConfigBox(handle, nullptr, 0, 0, 10, 10),
-            QP240REMOTE_CloseConfigBox(handle),
-            QP240REMOTE_SetGetInformations(handle, 55, record, sizeof record),
-            QP240REMOTE_SetGetInformations(handle, 57, nullptr, 0),
-            QP240REMOTE_GetDriverStatus(handle)};
+    return ::CallEveryHandleExport(LinkedDriver(), handle);
 }
 
-const std::vector<int32_t> kAllRefused = {-1, -1, -1, -1, -1, -1, -1, -1, -1, -1, 0};
+const std::vector<int32_t>& kAllRefused = kEveryHandleExportRefused;
 
 class HandleCheck : public ::testing::Test {
   protected:
@@ -89,7 +76,7 @@ TEST_F(HandleCheck, TheWholeRecordMustBeReadableNotJustItsSignature) {
 }
 
 TEST_F(HandleCheck, RecordWithoutCreatedBitRecordsObjectNotCreated) {
-    void* instance = QP240REMOTE_Create(IgnoringHostCallback, 0);
+    void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     static_cast<DriverInstance*>(instance)->flags.store(0);
 
@@ -108,7 +95,7 @@ TEST_F(HandleCheck, RecordWithoutCreatedBitRecordsObjectNotCreated) {
 }
 
 TEST_F(HandleCheck, StaleHandleOfADestroyedInstanceIsRefusedNotFreedTwice) {
-    void* instance = QP240REMOTE_Create(IgnoringHostCallback, 0);
+    void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     ASSERT_EQ(QP240REMOTE_Destroy(instance), 0);
     // The freed block is still mapped in the heap: the handle must not pass.
@@ -117,7 +104,7 @@ TEST_F(HandleCheck, StaleHandleOfADestroyedInstanceIsRefusedNotFreedTwice) {
 }
 
 TEST_F(HandleCheck, CreatedInstanceCarriesTheGuidAndOnlyTheCreatedBit) {
-    void* instance = QP240REMOTE_Create(IgnoringHostCallback, 0);
+    void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     EXPECT_EQ(0, std::memcmp(instance, kProfile.guid, 16));
     EXPECT_EQ(static_cast<DriverInstance*>(instance)->flags.load(), kInstanceCreated);

@@ -125,13 +125,13 @@ TEST_F(InstanceCalls, ConfigBoxOpensOnceMovesOnTheSecondOpenAndClosesOnce) {
     ASSERT_NE(MakeParent(), nullptr);
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(instance), 1);
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(instance, parent, 0, 0, 600, 300), 0);
-    const HWND box = static_cast<DriverInstance*>(instance)->configWindow;
+    const HWND box = static_cast<DriverInstance*>(instance)->configBox.window;
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(GetParent(box), parent);
     EXPECT_TRUE(IsWindowVisible(box) || !IsWindowVisible(parent));
 
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(instance, parent, 5, 6, 500, 290), 1);
-    EXPECT_EQ(static_cast<DriverInstance*>(instance)->configWindow, box);
+    EXPECT_EQ(static_cast<DriverInstance*>(instance)->configBox.window, box);
     RECT rect = {};
     GetWindowRect(box, &rect);
     MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
@@ -148,7 +148,7 @@ TEST_F(InstanceCalls, ConfigBoxOpensOnceMovesOnTheSecondOpenAndClosesOnce) {
 TEST_F(InstanceCalls, DestroyOfAStartedInstanceWithABoxSavesItsSettingsForTheNext) {
     ASSERT_NE(MakeParent(), nullptr);
     ASSERT_EQ(QP240REMOTE_OpenConfigBox(instance, parent, 0, 0, 600, 300), 0);
-    const HWND box = static_cast<DriverInstance*>(instance)->configWindow;
+    const HWND box = static_cast<DriverInstance*>(instance)->configBox.window;
     ASSERT_EQ(QP240REMOTE_Start(instance), 0);
     const DriverContext chosen = {1, 11, 4};
     ASSERT_EQ(QP240REMOTE_SetContext(instance, &chosen, 12), 0);

@@ -9,6 +9,7 @@
 #include "include/qp240_remote.h"
 #include "tests/windows/support/driver_test_support.h"
 #include "toolkit/drawing_resources.h"
+#include "toolkit/list_view.h"
 
 namespace {
 
@@ -20,11 +21,11 @@ class LibraryLifecycle : public ::testing::Test {
 
 TEST_F(LibraryLifecycle, CreateBeforeInitFailsAndALaterSuccessKeepsTheText) {
     EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "no-error");
-    EXPECT_EQ(QP240REMOTE_Create(IgnoringHostCallback, 0), nullptr);
+    EXPECT_EQ(QP240REMOTE_Create(IgnoringCallback, 0), nullptr);
     EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "Library is not initialized");
 
     ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
-    void* instance = QP240REMOTE_Create(IgnoringHostCallback, 0);
+    void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "Library is not initialized");
     EXPECT_EQ(QP240REMOTE_Destroy(instance), 0);
@@ -32,9 +33,9 @@ TEST_F(LibraryLifecycle, CreateBeforeInitFailsAndALaterSuccessKeepsTheText) {
 
 TEST_F(LibraryLifecycle, ErrorTextIsCopiedOverTheStartOfOneFixedBuffer) {
     const char* text = QP240REMOTE_GetLastErrorString();
-    EXPECT_EQ(QP240REMOTE_Create(IgnoringHostCallback, 0), nullptr);
+    EXPECT_EQ(QP240REMOTE_Create(IgnoringCallback, 0), nullptr);
     ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
-    void* instance = QP240REMOTE_Create(IgnoringHostCallback, 0);
+    void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
 
     DriverInstance* record = static_cast<DriverInstance*>(instance);
@@ -94,7 +95,7 @@ TEST_F(LibraryLifecycle, EndReleasesWhatInitMadeAndKeepsTheRest) {
 
     // The mark, the raw-input functions and the defaults survive: a Create
     // after End still makes an instance with those defaults.
-    void* instance = QP240REMOTE_Create(IgnoringHostCallback, 0);
+    void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     DriverContext context = {};
     ASSERT_EQ(QP240REMOTE_GetContext(instance, &context), 0);
@@ -115,10 +116,38 @@ TEST_F(LibraryLifecycle, EndWithoutInitLeavesTheToolkitCountAtZero) {
     EXPECT_EQ(g_drawing.referenceCount, 1);
 }
 
+TEST_F(LibraryLifecycle, AfterAnInitThatFailedAtTheToolkitEndAndInitLeaveAWorkingToolkit) {
+    // The list-view class is taken: the toolkit cannot start.
+    WNDCLASSA taken = {};
+    taken.lpfnWndProc = DefWindowProcA;
+    taken.hInstance = g_library.module;
+    taken.lpszClassName = MLV_CLASS_NAME;
+    ASSERT_NE(RegisterClassA(&taken), 0);
+    EXPECT_EQ(QP240REMOTE_Init(nullptr), -2);
+    ASSERT_TRUE(UnregisterClassA(MLV_CLASS_NAME, g_library.module));
+    EXPECT_EQ(QP240REMOTE_End(), 0);
+    EXPECT_EQ(g_drawing.referenceCount, 0);
+
+    ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
+    EXPECT_EQ(g_drawing.referenceCount, 1);
+    for (int i = 0; i < kPaletteSize; ++i) {
+        EXPECT_NE(g_drawing.brushes[i], nullptr) << i;
+        EXPECT_NE(g_drawing.pens[i], nullptr) << i;
+    }
+    EXPECT_NE(g_drawing.dashDotPen, nullptr);
+    for (int i = 0; i < kFontCount; ++i)
+        EXPECT_NE(g_drawing.fonts[i], nullptr) << i;
+    WNDCLASSA listView = {};
+    ASSERT_TRUE(GetClassInfoA(g_library.module, MLV_CLASS_NAME, &listView));
+    EXPECT_EQ(listView.lpfnWndProc, ListViewWindowProc);
+    EXPECT_EQ(QP240REMOTE_End(), 0);
+    EXPECT_EQ(g_drawing.referenceCount, 0);
+}
+
 TEST_F(LibraryLifecycle, MissingRawInputFunctionMakesCreateRefuseSilently) {
     ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
     g_library.getDeviceInfo = nullptr;
-    EXPECT_EQ(QP240REMOTE_Create(IgnoringHostCallback, 0), nullptr);
+    EXPECT_EQ(QP240REMOTE_Create(IgnoringCallback, 0), nullptr);
     EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "no-error");
 }
 

@@ -19,16 +19,13 @@ SimulatedDevice Unreadable(bool name, bool info, bool emptyName) {
     return device;
 }
 
-// Every kind of device that must never be offered, in list order.
+// Every kind of device that must never be offered: the shared decoys, the
+// other family's keypad, and keypads whose name or information cannot be read.
 void PlugDecoys() {
     const uint16_t otherFamily =
         (KOLMAR_KEY_COUNT == 32 ? kProfile15Keys : kProfile32Keys).productIds[0];
-    SimulatedDevicePlug(DecoyMouse());
-    SimulatedDevicePlug(DecoyKeyboard());
-    SimulatedDevicePlug(DecoyWrongUsage(kKeypadProduct));
-    SimulatedDevicePlug(DecoyOtherVendor(kKeypadProduct));
+    SimulatedDevicesPlugDecoys();
     SimulatedDevicePlug(KeypadDevice(otherFamily));
-    SimulatedDevicePlug(KeypadDevice(0x00FF));  // the vendor's, but no supported product
     SimulatedDevicePlug(Unreadable(true, false, false));
     SimulatedDevicePlug(Unreadable(false, true, false));
     SimulatedDevicePlug(Unreadable(false, false, true));
@@ -63,6 +60,24 @@ TEST_F(WorkerTest, WithoutAKeypadTheHostHearsOnlyTheStartAndTheEnd) {
     }
     Finish(&waiting);
     Finish(&quick);
+}
+
+TEST_F(WorkerTest, AnOfferAnsweredWithAnyNonzeroValueConnects) {
+    SimulatedDevicePlug(KeypadDevice(kKeypadProduct));
+    SimulatedHost hosts[2];
+    const int32_t answers[2] = {-1, 2};
+    for (int i = 0; i < 2; ++i) {
+        Create(&hosts[i], answers[i] < 0 ? "answers -1" : "answers 2");
+        hosts[i].accepting = answers[i];
+        ASSERT_EQ(driver.Start(hosts[i].instance), 0);
+    }
+    for (SimulatedHost& host : hosts) {
+        EXPECT_TRUE(SimulatedHostWaitFor(&host, kHostConnected, 1, kConnectTimeoutMs))
+            << host.label;
+        EXPECT_EQ(driver.GetDriverStatus(host.instance), 2) << host.label;
+        EXPECT_EQ(driver.Stop(host.instance), 0);
+        Finish(&host);
+    }
 }
 
 TEST_F(WorkerTest, OnlyTheFirstKeypadIsOfferedASecondAfterStartThenConnectedInOrder) {

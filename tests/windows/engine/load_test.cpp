@@ -255,10 +255,10 @@ bool WaitDrained(LoadedKeypad* keypads) {
 }
 
 double WorkersCpuMs(LoadedKeypad* keypads) {
-    double sum = 0;
+    HANDLE workers[kInstances];
     for (int i = 0; i < kInstances; ++i)
-        sum += ThreadCpuMs(keypads[i].instance->threadHandle.load(std::memory_order_relaxed));
-    return sum;
+        workers[i] = keypads[i].instance->threadHandle.load(std::memory_order_relaxed);
+    return ThreadsCpuMs(workers, kInstances);
 }
 
 double FeedersCpuMs(const std::vector<Feeding>& feedings) {

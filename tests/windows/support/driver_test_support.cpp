@@ -8,10 +8,6 @@
 #include "include/qp240_remote.h"
 #include "toolkit/drawing_resources.h"
 
-int32_t IgnoringHostCallback(intptr_t, int32_t, int32_t, void*) {
-    return 0;
-}
-
 void DeleteVariantSettingsKey() {
     char path[kSettingsKeyPathSize];
     FormatSettingsKeyPath(kProfile.guid, path);

@@ -5,9 +5,7 @@
 #include <cstdint>
 
 #include "driver/driver_instance.h"
-
-// A host callback for instances that are never started: it answers 0.
-int32_t IgnoringHostCallback(intptr_t userValue, int32_t code, int32_t argument, void* pointer);
+#include "tests/common/host_stand_ins.h"
 
 // Removes this variant's stored settings; the shared keys above them stay.
 void DeleteVariantSettingsKey();

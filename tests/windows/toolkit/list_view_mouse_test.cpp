@@ -2,7 +2,10 @@
 // row clicks, arrows with their repeat, the thumb drag and the page areas.
 #include "tests/windows/toolkit/list_view_harness.h"
 
+#include <functional>
+
 #include "toolkit/list_view_moves.h"
+#include "tools/host_simulator/process_counts.h"
 
 namespace {
 
@@ -325,6 +328,57 @@ TEST_F(ListViewTest, LosingTheCaptureWhileAnArrowIsHeldEndsThePress) {
     EXPECT_EQ(State()->selection, selection) << "the arrow went on repeating";
     Release();  // a stray button-up leaves the new holder alone
     EXPECT_EQ(GetCapture(), other_);
+}
+
+TEST_F(ListViewTest, NoRepeatTimerMessageArrivesAfterAnArrowPressEnds) {
+    ASSERT_NE(Create(Image(106, 50)), nullptr);
+    // Each way a press ends: the button goes up, cancel mode, the capture goes.
+    const std::function<void()> ends[] = {[&] { Release(); }, [&] { Send(WM_CANCELMODE); },
+                                          [&] { SetCapture(other_); }};
+    for (size_t way = 0; way < sizeof ends / sizeof ends[0]; ++way) {
+        Press(190, 100);
+        ends[way]();
+        int timers = 0;
+        MSG message;
+        const DWORD start = GetTickCount();
+        while (GetTickCount() - start < 200) {  // several periods of 30 ms
+            while (PeekMessageA(&message, control_, WM_TIMER, WM_TIMER, PM_REMOVE))
+                ++timers;
+            Sleep(5);
+        }
+        EXPECT_EQ(timers, 0) << "way " << way;
+        ReleaseCapture();
+    }
+}
+
+TEST_F(ListViewTest, HeldArrowsPageHoldsDragsAndClicksHandEveryDeviceContextBack) {
+    ASSERT_NE(Create(Image(252, 101)), nullptr);  // track 16..236, thumb 20
+    const auto round = [&] {
+        Press(190, 240);  // the down arrow, held through its repeats
+        for (int tick = 0; tick < 45; ++tick)
+            Send(WM_TIMER, kListViewRepeatTimerId);
+        Release();
+        Press(190, 5);  // the up arrow
+        for (int tick = 0; tick < 45; ++tick)
+            Send(WM_TIMER, kListViewRepeatTimerId);
+        Release();
+        Press(190, 20);  // the thumb at the top, dragged down and back
+        for (int y = 30; y <= 200; y += 10)
+            MoveTo(y);
+        MoveTo(20);
+        Release();
+        Press(190, 200);  // the page-down area, then the page-up area
+        Release();
+        Press(190, 18);
+        Release();
+        Press(20, 50);  // a row
+        Release();
+    };
+    round();  // the system's own caches settle
+    const int before = LiveGdiObjects();
+    for (int i = 0; i < 10; ++i)
+        round();
+    EXPECT_EQ(LiveGdiObjects(), before);
 }
 
 }  // namespace
