@@ -27,14 +27,16 @@ normalise() {
     sed -E 's/\r$//; s/^ +//; s/^\[ *[0-9]+ ms\] *//; s/[0-9a-f]{16}/ADDRESS/g' "$@"
 }
 
-# run NAME PROGRAM ARGS...: the output in $work/NAME.out, the exit code in $status.
+# run NAME CODE PROGRAM ARGS...: the output in $work/NAME.out; the program
+# must end with exit code CODE.
 run() {
     name="$1"
-    shift
-    program="$1"
-    shift
+    code="$2"
+    program="$3"
+    shift 3
     wine "$bin/$program" "$@" < /dev/null > "$work/$name.out" 2>&1
     status=$?
+    [ "$status" = "$code" ] || fail "$name: exit code $status, not $code"
 }
 
 # expect NAME TEXT...: each text appears in the normalised output.
@@ -44,10 +46,6 @@ expect() {
     for text in "$@"; do
         normalise "$work/$name.out" | grep -qF -- "$text" || fail "$name: no \"$text\""
     done
-}
-
-expect_status() {
-    [ "$status" = "$2" ] || fail "$1: exit code $status, not $2"
 }
 
 settings() {
@@ -77,8 +75,7 @@ check_demonstration() {
     reg add "$key32" /v Channel /t REG_BINARY /d 05000000 /f
     settings > "$work/settings.before"
     for pass in 1 2; do
-        run "demonstration-$pass" host_simulator.exe
-        expect_status "demonstration-$pass" 0
+        run "demonstration-$pass" 0 host_simulator.exe
         normalise "$work/demonstration-$pass.out" | grep -E 'callback|host sets|==' \
             > "$work/events-$pass"
     done
@@ -103,30 +100,26 @@ check() {
         [ -f "$work/events-1" ] || check_demonstration
         ;;
     "tools/demo.sh --help")
-        run help host_simulator.exe --help
-        expect_status help 0
+        run help 0 host_simulator.exe --help
         expect help "usage: host_simulator" "--config-box PNG"
         [ -z "$(tr -d '\r' < "$work/help.out" | awk 'length > 80')" ] ||
             fail "help: lines beyond 80 columns"
         ;;
     "tools/demo.sh --model 0x60 --no-decoys --tap 0 --tap 4 build/windows/bin/Kolmar15Keys.dll")
-        run model host_simulator.exe --model 0x60 --no-decoys --tap 0 --tap 4 "$bin/Kolmar15Keys.dll"
-        expect_status model 0
+        run model 0 host_simulator.exe --model 0x60 --no-decoys --tap 0 --tap 4 "$bin/Kolmar15Keys.dll"
         expect model "keypad, HID vendor 0x0FD9 product 0x0060" "callback 1310 pad pressed: pad 0" \
             "callback 1310 pad pressed: pad 4"
         ! grep -q decoy "$work/model.out" || fail "model: decoys plugged in"
         ;;
     "tools/demo.sh --refuse 1 --mode midi --channel 10 --press 3 --press 4@0 --release 3 --release 4")
-        run refuse host_simulator.exe --refuse 1 --mode midi --channel 10 --press 3 --press 4@0 \
+        run refuse 0 host_simulator.exe --refuse 1 --mode midi --channel 10 --press 3 --press 4@0 \
             --release 3 --release 4
-        expect_status refuse 0
         expect refuse "-> host refuses" "-> host accepts" "Note On ch 10 note 67 vel 64" \
             "Note On ch 10 note 68 vel 64" "Note Off ch 10 note 67 vel 0" \
             "Note Off ch 10 note 68 vel 0"
         ;;
     "tools/demo.sh --bank 1 --mode midi --channel 1 --tap 3 --count-allocations")
-        run bank host_simulator.exe --bank 1 --mode midi --channel 1 --tap 3 --count-allocations
-        expect_status bank 0
+        run bank 0 host_simulator.exe --bank 1 --mode midi --channel 1 --tap 3 --count-allocations
         expect bank "Note On ch 1 note 92 vel 64" "Note On ch 1 note 79 vel 64" \
             "heap allocations by the driver while connected: 0"
         ;;
@@ -136,27 +129,23 @@ check() {
         dll=""
         case "$1" in *Kolmar15Keys.dll) dll="$bin/Kolmar15Keys.dll" ;; esac
         # shellcheck disable=SC2086 # no DLL: no argument
-        run "$picture" host_simulator.exe --config-box "$work/$picture" $dll
-        expect_status "$picture" 0
+        run "$picture" 0 host_simulator.exe --config-box "$work/$picture" $dll
         expect "$picture" "click on KEY MODE: key mode 1 (MIDI)" \
             "two clicks on M.I.D.I. Channel: key mode 1 (MIDI), MIDI channel 2 (shown as 3)"
         cmp -s "$work/$picture" "$source/docs/$picture" || fail "$picture: not the committed picture"
         ;;
     "host_simulator.exe --list-devices")
-        run list-devices host_simulator.exe --list-devices
-        expect_status list-devices 0
+        run list-devices 0 host_simulator.exe --list-devices
         expect list-devices "raw-input device" "no keypad for Kolmar32Keys" "no keypad for Kolmar15Keys"
         ;;
     "host_simulator.exe Kolmar32Keys.dll")
-        run one-dll host_simulator.exe "$bin/Kolmar32Keys.dll"
-        expect_status one-dll 0
+        run one-dll 0 host_simulator.exe "$bin/Kolmar32Keys.dll"
         expect one-dll "== Kolmar32Keys.dll ==" "callback 60 keypad connected" \
             "callback 1310 pad pressed: pad 3"
         ! grep -q Kolmar15Keys "$work/one-dll.out" || fail "one-dll: ran the other DLL too"
         ;;
     "list_view_sample --png <file>")
-        run list-view list_view_sample.exe --png "$work/list-view.png"
-        expect_status list-view 0
+        run list-view 0 list_view_sample.exe --png "$work/list-view.png"
         cmp -s "$work/list-view.png" "$source/docs/list-view-sample.png" ||
             fail "list-view: not the committed picture"
         ;;
