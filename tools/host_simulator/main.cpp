@@ -106,7 +106,7 @@ static const VariantProfile* FamilyOfProduct(uint16_t product) {
 static void AddStep(SimulatorOptions* options, HostStep step, const char* option,
                     const char* argument) {
     options->script.push_back(step);
-    options->stepOptions.push_back(std::string(option) + " " + argument);
+    options->stepOptions.push_back(std::string(option) + (*argument != '\0' ? " " : "") + argument);
     options->nextDelayMs = kDefaultStepDelayMs;
     options->pendingWait = nullptr;
 }
