@@ -38,5 +38,5 @@ endfunction()
 # no build directory in the debug information.
 if(MINGW)
     add_link_options(-Wl,--no-insert-timestamp)
-    add_compile_options(-ffile-prefix-map=${PROJECT_SOURCE_DIR}/=)
+    add_compile_options(-fdebug-prefix-map=${PROJECT_SOURCE_DIR}/=)
 endif()
