@@ -60,3 +60,10 @@ function(kolmar_target target)
     target_compile_features(${target} PUBLIC cxx_std_17)
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
+
+# Two builds of one commit give byte-identical programs: no PE time stamp, and
+# no build directory in the debug information.
+if(MINGW)
+    add_link_options(-Wl,--no-insert-timestamp)
+    add_compile_options(-fdebug-prefix-map=${PROJECT_SOURCE_DIR}/=)
+endif()

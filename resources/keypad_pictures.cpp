@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "driver/variant_profile.h"
+#include "resources/keypad_layout.h"
 
 struct Colour {
     uint8_t r, g, b;
@@ -80,9 +81,8 @@ static constexpr PixelFont kLargeFont = {5, 7, kLargeGlyphs,
 
 // How one keypad is laid out in its picture.
 struct KeypadArt {
-    const VariantProfile* profile;
+    const KeypadLayout* layout;
     const char* fileName;
-    int columns, rows;
     int pitchX, pitchY;    // tile to tile
     int originX, originY;  // top-left of the first tile
     int tileSize, radius;  // square tiles with rounded corners
@@ -153,13 +153,14 @@ static void DrawCentredLines(Picture* picture, const PixelFont& font, int scale,
 }
 
 static Picture DrawKeypad(const KeypadArt& art) {
-    const VariantProfile& profile = *art.profile;
+    const VariantProfile& profile = *art.layout->profile;
+    const int columns = art.layout->columns;
     Picture picture = {profile.pictureWidth, profile.pictureHeight, {}};
     picture.pixels.assign(static_cast<size_t>(picture.width) * picture.height, kGround);
 
     for (int key = 0; key < profile.keyCount; ++key) {
-        const int left = art.originX + (key % art.columns) * art.pitchX;
-        const int top = art.originY + (key / art.columns) * art.pitchY;
+        const int left = art.originX + (key % columns) * art.pitchX;
+        const int top = art.originY + (key / columns) * art.pitchY;
         const bool stopKey = key == profile.stopAllPadsKey || key == profile.stopAllPlistsKey;
         FillRoundedTile(&picture, left, top, art.tileSize, art.radius, stopKey ? kStopTile : kTile);
         if (stopKey) {
@@ -229,10 +230,10 @@ int main(int argc, char** argv) {
     // 240 x 120: eight columns of 30 and four rows of 30, tiles of 26.
     // 220 x 131: five columns of 44 and three rows of 43, tiles of 38.
     const KeypadArt arts[] = {
-        {&kProfile32Keys, "keypad_32keys.bmp", 8, 4, 30, 30, 2, 2, 26, 4, &kSmallFont, 2,
-         &kSmallFont, 1},
-        {&kProfile15Keys, "keypad_15keys.bmp", 5, 3, 44, 43, 3, 3, 38, 6, &kLargeFont, 2,
-         &kLargeFont, 1},
+        {&kKeypadLayouts[0], "keypad_32keys.bmp", 30, 30, 2, 2, 26, 4, &kSmallFont, 2, &kSmallFont,
+         1},
+        {&kKeypadLayouts[1], "keypad_15keys.bmp", 44, 43, 3, 3, 38, 6, &kLargeFont, 2, &kLargeFont,
+         1},
     };
     for (const KeypadArt& art : arts) {
         const std::string path = std::string(argv[1]) + "/" + art.fileName;

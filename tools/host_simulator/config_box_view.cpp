@@ -134,8 +134,6 @@ int RunConfigBoxView(const char* pngPath, const char* dllPath) {
         }
     }
 
-    // What the user had stays stored: Destroy writes the instance's values.
-    driver.SetContext(instance, stored, sizeof stored);
     LogLine("QP240REMOTE_CloseConfigBox -> %d", driver.CloseConfigBox(instance));
     LogLine("QP240REMOTE_Destroy -> %d", driver.Destroy(instance));
     LogLine("QP240REMOTE_End -> %d", driver.End());

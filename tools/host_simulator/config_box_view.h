@@ -24,6 +24,6 @@ void ClickConfigField(HWND box, int field);
 // `--config-box PNG [DLL]`: runs Init and Create on the DLL at `dllPath` (null:
 // Kolmar32Keys.dll beside the simulator), opens the box, switches the key mode
 // to MIDI and steps the channel twice, logging each call, saves the box as PNG,
-// then gives the instance back its first context, closes and ends. Returns the
-// process exit code.
+// then closes and ends. The caller puts back the settings Destroy stores.
+// Returns the process exit code.
 int RunConfigBoxView(const char* pngPath, const char* dllPath);

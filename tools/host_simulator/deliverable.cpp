@@ -3,11 +3,18 @@
 #include <cstdio>
 #include <cstring>
 
+#include "tools/host_simulator/system_error.h"
+
 bool DeliverableLoad(Deliverable* deliverable, const char* path, char* error, size_t errorSize) {
     std::memset(deliverable, 0, sizeof *deliverable);
     HMODULE module = LoadLibraryA(path);
     if (module == nullptr) {
-        std::snprintf(error, errorSize, "cannot load %s (error %lu)", path, GetLastError());
+        const DWORD code = GetLastError();
+        char reason[320];
+        DescribeSystemError(reason, sizeof reason, code, path);
+        std::snprintf(error, errorSize, "cannot load %s: %s%s", path, reason,
+                      code == ERROR_BAD_EXE_FORMAT ? "; the drivers and their host are 64-bit"
+                                                   : "");
         return false;
     }
 #define KOLMAR_RESOLVE(name)                                                                       \

@@ -7,6 +7,7 @@
 #include "driver/platform_types.h"
 #include "driver/variant_profile.h"
 #include "engine/device_match.h"
+#include "tools/host_simulator/system_error.h"
 
 typedef UINT(WINAPI* ListFunction)(PRAWINPUTDEVICELIST, PUINT, UINT);
 typedef UINT(WINAPI* InfoFunction)(HANDLE, UINT, LPVOID, PUINT);
@@ -38,8 +39,9 @@ int ListRawInputDevices() {
     }
     UINT count = 0;
     if (list(nullptr, &count, sizeof(RAWINPUTDEVICELIST)) == kFailed) {
-        std::fprintf(stderr, "host_simulator: cannot count raw-input devices (error %lu)\n",
-                     GetLastError());
+        char reason[320];
+        DescribeSystemError(reason, sizeof reason, GetLastError());
+        std::fprintf(stderr, "host_simulator: cannot count raw-input devices: %s\n", reason);
         return 1;
     }
     std::vector<RAWINPUTDEVICELIST> entries(count);

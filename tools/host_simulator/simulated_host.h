@@ -8,10 +8,11 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/status_exchange.h"
 #include "tools/host_simulator/deliverable.h"
 #include "tools/host_simulator/keypad_reports.h"
 
-inline constexpr int32_t kStatusBlockWords = 43;
+inline constexpr int32_t kStatusBlockWords = kHostStatusWords;
 
 struct SimulatedHostCall {
     int32_t code;
@@ -56,7 +57,7 @@ struct SimulatedHost {
     CRITICAL_SECTION lock;
     std::vector<SimulatedHostCall> calls;
     HANDLE openDevice;             // the keypad the host accepted and reads, or null
-    int32_t* statusBlock;          // the block handed with code 151 (43 words)
+    int32_t* statusBlock;          // the block handed with code 151 (kStatusBlockWords)
     int32_t statusMark;            // the last mark the host put in a status block
     uint8_t keys[kMaxKeypadKeys];  // key states the next report carries
     DWORD startTick;

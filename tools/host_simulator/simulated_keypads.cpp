@@ -6,6 +6,8 @@
 
 #include "driver/variant_profile.h"
 
+#include "tools/host_simulator/system_error.h"
+
 static constexpr uint32_t kKeypadVendor = 0x0FD9;
 static constexpr uint32_t kOtherVendor = 0x046D;
 static constexpr uint16_t kConsumerPage = 0x000C;
@@ -107,7 +109,9 @@ bool SimulatedKeypadsInstall(char* error, size_t errorSize) {
     }
     if (!Redirect(list, reinterpret_cast<void*>(&SimulatedGetRawInputDeviceList)) ||
         !Redirect(info, reinterpret_cast<void*>(&SimulatedGetRawInputDeviceInfoA))) {
-        std::snprintf(error, errorSize, "cannot write user32's code (error %lu)", GetLastError());
+        char reason[320];
+        DescribeSystemError(reason, sizeof reason, GetLastError());
+        std::snprintf(error, errorSize, "cannot write user32's code: %s", reason);
         return false;
     }
     installed = true;

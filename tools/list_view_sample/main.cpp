@@ -12,7 +12,7 @@
 #include "tools/common/window_picture.h"
 
 static const char kUsage[] =
-    "usage: list_view_sample [--png <file>]\n"
+    "usage: list_view_sample [--png <file>] [--help]\n"
     "Shows a cue list through the toolkit's mini list-view. Arrows, Page Up/Down,\n"
     "Home, End and the wheel move the selection; Escape closes. With --png, plays\n"
     "a few keys, a wheel turn and a press on the page-down area, saves the window\n"
@@ -269,12 +269,19 @@ static bool PlayAndSave(const char* path) {
 int main(int argc, char** argv) {
     const char* pngPath = nullptr;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--png") == 0 && i + 1 < argc) {
-            pngPath = argv[++i];
-        } else {
-            std::fputs(kUsage, stderr);
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--png") != 0) {
+            std::fprintf(stderr, "list_view_sample: unknown option %s\n%s", argv[i], kUsage);
             return 2;
         }
+        if (i + 1 >= argc) {
+            std::fprintf(stderr, "list_view_sample: --png needs a file name\n");
+            return 2;
+        }
+        pngPath = argv[++i];
     }
     HINSTANCE module = GetModuleHandleA(nullptr);
     if (ToolkitInit(module) == 0) {

@@ -1,0 +1,74 @@
+#include "tools/host_simulator/stored_settings.h"
+
+#include <cstring>
+#include <string>
+
+#include "config/settings_key.h"
+
+static const char* const kValueNames[2] = {kSettingsKeyModeValue, kSettingsChannelValue};
+
+// The key path and the paths above it, outermost first.
+static std::vector<std::string> KeyPaths(const VariantProfile& profile) {
+    char guid[kGuidTextSize];
+    FormatGuidText(profile.guid, guid);
+    const std::string path = std::string(kSettingsKeyBase) + "\\" + guid;
+    std::vector<std::string> paths;
+    for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 1))
+        paths.push_back(path.substr(0, at));
+    paths.push_back(path);
+    return paths;
+}
+
+static bool KeyExists(const std::string& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+StoredSettings StoredSettingsRead(const VariantProfile& profile) {
+    StoredSettings saved = {};
+    saved.profile = &profile;
+    const std::vector<std::string> paths = KeyPaths(profile);
+    for (size_t i = 0; i < paths.size() && i < 3; ++i)
+        saved.keyExisted[i] = KeyExists(paths[i]);
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, paths.back().c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return saved;
+    for (int v = 0; v < 2; ++v) {
+        StoredValue& value = saved.values[v];
+        DWORD size = 0;
+        if (RegQueryValueExA(key, kValueNames[v], nullptr, &value.type, nullptr, &size) !=
+            ERROR_SUCCESS)
+            continue;
+        value.bytes.resize(size);
+        value.present = RegQueryValueExA(key, kValueNames[v], nullptr, &value.type,
+                                         value.bytes.data(), &size) == ERROR_SUCCESS;
+        value.bytes.resize(size);
+    }
+    RegCloseKey(key);
+    return saved;
+}
+
+void StoredSettingsRestore(const StoredSettings& saved) {
+    const std::vector<std::string> paths = KeyPaths(*saved.profile);
+    HKEY key = nullptr;
+    if (saved.keyExisted[2] && RegOpenKeyExA(HKEY_CURRENT_USER, paths.back().c_str(), 0,
+                                             KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
+        for (int v = 0; v < 2; ++v) {
+            const StoredValue& value = saved.values[v];
+            if (value.present)
+                RegSetValueExA(key, kValueNames[v], 0, value.type, value.bytes.data(),
+                               static_cast<DWORD>(value.bytes.size()));
+            else
+                RegDeleteValueA(key, kValueNames[v]);
+        }
+        RegCloseKey(key);
+    }
+    // Innermost first; a key that holds the other deliverable's settings is
+    // not empty, so RegDeleteKeyA leaves it.
+    for (size_t i = paths.size(); i-- > 0;)
+        if (i < 3 && !saved.keyExisted[i])
+            RegDeleteKeyA(HKEY_CURRENT_USER, paths[i].c_str());
+}
