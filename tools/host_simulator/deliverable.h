@@ -5,6 +5,7 @@
 #include <cstddef>
 
 #include "driver/qp240_remote.h"
+#include "driver/variant_profile.h"
 
 // X(name) for every export, in the order of the public header.
 #define KOLMAR_EXPORTS(X)                                                                          \
@@ -41,3 +42,7 @@ void DeliverableUnload(Deliverable* deliverable);
 // The directory of the running program, with a trailing backslash; the
 // deliverables are built beside the simulator and the tests.
 void ProgramDirectory(char* out, size_t size);
+
+// The family of a loaded deliverable, read from the GUID in its plug
+// information; null when it is neither.
+const VariantProfile* DeliverableFamily(const Deliverable& deliverable);

@@ -16,6 +16,7 @@
 #include "tools/host_simulator/heap_watch.h"
 #include "tools/host_simulator/simulated_host.h"
 #include "tools/host_simulator/simulated_keypads.h"
+#include "tools/host_simulator/torture.h"
 
 static constexpr uint32_t kDefaultStepDelayMs = 150;
 static constexpr uint32_t kDefaultHoldMs = 300;
@@ -409,6 +410,8 @@ static int RunHost(const char* path, const SimulatorOptions& options) {
 }
 
 int main(int argc, char** argv) {
+    if (argc >= 2 && std::strcmp(argv[1], "--torture") == 0)
+        return TortureMain(argc - 2, argv + 2);
     SimulatorOptions options = {};
     options.decoys = true;
     options.nextDelayMs = kDefaultStepDelayMs;
