@@ -47,9 +47,12 @@ struct DriverInstance {
     FieldRect channelFieldRect;
 
 #if KOLMAR_KEY_COUNT == 15
-    // Worker writes it before it raises the connected flag; the intake reads it
-    // after seeing that flag, so the flag's release/acquire pair orders it.
-    uint32_t productId;  // USB product id of the keypad offered last
+    // Written by the worker at every offer, read by id-55 calls: atomic, since
+    // a late id-55 call of an earlier connection may read it while the worker
+    // records the next offer (that call is then refused under the producers'
+    // guard). Relaxed: the connected flag's release/acquire pair orders the
+    // value that matters, the one recorded before the flag was raised.
+    std::atomic<uint32_t> productId;  // USB product id of the keypad offered last
 #endif
 
     // Worker only.
@@ -83,13 +86,13 @@ struct DriverInstance {
 inline void RecordProductId([[maybe_unused]] DriverInstance* instance,
                             [[maybe_unused]] uint32_t productId) {
 #if KOLMAR_KEY_COUNT == 15
-    instance->productId = productId;
+    instance->productId.store(productId, std::memory_order_relaxed);
 #endif
 }
 
 inline uint32_t RecordedProductId([[maybe_unused]] const DriverInstance* instance) {
 #if KOLMAR_KEY_COUNT == 15
-    return instance->productId;
+    return instance->productId.load(std::memory_order_relaxed);
 #else
     return 0;
 #endif
