@@ -15,5 +15,6 @@
 #pragma once
 
 // host_simulator --torture SECONDS [DLL ...]: arguments after the option.
-// Returns the exit code: 0 nothing found, 1 a violation, 2 bad arguments.
+// Returns the exit code: 0 nothing found, 1 a violation, 2 bad arguments; a
+// crash ends the process with 3.
 int TortureMain(int argc, char** argv);
