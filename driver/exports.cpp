@@ -2,9 +2,7 @@
 // handle gives -1 (0 from GetDriverStatus) and leaves the error text alone.
 #include "driver/qp240_remote.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "config/config_box.h"
 #include "config/settings.h"
@@ -185,21 +183,9 @@ void* QP240REMOTE_Create(HostCallback callback, intptr_t userValue) {
     if (g_library.getDeviceList == nullptr || g_library.getDeviceInfo == nullptr)
         return nullptr;
 
-    void* memory = std::malloc(sizeof(DriverInstance));
-    if (memory == nullptr)
-        return nullptr;
-    std::memset(memory, 0, sizeof(DriverInstance));
-    DriverInstance* instance = new (memory) DriverInstance{};
-
-    instance->callback = callback;
-    instance->userValue = userValue;
-    instance->flags.store(kInstanceCreated, std::memory_order_relaxed);
-    std::memcpy(instance->signature, kProfile.guid, sizeof instance->signature);
-    WriteContext(instance, DriverContext{g_libraryDefaults.keyMode, g_libraryDefaults.midiChannel,
-                                         g_libraryDefaults.padBank});
-    ReportQueueInit(&instance->reportQueue, kProfile.keyCount);
-    StatusExchangeInit(&instance->statusExchange);
-    return instance;
+    return InstanceCreate(callback, userValue,
+                          DriverContext{g_libraryDefaults.keyMode, g_libraryDefaults.midiChannel,
+                                        g_libraryDefaults.padBank});
 }
 
 /***********************************************************************
