@@ -28,7 +28,9 @@ struct FieldRect {
 
 struct DriverInstance {
     // Host threads: Create, Destroy, Start, Stop and the box calls.
-    uint8_t signature[16];        // the deliverable's GUID
+    uint8_t signature[16];  // the deliverable's GUID
+    // Changed only under the lifecycle lock; read without it by the handle
+    // check and the driver status, relaxed, as a value that orders nothing.
     std::atomic<uint32_t> flags;  // kInstanceCreated, kInstanceStarted
     HWND configWindow;            // the configuration box while it exists
     HWND parentWindow;            // parent given to the open that created the box
@@ -62,10 +64,16 @@ struct DriverInstance {
     HostStatusExchange statusExchange;
     const uint8_t* lastConsumedStatusSlot;  // slot the reader copied last, or null
 
+    // Start, Stop and Destroy serialised per instance (engine/worker_control.h):
+    // the started bit, the host threads' writes of the run flag, and the two
+    // fields below change only under it. Never held across a wait or a host call.
+    SRWLOCK lifecycleLock;
+    std::atomic<HANDLE> threadHandle;  // worker thread from Start until Stop takes it; the
+                                       // worker takes it itself when a Stop left it
+    uint32_t threadId;                 // worker of the latest Start; Stop knows a call from it
+
     // Shared between the worker and host threads.
     std::atomic<HANDLE> deviceHandle;    // keypad the host accepted, or null
-    std::atomic<HANDLE> threadHandle;    // worker thread from Start until Stop takes it
-    uint32_t threadId;                   // worker of the latest Start; Stop knows a call from it
     std::atomic<int32_t> runFlag;        // 1 while the worker is to keep running
     std::atomic<int32_t> connectedFlag;  // nonzero while a keypad is accepted
 

@@ -7,4 +7,5 @@ set(KOLMAR_ENGINE_CORE_SOURCES
     engine/snapshot_cut.cpp
     engine/status_exchange.cpp)
 set(KOLMAR_ENGINE_WINDOWS_SOURCES
+    engine/worker_control.cpp
     engine/worker_thread.cpp)
