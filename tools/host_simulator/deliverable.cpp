@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "driver/plug_information.h"
+#include "driver/variant_profile.h"
 
 bool DeliverableLoad(Deliverable* deliverable, const char* path, char* error, size_t errorSize) {
     std::memset(deliverable, 0, sizeof *deliverable);

@@ -5,7 +5,6 @@
 #include <cstddef>
 
 #include "driver/qp240_remote.h"
-#include "driver/variant_profile.h"
 
 // X(name) for every export, in the order of the public header.
 #define KOLMAR_EXPORTS(X)                                                                          \
@@ -42,6 +41,8 @@ void DeliverableUnload(Deliverable* deliverable);
 // The directory of the running program, with a trailing backslash; the
 // deliverables are built beside the simulator and the tests.
 void ProgramDirectory(char* out, size_t size);
+
+struct VariantProfile;
 
 // The family of a loaded deliverable, read from the GUID in its plug
 // information; null when it is neither.
