@@ -27,6 +27,9 @@ static constexpr uint32_t kCalmStopOdds = 40;
 // A run stopped from inside its own callback ends once that callback returns
 // and its pass is over: within about a detection pass.
 static constexpr DWORD kRunEndGraceMs = 3000;
+// Beyond its time, a run this much longer is stuck: the rounds, Stops and
+// Destroys still in hand wait 10 s each at the most.
+static constexpr DWORD kStuckAfterMs = 60000;
 // A started worker makes its first call at once.
 static constexpr DWORD kRunBeginGraceMs = 2500;
 static constexpr int32_t kStatusBytes = 172;
@@ -654,6 +657,34 @@ static void PrintSummary(const Torture& torture, const char* label, uint32_t sec
                         kViolationNames[kind], torture.firstOfKind[kind].c_str());
 }
 
+// A run that does not end is reported, with what it did so far, instead of
+// waiting for an outer timeout that would show nothing.
+struct Watchdog {
+    HANDLE done;  // manual-reset: the run ended
+    DWORD limitMs;
+    const char* label;
+    uint32_t seconds;
+    DWORD start;
+};
+
+static void PrintSummary(const Torture& torture, const char* label, uint32_t seconds,
+                         DWORD elapsedMs, const ProcessCounts& before, const ProcessCounts& after);
+
+static DWORD WINAPI WatchRun(LPVOID argument) {
+    const Watchdog* watchdog = static_cast<const Watchdog*>(argument);
+    if (WaitForSingleObject(watchdog->done, watchdog->limitMs) == WAIT_OBJECT_0)
+        return 0;
+    const ProcessCounts none = {};
+    EnterCriticalSection(&g_torture->violationLock);
+    PrintSummary(*g_torture, watchdog->label, watchdog->seconds, GetTickCount() - watchdog->start,
+                 none, none);
+    LeaveCriticalSection(&g_torture->violationLock);
+    std::printf("torture: stuck: %s did not end within %lu ms after its time\n", watchdog->label,
+                watchdog->limitMs - watchdog->seconds * 1000);
+    std::fflush(stdout);
+    ExitProcess(4);
+}
+
 // One unmeasured cycle of everything the run does, so that what the process
 // makes once (a thread's message queue, the system's fonts and classes) is in
 // place before the counts are taken.
@@ -693,6 +724,10 @@ static bool TortureDeliverable(const char* path, uint32_t seconds) {
     WarmUp(torture->driver);
     const ProcessCounts before = TortureCounts();
     const DWORD start = GetTickCount();
+    const char* label = std::strrchr(path, '\\') ? std::strrchr(path, '\\') + 1 : path;
+    Watchdog watchdog = {CreateEventA(nullptr, TRUE, FALSE, nullptr),
+                         seconds * 1000 + kStuckAfterMs, label, seconds, start};
+    const HANDLE watcher = CreateThread(nullptr, 0, WatchRun, &watchdog, 0, nullptr);
 
     Count(torture, kCallInit);
     if (torture->driver.Init(torture->driver.module) != 0)
@@ -730,14 +765,18 @@ static bool TortureDeliverable(const char* path, uint32_t seconds) {
         CloseHandle(event);
     CloseHandle(torture->boxesFinish);
 
+    SetEvent(watchdog.done);
+    WaitForSingleObject(watcher, INFINITE);
+    CloseHandle(watcher);
+    CloseHandle(watchdog.done);
     const ProcessCounts after = SettledCounts(before);
     if (after.threads != before.threads || after.kernelHandles != before.kernelHandles ||
         after.gdiObjects != before.gdiObjects)
         Violate(torture, kCountsChanged, "threads %d -> %d, handles %d -> %d, GDI %d -> %d",
                 before.threads, after.threads, before.kernelHandles, after.kernelHandles,
                 before.gdiObjects, after.gdiObjects);
-    const char* label = std::strrchr(path, '\\') ? std::strrchr(path, '\\') + 1 : path;
     PrintSummary(*torture, label, seconds, GetTickCount() - start, before, after);
+    std::fflush(stdout);
 
     uint64_t total = 0;
     for (uint64_t count : torture->violations)
