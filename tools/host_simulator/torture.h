@@ -16,5 +16,5 @@
 
 // host_simulator --torture SECONDS [DLL ...]: arguments after the option.
 // Returns the exit code: 0 nothing found, 1 a violation, 2 bad arguments; a
-// crash ends the process with 3.
+// crash ends the process with 3, a run stuck a minute beyond its time with 4.
 int TortureMain(int argc, char** argv);
