@@ -25,13 +25,15 @@ static constexpr DWORD kRoundPauseMs = 60;
 // instances other than 0 is made.
 static constexpr uint32_t kCalmStopOdds = 40;
 // A run stopped from inside its own callback ends once that callback returns
-// and its pass is over: within about a detection pass.
-static constexpr DWORD kRunEndGraceMs = 3000;
+// and its pass is over: within about a detection pass, with room for a busy
+// machine.
+static constexpr DWORD kRunEndGraceMs = 5000;
 // Beyond its time, a run this much longer is stuck: the rounds, Stops and
 // Destroys still in hand wait 10 s each at the most.
 static constexpr DWORD kStuckAfterMs = 60000;
-// A started worker makes its first call at once.
-static constexpr DWORD kRunBeginGraceMs = 2500;
+// A started worker makes its first call at once; the room is for a busy
+// machine.
+static constexpr DWORD kRunBeginGraceMs = 5000;
 static constexpr int32_t kStatusBytes = 172;
 static constexpr int32_t kInputReportId = 55;
 static constexpr int32_t kHostStatusId = 56;
