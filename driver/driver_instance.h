@@ -35,7 +35,9 @@ struct ConfigBoxState {
 
 struct DriverInstance {
     // Host threads: Create, Destroy, Start, Stop and the box calls.
-    uint8_t signature[16];        // the deliverable's GUID
+    uint8_t signature[16];  // the deliverable's GUID
+    // Changed only under the lifecycle lock; read without it by the handle
+    // check and the driver status, relaxed, as a value that orders nothing.
     std::atomic<uint32_t> flags;  // kInstanceCreated, kInstanceStarted
     ConfigBoxState configBox;     // the configuration box and where it painted its fields
     HostCallback callback;        // every host notification goes through it
@@ -49,9 +51,12 @@ struct DriverInstance {
     std::atomic<int32_t> padBank;
 
 #if KOLMAR_KEY_COUNT == 15
-    // Worker writes it before it raises the connected flag; the intake reads it
-    // after seeing that flag, so the flag's release/acquire pair orders it.
-    uint32_t productId;  // USB product id of the keypad offered last
+    // Written by the worker at every offer, read by id-55 calls: atomic, since
+    // a late id-55 call of an earlier connection may read it while the worker
+    // records the next offer (that call is then refused under the producers'
+    // guard). Relaxed: the connected flag's release/acquire pair orders the
+    // value that matters, the one recorded before the flag was raised.
+    std::atomic<uint32_t> productId;  // USB product id of the keypad offered last
 #endif
 
     // Worker only.
@@ -61,10 +66,16 @@ struct DriverInstance {
     HostStatusExchange statusExchange;
     const uint8_t* lastConsumedStatusSlot;  // slot the reader copied last, or null
 
+    // Start, Stop and Destroy serialised per instance (engine/worker_control.h):
+    // the started bit, the host threads' writes of the run flag, and the two
+    // fields below change only under it. Never held across a wait or a host call.
+    SRWLOCK lifecycleLock;
+    std::atomic<HANDLE> threadHandle;  // worker thread from Start until Stop takes it; the
+                                       // worker takes it itself when a Stop left it
+    uint32_t threadId;                 // worker of the latest Start; Stop knows a call from it
+
     // Shared between the worker and host threads.
     std::atomic<HANDLE> deviceHandle;    // keypad the host accepted, or null
-    std::atomic<HANDLE> threadHandle;    // worker thread from Start until Stop takes it
-    uint32_t threadId;                   // worker of the latest Start; Stop knows a call from it
     std::atomic<int32_t> runFlag;        // 1 while the worker is to keep running
     std::atomic<int32_t> connectedFlag;  // nonzero while a keypad is accepted
 
@@ -85,13 +96,13 @@ struct DriverInstance {
 inline void RecordProductId([[maybe_unused]] DriverInstance* instance,
                             [[maybe_unused]] uint32_t productId) {
 #if KOLMAR_KEY_COUNT == 15
-    instance->productId = productId;
+    instance->productId.store(productId, std::memory_order_relaxed);
 #endif
 }
 
 inline uint32_t RecordedProductId([[maybe_unused]] const DriverInstance* instance) {
 #if KOLMAR_KEY_COUNT == 15
-    return instance->productId;
+    return instance->productId.load(std::memory_order_relaxed);
 #else
     return 0;
 #endif

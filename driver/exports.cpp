@@ -2,9 +2,7 @@
 // handle gives -1 (0 from GetDriverStatus) and leaves the error text alone.
 #include "include/qp240_remote.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "config/config_box.h"
 #include "config/settings.h"
@@ -13,7 +11,7 @@
 #include "driver/plug_information.h"
 #include "engine/instance_lifetime.h"
 #include "engine/report_intake.h"
-#include "engine/worker_thread.h"
+#include "engine/worker_control.h"
 #include "toolkit/drawing_resources.h"
 
 static constexpr int32_t kKeypadPictureResource = 500;
@@ -24,20 +22,6 @@ static int32_t CloseBox(DriverInstance* instance) {
     if (ConfigBoxOf(instance) == nullptr)
         return 1;
     ConfigBoxClose(instance);
-    return 0;
-}
-
-// The work of Stop after its handle check; Destroy uses it too.
-static int32_t StopWorker(DriverInstance* instance) {
-    // Tested and cleared in one step: of two Stops at once only one stops.
-    // Relaxed: the flag orders nothing else.
-    if ((instance->flags.fetch_and(~kInstanceStarted, std::memory_order_relaxed) &
-         kInstanceStarted) == 0)
-        return 1;
-
-    // Release pairs with the worker's acquire load between passes.
-    instance->runFlag.store(0, std::memory_order_release);
-    WorkerStop(instance);
     return 0;
 }
 
@@ -186,21 +170,9 @@ void* QP240REMOTE_Create(HostCallback callback, intptr_t userValue) {
     if (g_library.getDeviceList == nullptr || g_library.getDeviceInfo == nullptr)
         return nullptr;
 
-    void* memory = std::malloc(sizeof(DriverInstance));
-    if (memory == nullptr)
-        return nullptr;
-    std::memset(memory, 0, sizeof(DriverInstance));
-    DriverInstance* instance = new (memory) DriverInstance{};
-
-    instance->callback = callback;
-    instance->userValue = userValue;
-    instance->flags.store(kInstanceCreated, std::memory_order_relaxed);
-    std::memcpy(instance->signature, kProfile.guid, sizeof instance->signature);
-    WriteContext(instance, DriverContext{g_libraryDefaults.keyMode, g_libraryDefaults.midiChannel,
-                                         g_libraryDefaults.padBank});
-    ReportQueueInit(&instance->reportQueue, kProfile.keyCount);
-    StatusExchangeInit(&instance->statusExchange);
-    return instance;
+    return InstanceCreate(callback, userValue,
+                          DriverContext{g_libraryDefaults.keyMode, g_libraryDefaults.midiChannel,
+                                        g_libraryDefaults.padBank});
 }
 
 /***********************************************************************
@@ -227,14 +199,10 @@ int32_t QP240REMOTE_Destroy(void* handle) {
 
     SaveSettings(instance);
     CloseBox(instance);
-    StopWorker(instance);
-    // A worker that a Stop from inside its callback let finish may still be
-    // in its last host calls; the host frees what they use once this returns.
-    WorkerStop(instance);
-    // Release pairs with the acquire load in CallHost: a worker Stop could not
-    // wait for makes no more host calls.
-    instance->workerAbandoned.store(1, std::memory_order_release);
-    instance->flags.store(0, std::memory_order_relaxed);
+    // Also waits for a worker that a Stop from inside its callback let finish
+    // and that may still be in its last host calls: the host frees what they
+    // use once this returns.
+    WorkerControlRetire(instance);
     InstanceDropHost(instance);
     return 0;
 }
@@ -246,19 +214,18 @@ int32_t QP240REMOTE_Destroy(void* handle) {
  *     0 worker started, 1 already started, -1 bad handle, -2000 no thread.
  * NOTES
  *     After -2000 the instance counts as started until Stop: Start gives 1
- *     and the driver status 1. -2000 also answers a Start while the worker
- *     of an earlier run still lives (Stop gave up waiting for it, or was
- *     called from inside its callback); Stop and Start again once it ended.
+ *     and the driver status 1. A Start that finds the worker of an earlier
+ *     run still ending (a Stop on another thread waits for it, or it was
+ *     stopped from inside its callback) waits for it, at most 10000 ms.
+ *     -2000 also answers a Start while a worker Stop gave up on still lives,
+ *     and one made on the ending worker's own thread; Stop and Start again
+ *     once it ended.
  */
 int32_t QP240REMOTE_Start(void* handle) {
     DriverInstance* instance = InstanceFromHandle(handle);
     if (instance == nullptr)
         return -1;
-    // Tested and set in one step: of two Starts at once only one starts a
-    // worker. Relaxed: the flag orders nothing else.
-    if (instance->flags.fetch_or(kInstanceStarted, std::memory_order_relaxed) & kInstanceStarted)
-        return 1;
-    return WorkerStart(instance);
+    return WorkerControlStart(instance);
 }
 
 /***********************************************************************
@@ -276,7 +243,7 @@ int32_t QP240REMOTE_Stop(void* handle) {
     DriverInstance* instance = InstanceFromHandle(handle);
     if (instance == nullptr)
         return -1;
-    return StopWorker(instance);
+    return WorkerControlStop(instance);
 }
 
 /***********************************************************************

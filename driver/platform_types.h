@@ -16,4 +16,8 @@
 #else
 typedef void* HANDLE;
 typedef void* HWND;
+// A slim reader/writer lock's one word; natively it is only stored, never taken.
+struct SRWLOCK {
+    void* Ptr;
+};
 #endif

@@ -2,10 +2,27 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
-#include "driver/driver_instance.h"
+DriverInstance* InstanceCreate(HostCallback callback, intptr_t userValue,
+                               const DriverContext& settings) {
+    void* memory = std::malloc(sizeof(DriverInstance));
+    if (memory == nullptr)
+        return nullptr;
+    std::memset(memory, 0, sizeof(DriverInstance));
+    DriverInstance* instance = new (memory) DriverInstance{};
+    instance->callback = callback;
+    instance->userValue = userValue;
+    // Relaxed: no other thread knows the record before Create returns it.
+    instance->flags.store(kInstanceCreated, std::memory_order_relaxed);
+    std::memcpy(instance->signature, kProfile.guid, sizeof instance->signature);
+    WriteContext(instance, settings);
+    ReportQueueInit(&instance->reportQueue, kProfile.keyCount);
+    StatusExchangeInit(&instance->statusExchange);
+    return instance;
+}
 
-// Matches QP240REMOTE_Create, which builds the record in malloc'd memory.
+// Releases what InstanceCreate acquired: the queue, the exchange, the record.
 static void FreeInstance(DriverInstance* instance) {
     ReportQueueFree(&instance->reportQueue);
     StatusExchangeFree(&instance->statusExchange);

@@ -8,4 +8,5 @@ set(KOLMAR_ENGINE_CORE_SOURCES
     engine/status_exchange.cpp)
 set(KOLMAR_ENGINE_WINDOWS_SOURCES
     engine/polling_wait.cpp
+    engine/worker_control.cpp
     engine/worker_thread.cpp)

@@ -48,6 +48,11 @@ int32_t StatusExchangeWrite(HostStatusExchange* exchange, const void* block, int
         return -10;
     if (exchange->storage == nullptr)
         return 0;
+    // The host's memory is read before the guard is taken: a block that cannot
+    // be read whole faults here, and a host that survives the fault finds the
+    // exchange as it was, not held for good.
+    HostStatusBlock copy;
+    std::memcpy(&copy, block, kHostStatusBytes);
 
     SpinGuardAcquire(&exchange->guard);
     const int32_t last = exchange->writerSlot;
@@ -64,7 +69,7 @@ int32_t StatusExchangeWrite(HostStatusExchange* exchange, const void* block, int
         chosen = last;
     }
     exchange->writerSlot = chosen;
-    std::memcpy(SlotAt(exchange, chosen), block, kHostStatusBytes);
+    std::memcpy(SlotAt(exchange, chosen), &copy, kHostStatusBytes);
     exchange->slotStates[chosen] = 1;
     SpinGuardRelease(&exchange->guard);
     return 0;

@@ -5,7 +5,8 @@
 // Each step (a write, a read, the re-priming, the copy into slot 0) takes
 // effect whole against the others under the exchange's spin guard, held for
 // one 172-byte copy and a few words at most and never across a host call, in
-// particular not across code 151, which the host may answer with id 56.
+// particular not across code 151, which the host may answer with id 56, nor
+// across a read of the host's memory: a write copies the block first.
 //
 // Who may call what:
 //   StatusExchangeInit, StatusExchangeFree: the thread that creates or destroys

@@ -169,7 +169,7 @@ DWORD WINAPI WorkerThread(LPVOID argument) {
     // A Stop made from inside a callback left the handle for a later Stop or
     // Destroy to wait on; with the last host call made there is nothing left
     // to wait for. Whoever takes the handle closes it. Relaxed, as in
-    // WorkerStop: only the handle itself passes.
+    // TakeWorkerHandle: only the handle itself passes.
     const HANDLE self = instance->threadHandle.exchange(nullptr, std::memory_order_relaxed);
     if (self != nullptr)
         CloseHandle(self);
@@ -179,70 +179,4 @@ DWORD WINAPI WorkerThread(LPVOID argument) {
     if (library != nullptr)
         FreeLibraryAndExitThread(library, 0);
     return 0;
-}
-
-int32_t WorkerStart(DriverInstance* instance) {
-    // A worker that Stop gave up on, or one still finishing after a Stop made
-    // from inside a callback, must not be joined by a second one (one consumer
-    // of the ring, one caller of the host). The host may Stop and Start again
-    // once it has ended. The run flag is left alone so that it is not revived.
-    if (InstanceHasWorker(instance))
-        return -2000;
-
-    // Relaxed: thread creation orders these before anything the worker does.
-    instance->workerAbandoned.store(0, std::memory_order_relaxed);
-    instance->runFlag.store(1, std::memory_order_relaxed);
-    instance->connectedFlag.store(0, std::memory_order_relaxed);
-    instance->deviceHandle.store(nullptr, std::memory_order_relaxed);
-
-    // The worker's own hold on this library: a host that unloads it while a
-    // worker it gave up on is still blocked in a callback must not unmap the
-    // code that worker returns into.
-    HMODULE library = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCSTR>(&WorkerThread), &library))
-        library = nullptr;
-    instance->workerLibrary = library;
-    InstanceAddWorker(instance);
-
-    // Suspended until its handle and id are stored, so that a Stop the host
-    // makes from inside the first callback finds them.
-    DWORD threadId = 0;
-    const HANDLE thread =
-        CreateThread(nullptr, 0, WorkerThread, instance, CREATE_SUSPENDED, &threadId);
-    if (thread == nullptr) {
-        InstanceDropWorker(instance);
-        instance->workerLibrary = nullptr;
-        if (library != nullptr)
-            FreeLibrary(library);
-        return -2000;
-    }
-    // Relaxed: ResumeThread orders both before anything the worker does.
-    instance->threadId = threadId;
-    instance->threadHandle.store(thread, std::memory_order_relaxed);
-    ResumeThread(thread);
-    return 0;
-}
-
-void WorkerStop(DriverInstance* instance) {
-    // From inside one of the worker's own callbacks there is nothing to wait
-    // for: the worker ends once the callback returns. Its handle stays, so that
-    // a Destroy from a host thread still waits until the worker's last host
-    // call has returned (the worker closes the handle itself at its end).
-    if (GetCurrentThreadId() == instance->threadId)
-        return;
-    // Taken whole, so that the handle is closed once, here or by the worker
-    // at its end. Relaxed: the handle itself is all that passes; Start stored
-    // it before the worker ran, and the host orders its own Start and Stop.
-    const HANDLE thread = instance->threadHandle.exchange(nullptr, std::memory_order_relaxed);
-    if (thread == nullptr)
-        return;
-    if (WaitForSingleObject(thread, g_workerStopWaitMs) != WAIT_OBJECT_0) {
-        // The worker is stuck, most likely in a host callback. Release pairs
-        // with the acquire load in CallHost: it makes no more host calls.
-        instance->workerAbandoned.store(1, std::memory_order_release);
-        // As after a worker's end: id-55 calls answer -3 again.
-        instance->connectedFlag.store(0, std::memory_order_release);
-    }
-    CloseHandle(thread);
 }

@@ -81,6 +81,12 @@ TEST(IntakeStress, ConcurrentProducersKeepEachOnesOrderAndLoseNothingUncounted) 
 
     std::atomic<int32_t> running{kProducers};
     std::vector<std::thread> producers;
+    // The worker records the product id of every keypad it offers; a late
+    // id-55 call may read it meanwhile (the same id here, so layouts agree).
+    std::thread offers([&] {
+        while (running.load() != 0)
+            RecordProductId(instance, product);
+    });
     for (int32_t p = 0; p < kProducers; ++p) {
         producers.emplace_back([&, p] {
             std::vector<uint8_t> report(4 + kElement, 0);
@@ -119,6 +125,7 @@ TEST(IntakeStress, ConcurrentProducersKeepEachOnesOrderAndLoseNothingUncounted) 
     }
     for (std::thread& producer : producers)
         producer.join();
+    offers.join();
     EXPECT_EQ(outOfOrder, 0);
     EXPECT_EQ(delivered + instance->reportQueue.refusedCount.load(),
               int64_t{kProducers} * kIntakeReportsPerProducer);

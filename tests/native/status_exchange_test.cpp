@@ -2,9 +2,13 @@
 // block each polling pass copies, and the re-priming on connection.
 #include "engine/status_exchange.h"
 
+#include <csetjmp>
+#include <csignal>
 #include <cstring>
 
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <unistd.h>
 
 #include "tests/native/engine_test_instance.h"
 
@@ -151,6 +155,42 @@ TEST_F(StatusExchangeTest, WithoutStorageWritesAndReadsAreIgnoredAndTheHostStill
     EXPECT_EQ(instance->statusBlock.words[42], 9);
     instance->statusBlock = Block(1);
     EXPECT_EQ(Read(), 1);
+}
+
+sigjmp_buf g_afterFault;
+
+void ReturnFromFault(int) {
+    siglongjmp(g_afterFault, 1);
+}
+
+// Many hosts survive a fault in a plug-in's call. A block whose end lies in an
+// unreadable page faults while it is read; the exchange must not stay held,
+// or every later write and read would wait for good.
+TEST_F(StatusExchangeTest, ABlockThatCannotBeReadWholeLeavesTheExchangeFree) {
+    const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
+    void* const pages =
+        mmap(nullptr, 2 * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    ASSERT_NE(pages, MAP_FAILED);
+    uint8_t* const second = static_cast<uint8_t*>(pages) + page;
+    ASSERT_EQ(mprotect(second, page, PROT_NONE), 0);
+
+    struct sigaction jump = {}, previousSegv = {}, previousBus = {};
+    jump.sa_handler = ReturnFromFault;
+    sigaction(SIGSEGV, &jump, &previousSegv);
+    sigaction(SIGBUS, &jump, &previousBus);
+    bool faulted = true;
+    if (sigsetjmp(g_afterFault, 1) == 0) {
+        StatusExchangeWrite(&exchange(), second - 100, kHostStatusBytes);
+        faulted = false;
+    }
+    sigaction(SIGSEGV, &previousSegv, nullptr);
+    sigaction(SIGBUS, &previousBus, nullptr);
+    munmap(pages, 2 * page);
+
+    EXPECT_TRUE(faulted);
+    ASSERT_EQ(exchange().guard.load(), 0) << "the guard stays taken";
+    EXPECT_EQ(Write(5), 0);
+    EXPECT_EQ(Read(), 5);
 }
 
 }  // namespace

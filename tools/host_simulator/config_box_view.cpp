@@ -41,7 +41,11 @@ void PumpHostMessages() {
 }
 
 HWND FindConfigBox(HWND host) {
-    return FindWindowExA(host, nullptr, kConfigBoxClass, nullptr);
+    return FindConfigBoxAfter(host, nullptr);
+}
+
+HWND FindConfigBoxAfter(HWND host, HWND after) {
+    return FindWindowExA(host, after, kConfigBoxClass, nullptr);
 }
 
 void ClickConfigField(HWND box, int field) {

@@ -2,6 +2,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
+
+#include "driver/plug_information.h"
+#include "driver/variant_profile.h"
 
 #include "tools/host_simulator/system_error.h"
 
@@ -47,4 +51,14 @@ void ProgramDirectory(char* out, size_t size) {
     else
         path[0] = '\0';
     std::snprintf(out, size, "%s", path);
+}
+
+const VariantProfile* DeliverableFamily(const Deliverable& deliverable) {
+    uint8_t block[kPlugInformationSize];
+    if (deliverable.GetPlugInformation(1, block) != 0)
+        return nullptr;
+    for (const VariantProfile* family : {&kProfile32Keys, &kProfile15Keys})
+        if (std::memcmp(block + kPlugGuidOffset, family->guid, sizeof family->guid) == 0)
+            return family;
+    return nullptr;
 }

@@ -25,3 +25,9 @@ void DeliverableUnload(Deliverable* deliverable);
 // The directory of the running program, with a trailing backslash; the
 // deliverables are built beside the simulator and the tests.
 void ProgramDirectory(char* out, size_t size);
+
+struct VariantProfile;
+
+// The family of a loaded deliverable, read from the GUID in its plug
+// information; null when it is neither.
+const VariantProfile* DeliverableFamily(const Deliverable& deliverable);

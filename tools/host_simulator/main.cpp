@@ -18,6 +18,7 @@
 #include "tools/host_simulator/simulated_host.h"
 #include "tools/host_simulator/simulated_keypads.h"
 #include "tools/host_simulator/stored_settings.h"
+#include "tools/host_simulator/torture.h"
 
 static constexpr uint32_t kDefaultStepDelayMs = 150;
 static constexpr uint32_t kDefaultHoldMs = 300;
@@ -31,6 +32,7 @@ enum SimulatorMode : uint32_t {
     kModeRun = 1,          // load DLLs, plug in keypads, run the script
     kModeListDevices = 2,  // --list-devices
     kModeConfigBox = 4,    // --config-box
+    kModeTorture = 8,      // --torture
 };
 
 struct OptionRow;
@@ -48,6 +50,7 @@ struct SimulatorOptions {
     uint32_t holdMs;                       // running time after the script
     bool countAllocations;                 // count the driver's heap allocations while connected
     const char* configBoxPng;              // show the box of the DLL and save it here
+    uint32_t tortureSeconds;               // how long --torture drives each DLL
     uint32_t mode;                         // a SimulatorMode
     std::vector<const OptionRow*> given;   // every option on the command line, in order
 };
@@ -141,6 +144,14 @@ static bool ApplyCountAllocations(SimulatorOptions* options, const char*, Refusa
 static bool ApplyConfigBox(SimulatorOptions* options, const char* path, Refusal*) {
     options->configBoxPng = path;
     options->mode = kModeConfigBox;
+    return true;
+}
+static bool ApplyTorture(SimulatorOptions* options, const char* text, Refusal* refusal) {
+    long seconds = 0;
+    if (!ParseNumber(text, 1, 86400, &seconds, refusal))
+        return false;
+    options->tortureSeconds = static_cast<uint32_t>(seconds);
+    options->mode = kModeTorture;
     return true;
 }
 static bool ApplyModel(SimulatorOptions* options, const char* text, Refusal* refusal) {
@@ -270,6 +281,10 @@ static const OptionRow kOptions[] = {
      "open the configuration box of one DLL (default Kolmar32Keys.dll) in a host window, click "
      "its fields and save the box as PNG; takes no other option",
      ApplyConfigBox, kModeConfigBox},
+    {"--torture", "SECONDS",
+     "drive each DLL for SECONDS (1..86400) from several host threads at once with random calls "
+     "of every export, check what a host relies on and print a summary; takes no other option",
+     ApplyTorture, kModeTorture},
 };
 
 static constexpr int kUsageWidth = 79;
@@ -338,7 +353,15 @@ static bool IsHelp(const char* word) {
 }
 
 static const char* ModeOption(uint32_t mode) {
-    return mode == kModeListDevices ? "--list-devices" : "--config-box";
+    switch (mode) {
+        case kModeListDevices:
+            return "--list-devices";
+        case kModeConfigBox:
+            return "--config-box";
+        case kModeTorture:
+            return "--torture";
+    }
+    return "";
 }
 
 // After parsing: refuse what the chosen mode would leave unused. Returns
@@ -659,6 +682,8 @@ static int RunMode(const SimulatorOptions& options) {
         case kModeConfigBox:
             return RunConfigBoxView(options.configBoxPng,
                                     options.dlls.empty() ? nullptr : options.dlls[0].c_str());
+        case kModeTorture:
+            return TortureRun(options.tortureSeconds, options.dlls);
     }
     return RunScript(options);
 }

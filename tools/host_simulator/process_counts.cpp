@@ -5,17 +5,26 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
-int LiveGdiObjects() {
+static int CountGdiObjects(bool besideDcCache) {
     const DWORD reported = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
     if (reported != 0)
         return static_cast<int>(reported);
     // Wine answers a handle that carries only its table index (no uniqueness
     // bits) for any live object in that slot.
     int live = 0;
-    for (uintptr_t index = 1; index < 0x10000; ++index)
-        if (GetObjectType(reinterpret_cast<HGDIOBJ>(index)) != 0)
-            ++live;
+    for (uintptr_t index = 1; index < 0x10000; ++index) {
+        const DWORD type = GetObjectType(reinterpret_cast<HGDIOBJ>(index));
+        live += type != 0 && !(besideDcCache && (type == OBJ_DC || type == OBJ_REGION));
+    }
     return live;
+}
+
+int LiveGdiObjects() {
+    return CountGdiObjects(false);
+}
+
+int LiveGdiObjectsBesideDcCache() {
+    return CountGdiObjects(true);
 }
 
 int LiveKernelHandles() {

@@ -10,6 +10,11 @@
 #include "driver/platform_types.h"
 
 int LiveGdiObjects();
+// The same without window DCs and regions under Wine, which keeps the DCs of
+// windows (with their clip regions) in a cache that grows with the number of
+// windows painting at once and never shrinks; on Windows that cache is not
+// the process's, and the count is LiveGdiObjects().
+int LiveGdiObjectsBesideDcCache();
 int LiveKernelHandles();
 // Threads of this process, from a system snapshot.
 int LiveThreads();
