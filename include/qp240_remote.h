@@ -120,8 +120,9 @@ typedef void* QP240REMOTE_CALL QP240REMOTE_CreateFn(QP240REMOTE_Callback callbac
                                                     intptr_t userValue);
 /* 0 destroyed: the box closed, the worker stopped, the settings saved. */
 typedef int32_t QP240REMOTE_CALL QP240REMOTE_DestroyFn(void* handle);
-/* 0 started; 1 already started; -2000 no worker thread (or an earlier one
- * still lives): the instance counts as started until Stop. */
+/* 0 started; 1 already started; -2000 no worker thread (or one that Stop
+ * gave up on still lives): the instance counts as started until Stop. Waits,
+ * at most 10 s, for the worker of an earlier run that is still ending. */
 typedef int32_t QP240REMOTE_CALL QP240REMOTE_StartFn(void* handle);
 /* 0 stopped; 1 not started. Waits for the worker, at most 10 s: about 1 s
  * while it looks for a keypad, 10 ms once one is connected. */
