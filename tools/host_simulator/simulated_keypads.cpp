@@ -8,7 +8,6 @@
 
 #include "tools/host_simulator/system_error.h"
 
-static constexpr uint32_t kKeypadVendor = 0x0FD9;
 static constexpr uint32_t kOtherVendor = 0x046D;
 static constexpr uint16_t kConsumerPage = 0x000C;
 static constexpr uint16_t kConsumerControl = 0x0001;
@@ -43,11 +42,11 @@ static SimulatedDevice HidDevice(uint32_t vendor, uint16_t product, uint16_t usa
 }
 
 SimulatedDevice KeypadDevice(uint16_t productId) {
-    return HidDevice(kKeypadVendor, productId, kConsumerControl, "keypad");
+    return HidDevice(kKeypadVendorId, productId, kConsumerControl, "keypad");
 }
 
 SimulatedDevice DecoyWrongUsage(uint16_t productId) {
-    return HidDevice(kKeypadVendor, productId, 0x0002, "decoy: usage 0x0002");
+    return HidDevice(kKeypadVendorId, productId, 0x0002, "decoy: usage 0x0002");
 }
 
 SimulatedDevice DecoyOtherVendor(uint16_t productId) {
@@ -56,7 +55,7 @@ SimulatedDevice DecoyOtherVendor(uint16_t productId) {
 
 SimulatedDevice DecoyKeyboard() {
     // Its information, read as HID fields, names the 32-key family.
-    SimulatedDevice device = HidDevice(kKeypadVendor, 0x006C, kConsumerControl, "");
+    SimulatedDevice device = HidDevice(kKeypadVendorId, 0x006C, kConsumerControl, "");
     device.type = RIM_TYPEKEYBOARD;
     device.description = "decoy: keyboard";
     std::snprintf(device.name, sizeof device.name,
