@@ -53,6 +53,16 @@ function(kolmar_warnings target)
     endif()
 endfunction()
 
+# The host side (the public header's checks, the example host) is also held to
+# the language standard, as a host engineer's strict build would be.
+function(kolmar_pedantic_warnings target)
+    if(MSVC)
+        target_compile_options(${target} PRIVATE /W4 /WX)
+    else()
+        target_compile_options(${target} PRIVATE -Wall -Wextra -pedantic -Werror)
+    endif()
+endfunction()
+
 # Everything the project builds is C++17; its headers are included from the
 # repository root ("engine/report_queue.h").
 function(kolmar_target target)
