@@ -1,8 +1,6 @@
 #include "tests/native/engine_test_instance.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "engine/instance_lifetime.h"
 #include "engine/snapshot_cut.h"
@@ -21,15 +19,8 @@ static int32_t TestHostCallback(intptr_t userValue, int32_t code, int32_t argume
 }
 
 DriverInstance* MakeTestInstance(TestHost* host) {
-    void* memory = std::malloc(sizeof(DriverInstance));
-    std::memset(memory, 0, sizeof(DriverInstance));
-    DriverInstance* instance = new (memory) DriverInstance{};
-    instance->callback = TestHostCallback;
-    instance->userValue = reinterpret_cast<intptr_t>(host);
-    instance->flags.store(kInstanceCreated);
-    std::memcpy(instance->signature, kProfile.guid, sizeof instance->signature);
-    ReportQueueInit(&instance->reportQueue, kProfile.keyCount);
-    StatusExchangeInit(&instance->statusExchange);
+    DriverInstance* instance =
+        InstanceCreate(TestHostCallback, reinterpret_cast<intptr_t>(host), DriverContext{0, 0, 0});
     host->instance = instance;
     return instance;
 }
