@@ -1,14 +1,12 @@
 // The translation of a snapshot in which every key changes, in both key
 // modes, with a host that returns at once. Native, without a sanitizer:
-//   cmake -S . -B build/native-bench -G Ninja -DCMAKE_BUILD_TYPE=Release
-//   cmake --build build/native-bench --target translation_bench_32keys
+//   cmake --preset bench && cmake --build --preset bench --target translation_bench_32keys
 #include <benchmark/benchmark.h>
 
-#include <cstdlib>
 #include <cstring>
-#include <new>
 
 #include "driver/driver_instance.h"
+#include "engine/instance_lifetime.h"
 #include "engine/key_translation.h"
 
 static int32_t ReturnAtOnce(intptr_t, int32_t, int32_t, void*) {
@@ -16,10 +14,7 @@ static int32_t ReturnAtOnce(intptr_t, int32_t, int32_t, void*) {
 }
 
 static void TranslateEveryKeyChanging(benchmark::State& state, int32_t keyMode) {
-    void* memory = std::calloc(1, sizeof(DriverInstance));
-    DriverInstance* instance = new (memory) DriverInstance{};
-    instance->callback = ReturnAtOnce;
-    WriteContext(instance, DriverContext{keyMode, 0, 0});
+    DriverInstance* instance = InstanceCreate(ReturnAtOnce, 0, DriverContext{keyMode, 0, 0});
     uint8_t down[kProfile.keyCount];
     uint8_t up[kProfile.keyCount] = {};
     std::memset(down, 1, sizeof down);
@@ -30,8 +25,7 @@ static void TranslateEveryKeyChanging(benchmark::State& state, int32_t keyMode) 
         benchmark::ClobberMemory();
     }
     state.SetLabel(keyMode == 1 ? "MIDI" : "pad protocol");
-    instance->~DriverInstance();
-    std::free(memory);
+    InstanceDropHost(instance);
 }
 
 BENCHMARK_CAPTURE(TranslateEveryKeyChanging, pads, 0);
