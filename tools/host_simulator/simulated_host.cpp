@@ -7,8 +7,6 @@
 #include "tools/host_simulator/callback_log.h"
 #include "tools/host_simulator/simulated_keypads.h"
 
-static constexpr int32_t kInputReportId = 55;
-static constexpr int32_t kHostStatusId = 56;
 static constexpr int32_t kStatusBlockBytes = kStatusBlockWords * 4;
 
 void SimulatedHostInit(SimulatedHost* host, const Deliverable* driver, const char* label) {
@@ -192,8 +190,8 @@ static int32_t SendReport(SimulatedHost* host, const char* what) {
     const uint32_t length = BuildKeypadReport(*model, keys, report);
     uint8_t record[kRawInputRecordRoom];
     const size_t size = WrapRawInputRecord(device, report, length, length, record, sizeof record);
-    const int32_t result = host->driver->SetGetInformations(host->instance, kInputReportId, record,
-                                                            static_cast<int32_t>(size));
+    const int32_t result = host->driver->SetGetInformations(
+        host->instance, QP240REMOTE_INFO_INPUT_REPORT, record, static_cast<int32_t>(size));
     if (host->print)
         LogLine("  [%s] host reads the keypad: %s (%u-byte report) -> %d", host->label, what,
                 length, result);
@@ -227,8 +225,8 @@ int32_t SimulatedHostSendStatus(SimulatedHost* host, int32_t* mark) {
     LeaveCriticalSection(&host->lock);
     for (int32_t& word : block)
         word = next;
-    const int32_t result =
-        host->driver->SetGetInformations(host->instance, kHostStatusId, block, kStatusBlockBytes);
+    const int32_t result = host->driver->SetGetInformations(
+        host->instance, QP240REMOTE_INFO_HOST_STATUS, block, kStatusBlockBytes);
     if (host->print)
         LogLine("  [%s] host sends status block %d (id 56) -> %d", host->label, next, result);
     if (mark != nullptr)

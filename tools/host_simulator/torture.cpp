@@ -34,9 +34,6 @@ static constexpr DWORD kStuckAfterMs = 60000;
 // A started worker makes its first call at once; the room is for a busy
 // machine.
 static constexpr DWORD kRunBeginGraceMs = 5000;
-static constexpr int32_t kStatusBytes = 172;
-static constexpr int32_t kInputReportId = 55;
-static constexpr int32_t kHostStatusId = 56;
 
 enum TortureCall {
 #define KOLMAR_TORTURE_CALL(name) kCall##name,
@@ -381,13 +378,15 @@ static void Round(Torture* torture, int index, TortureRandom* random) {
 }
 
 static void SendStatusBlock(Torture* torture, void* instance, TortureRandom* random) {
-    int32_t block[kStatusBytes / 4 + 1];
+    int32_t block[QP240REMOTE_HOST_STATUS_SIZE / 4 + 1];
     for (int32_t& word : block)
         word = static_cast<int32_t>(RandomNext(random));
     // Mostly whole blocks; sometimes a size the driver must ignore.
-    const int32_t size = RandomBelow(random, 8) == 0 ? kStatusBytes + 1 : kStatusBytes;
+    const int32_t size = RandomBelow(random, 8) == 0 ? QP240REMOTE_HOST_STATUS_SIZE + 1
+                                                     : QP240REMOTE_HOST_STATUS_SIZE;
     Count(torture, kCallSetGetInformations);
-    const int32_t answer = torture->driver.SetGetInformations(instance, kHostStatusId, block, size);
+    const int32_t answer =
+        torture->driver.SetGetInformations(instance, QP240REMOTE_INFO_HOST_STATUS, block, size);
     if (answer != 0)
         Violate(torture, kBadAnswer, "id 56 answered %d", answer);
 }
@@ -493,8 +492,8 @@ static DWORD WINAPI ReaderThread(LPVOID) {
             AcquireSRWLockShared(&slot->lock);
             if (slot->instance != nullptr) {
                 Count(torture, kCallSetGetInformations);
-                const int32_t answer =
-                    torture->driver.SetGetInformations(slot->instance, kInputReportId, record, 0);
+                const int32_t answer = torture->driver.SetGetInformations(
+                    slot->instance, QP240REMOTE_INFO_INPUT_REPORT, record, 0);
                 if (answer != 0 && answer != -3 && answer != -11)
                     Violate(torture, kBadAnswer, "instance %d: id 55 answered %d", index, answer);
             }
