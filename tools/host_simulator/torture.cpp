@@ -624,7 +624,7 @@ static ProcessCounts SettledCounts(const ProcessCounts& before) {
 
 static void PrintSummary(const Torture& torture, const char* label, uint32_t seconds,
                          DWORD elapsedMs, const ProcessCounts& before, const ProcessCounts& after) {
-    std::printf("\n== torture %s: %u s asked, %.1f s taken; %d instances, %d host threads, "
+    std::printf("== torture %s: %u s asked, %.1f s taken; %d instances, %d host threads, "
                 "%d box threads, a reader, a plugger ==\n",
                 label, seconds, elapsedMs / 1000.0, kSlots, kDriverThreads, kBoxThreads);
     std::printf("rounds %llu, instances created %llu, worker runs %llu, offers accepted %llu "
@@ -818,7 +818,10 @@ int TortureRun(uint32_t seconds, std::vector<std::string> dlls) {
             dlls.push_back(std::string(directory) + name);
     }
     bool clean = true;
-    for (const std::string& path : dlls)
-        clean = TortureDeliverable(path.c_str(), seconds) && clean;
+    for (size_t i = 0; i < dlls.size(); ++i) {
+        if (i > 0)
+            std::printf("\n");
+        clean = TortureDeliverable(dlls[i].c_str(), seconds) && clean;
+    }
     return clean ? 0 : 1;
 }
