@@ -15,22 +15,14 @@ bool BenchConnectionOpen(BenchConnection* connection, const char* path) {
         std::fprintf(stderr, "%s\n", error);
         return false;
     }
-    std::string file;
-    if (path != nullptr) {
-        file = path;
-    } else {
-        char directory[MAX_PATH];
-        ProgramDirectory(directory, sizeof directory);
-        file = std::string(directory) + "Kolmar32Keys.dll";
-    }
+    const std::string file = path != nullptr ? path : DeliverablePath(kProfile32Keys);
     if (!DeliverableLoad(&connection->driver, file.c_str(), error, sizeof error)) {
         std::fprintf(stderr, "%s\n", error);
         return false;
     }
-    uint8_t block[1676];
-    connection->driver.GetPlugInformation(1, block);
-    const bool fifteen = std::memcmp(block + 0x620, kProfile15Keys.guid, 16) == 0;
-    SimulatedDevicePlug(KeypadDevice((fifteen ? kProfile15Keys : kProfile32Keys).productIds[1]));
+    const VariantProfile* found = DeliverableFamily(connection->driver);
+    const uint16_t product = (found != nullptr ? *found : kProfile32Keys).productIds[1];
+    SimulatedDevicePlug(KeypadDevice(product));
     connection->driver.Init(connection->driver.module);
     SimulatedHostInit(&connection->host, &connection->driver, "bench");
     if (SimulatedHostCreate(&connection->host) == nullptr ||
@@ -38,8 +30,7 @@ bool BenchConnectionOpen(BenchConnection* connection, const char* path) {
         std::fprintf(stderr, "no connection to the simulated keypad\n");
         return false;
     }
-    std::printf("%s, keypad product 0x%04X\n", file.c_str(),
-                (fifteen ? kProfile15Keys : kProfile32Keys).productIds[1]);
+    std::printf("%s, keypad product 0x%04X\n", file.c_str(), product);
     return true;
 }
 

@@ -23,7 +23,6 @@ inline constexpr size_t kPlugModuleOffset = QP240REMOTE_PLUG_MODULE_OFFSET;
 inline constexpr size_t kPlugGuidOffset = QP240REMOTE_PLUG_GUID_OFFSET;
 inline constexpr size_t kPlugNumberOffset = 0x630;  // the profile's plug number in bits 16..23
 inline constexpr size_t kPlugVersionOffset = QP240REMOTE_PLUG_VERSION_OFFSET;
-inline constexpr size_t kPlugZerosOffset = 0x64C;  // 64 zero bytes to the end
 inline constexpr char kPlugDriverKind[] = "HID Remote Driver";
 
 // Numbers whose meaning belongs to the host; the driver hands them over
@@ -63,7 +62,7 @@ constexpr PlugInformation MakePlugInformation(const VariantProfile& profile) {
                              uint32_t{kDriverVersion[2]} << 8 | kDriverVersion[3]);
     for (const PlugHostWord& word : kPlugHostWords)
         plug_detail::PutWord(block, word.offset, word.value);
-    return block;  // kPlugZerosOffset to the end stays zero
+    return block;  // the 64 bytes after the last host word stay zero
 }
 
 #ifdef KOLMAR_KEY_COUNT

@@ -107,6 +107,9 @@ constexpr VariantProfile MakeProfile15Keys() {
 
 inline constexpr VariantProfile kProfile32Keys = MakeProfile32Keys();
 inline constexpr VariantProfile kProfile15Keys = MakeProfile15Keys();
+// Both families, for the host side that serves either.
+inline constexpr const VariantProfile* kFamilies[] = {&kProfile32Keys, &kProfile15Keys};
+inline constexpr int32_t kFamilyCount = sizeof kFamilies / sizeof kFamilies[0];
 
 // The host side (the simulator, the end-to-end tests) builds without a variant
 // and sees only the two profiles above.

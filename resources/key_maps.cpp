@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "driver/variant_profile.h"
+#include "engine/key_translation.h"
 #include "resources/keypad_layout.h"
 
 // "E4": the note's name, with middle C (60) as C4.
@@ -24,7 +25,7 @@ static void KeyCell(const VariantProfile& profile, int key, char* out, size_t si
     } else if (key == profile.stopAllPlistsKey) {
         std::snprintf(out, size, "**STOP ALL PLISTS**");
     } else {
-        const int note = kMidiNoteBase + key;
+        const int note = MidiNoteOfKey(0, profile.padStride, key);
         char name[16];
         NoteName(note, name, sizeof name);
         std::snprintf(out, size, "**%d**: pad %d, note %d (%s)", key + 1, key, note, name);
@@ -53,11 +54,11 @@ static void WriteFamily(const KeypadLayout& layout) {
     std::printf("\n| Key on the picture | Pad (bank 0) | MIDI note (bank 0) | In bank 1 |\n"
                 "|---|---|---|---|\n");
     for (int key = 0; key < profile.padKeyCount; ++key) {
-        const int note = kMidiNoteBase + key;
+        const int note = MidiNoteOfKey(0, profile.padStride, key);
         char name[16];
         NoteName(note, name, sizeof name);
         std::printf("| %d | %d | %d (%s) | pad %d, note %d |\n", key + 1, key, note, name,
-                    key + profile.padStride, note + profile.padStride);
+                    key + profile.padStride, MidiNoteOfKey(1, profile.padStride, key));
     }
     std::printf("| STOP ALL PADS | stops all pads | none | the same |\n"
                 "| STOP ALL PLISTS | stops all playlists | none | the same |\n\n");

@@ -6,12 +6,6 @@
 #include "driver/guid_text.h"
 #include "tools/host_simulator/simulated_keypads.h"
 
-std::string DeliverablePath(const VariantProfile& profile) {
-    char directory[MAX_PATH];
-    ProgramDirectory(directory, sizeof directory);
-    return std::string(directory) + profile.deliverableName + ".dll";
-}
-
 std::string SettingsKeyPath(const VariantProfile& profile) {
     char guid[kGuidTextSize];
     FormatGuidText(profile.guid, guid);

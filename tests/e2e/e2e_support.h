@@ -11,9 +11,6 @@
 #include "tests/common/host_stand_ins.h"
 #include "tools/host_simulator/deliverable.h"
 
-// The deliverable's DLL beside the test program.
-std::string DeliverablePath(const VariantProfile& profile);
-
 // The registry key under HKEY_CURRENT_USER where `profile`'s DLL keeps its settings.
 std::string SettingsKeyPath(const VariantProfile& profile);
 // Removes `profile`'s DLL's stored settings and the shared keys above them

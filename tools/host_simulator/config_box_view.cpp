@@ -2,7 +2,9 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
+#include "driver/variant_profile.h"
 #include "tools/common/png_writer.h"
 #include "tools/host_simulator/callback_log.h"
 
@@ -80,21 +82,14 @@ static bool SaveBox(HWND box, const char* pngPath) {
 }
 
 int RunConfigBoxView(const char* pngPath, const char* dllPath) {
-    char path[MAX_PATH + 32];
-    if (dllPath != nullptr) {
-        std::snprintf(path, sizeof path, "%s", dllPath);
-    } else {
-        char directory[MAX_PATH];
-        ProgramDirectory(directory, sizeof directory);
-        std::snprintf(path, sizeof path, "%sKolmar32Keys.dll", directory);
-    }
+    const std::string path = dllPath != nullptr ? dllPath : DeliverablePath(kProfile32Keys);
 
     // A real GUI host has user32 loaded before it loads a driver.
     LoadLibraryA("user32.dll");
     LogStartClock();
     Deliverable driver;
     char error[512];
-    if (!DeliverableLoad(&driver, path, error, sizeof error)) {
+    if (!DeliverableLoad(&driver, path.c_str(), error, sizeof error)) {
         std::fprintf(stderr, "host_simulator: %s\n", error);
         return 1;
     }

@@ -42,6 +42,14 @@ void DeliverableUnload(Deliverable* deliverable) {
     std::memset(deliverable, 0, sizeof *deliverable);
 }
 
+const char* PathFileName(const char* path) {
+    const char* name = path;
+    for (const char* p = path; *p != '\0'; ++p)
+        if (*p == '\\' || *p == '/')
+            name = p + 1;
+    return name;
+}
+
 void ProgramDirectory(char* out, size_t size) {
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, sizeof path);
@@ -53,11 +61,17 @@ void ProgramDirectory(char* out, size_t size) {
     std::snprintf(out, size, "%s", path);
 }
 
+std::string DeliverablePath(const VariantProfile& profile) {
+    char directory[MAX_PATH];
+    ProgramDirectory(directory, sizeof directory);
+    return std::string(directory) + profile.deliverableName + ".dll";
+}
+
 const VariantProfile* DeliverableFamily(const Deliverable& deliverable) {
     uint8_t block[kPlugInformationSize];
     if (deliverable.GetPlugInformation(1, block) != 0)
         return nullptr;
-    for (const VariantProfile* family : {&kProfile32Keys, &kProfile15Keys})
+    for (const VariantProfile* family : kFamilies)
         if (std::memcmp(block + kPlugGuidOffset, family->guid, sizeof family->guid) == 0)
             return family;
     return nullptr;

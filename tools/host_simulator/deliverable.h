@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "driver/export_list.h"
 #include "driver/platform_types.h"
@@ -22,11 +23,17 @@ bool DeliverableLoad(Deliverable* deliverable, const char* path, char* error, si
 // Frees the library; safe to repeat.
 void DeliverableUnload(Deliverable* deliverable);
 
+// The file name at the end of `path` (after the last backslash or slash).
+const char* PathFileName(const char* path);
+
 // The directory of the running program, with a trailing backslash; the
 // deliverables are built beside the simulator and the tests.
 void ProgramDirectory(char* out, size_t size);
 
 struct VariantProfile;
+
+// The deliverable's DLL beside the running program.
+std::string DeliverablePath(const VariantProfile& profile);
 
 // The family of a loaded deliverable, read from the GUID in its plug
 // information; null when it is neither.

@@ -25,8 +25,6 @@ static constexpr uint32_t kDefaultHoldMs = 300;
 static constexpr uint32_t kDetectionPeriodMs = 1000;  // the drivers look once a second
 static constexpr long kLongestDelayMs = 600000;
 
-static const VariantProfile* const kFamilies[] = {&kProfile32Keys, &kProfile15Keys};
-
 // What the simulator does; each option names the modes that take it.
 enum SimulatorMode : uint32_t {
     kModeRun = 1,          // load DLLs, plug in keypads, run the script
@@ -352,15 +350,11 @@ static bool IsHelp(const char* word) {
     return std::strcmp(word, "--help") == 0 || std::strcmp(word, "-h") == 0;
 }
 
+// The option that chooses `mode`: the one row whose modes are that mode alone.
 static const char* ModeOption(uint32_t mode) {
-    switch (mode) {
-        case kModeListDevices:
-            return "--list-devices";
-        case kModeConfigBox:
-            return "--config-box";
-        case kModeTorture:
-            return "--torture";
-    }
+    for (const OptionRow& row : kOptions)
+        if (row.modes == mode)
+            return row.name;
     return "";
 }
 
@@ -468,22 +462,6 @@ static std::vector<HostStep> DemonstrationScript(int32_t stopAllPads) {
     };
 }
 
-static const char* FileName(const char* path) {
-    const char* name = path;
-    for (const char* p = path; *p != '\0'; ++p)
-        if (*p == '\\' || *p == '/')
-            name = p + 1;
-    return name;
-}
-
-// The deliverable's family, read from its plug information's GUID.
-static const VariantProfile* FamilyOf(const uint8_t* plugInformation) {
-    for (const VariantProfile* family : kFamilies)
-        if (std::memcmp(plugInformation + kPlugGuidOffset, family->guid, sizeof family->guid) == 0)
-            return family;
-    return nullptr;
-}
-
 static void Plug(const SimulatedDevice& device) {
     const HANDLE handle = SimulatedDevicePlug(device);
     LogLine("plugged in %p: %s, %s vendor 0x%04X product 0x%04X usage %04X:%04X", handle,
@@ -534,9 +512,7 @@ static const VariantProfile* ReadFamily(const char* path) {
         std::fprintf(stderr, "host_simulator: %s\n", error);
         return nullptr;
     }
-    uint8_t block[kPlugInformationSize];
-    const VariantProfile* family =
-        driver.GetPlugInformation(1, block) == 0 ? FamilyOf(block) : nullptr;
+    const VariantProfile* family = DeliverableFamily(driver);
     if (family == nullptr)
         std::fprintf(stderr, "host_simulator: %s is no Kolmar keypad driver\n", path);
     DeliverableUnload(&driver);
@@ -550,17 +526,15 @@ static int PlanRuns(const SimulatorOptions& options, std::vector<PlannedRun>* ru
     std::vector<std::string> paths = options.dlls;
     const VariantProfile* modelFamily = FamilyOfProduct(options.model);
     if (paths.empty()) {
-        char directory[MAX_PATH];
-        ProgramDirectory(directory, sizeof directory);
         for (const VariantProfile* family : kFamilies)
             if (modelFamily == nullptr || modelFamily == family)
-                paths.push_back(std::string(directory) + family->deliverableName + ".dll");
+                paths.push_back(DeliverablePath(*family));
     }
     for (const std::string& path : paths) {
         const VariantProfile* family = ReadFamily(path.c_str());
         if (family == nullptr)
             return 1;
-        const char* name = FileName(path.c_str());
+        const char* name = PathFileName(path.c_str());
         if (modelFamily != nullptr && modelFamily != family) {
             std::fprintf(stderr,
                          "host_simulator: --model 0x%04X is a %d-key keypad: %s.dll takes it; "
@@ -593,7 +567,7 @@ static int RunHost(const PlannedRun& run, const SimulatorOptions& options) {
         std::fprintf(stderr, "host_simulator: %s\n", error);
         return 1;
     }
-    const char* label = FileName(run.path.c_str());
+    const char* label = PathFileName(run.path.c_str());
     std::printf("== %s ==\n", label);
 
     uint8_t block[kPlugInformationSize];
@@ -705,8 +679,8 @@ int main(int argc, char** argv) {
 
     // Destroy stores an instance's key mode and channel for the current user;
     // whatever a run changed, the user's own host finds what it left there.
-    StoredSettings stored[2];
-    for (int i = 0; i < 2; ++i)
+    StoredSettings stored[kFamilyCount];
+    for (int i = 0; i < kFamilyCount; ++i)
         stored[i] = StoredSettingsRead(*kFamilies[i]);
     const int status = RunMode(options);
     for (const StoredSettings& settings : stored)

@@ -7,8 +7,6 @@
 #include "tools/host_simulator/callback_log.h"
 #include "tools/host_simulator/simulated_keypads.h"
 
-static constexpr int32_t kStatusBlockBytes = kStatusBlockWords * 4;
-
 void SimulatedHostInit(SimulatedHost* host, const Deliverable* driver, const char* label) {
     host->driver = driver;
     host->instance = nullptr;
@@ -226,7 +224,7 @@ int32_t SimulatedHostSendStatus(SimulatedHost* host, int32_t* mark) {
     for (int32_t& word : block)
         word = next;
     const int32_t result = host->driver->SetGetInformations(
-        host->instance, QP240REMOTE_INFO_HOST_STATUS, block, kStatusBlockBytes);
+        host->instance, QP240REMOTE_INFO_HOST_STATUS, block, kHostStatusBytes);
     if (host->print)
         LogLine("  [%s] host sends status block %d (id 56) -> %d", host->label, next, result);
     if (mark != nullptr)

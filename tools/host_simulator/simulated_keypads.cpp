@@ -301,7 +301,7 @@ UINT WINAPI SimulatedGetRawInputDeviceInfoA(HANDLE handle, UINT command, LPVOID 
 }
 
 void SimulatedDevicesPlugDecoys() {
-    for (const VariantProfile* family : {&kProfile32Keys, &kProfile15Keys}) {
+    for (const VariantProfile* family : kFamilies) {
         SimulatedDevicePlug(DecoyWrongUsage(family->productIds[0]));
         SimulatedDevicePlug(DecoyOtherVendor(family->productIds[0]));
     }

@@ -5,13 +5,14 @@
 
 #include "config/settings_key.h"
 
-static const char* const kValueNames[2] = {kSettingsKeyModeValue, kSettingsChannelValue};
+static const char* const kValueNames[kStoredValueCount] = {kSettingsKeyModeValue,
+                                                           kSettingsChannelValue};
 
 // The key path and the paths above it, outermost first.
 static std::vector<std::string> KeyPaths(const VariantProfile& profile) {
-    char guid[kGuidTextSize];
-    FormatGuidText(profile.guid, guid);
-    const std::string path = std::string(kSettingsKeyBase) + "\\" + guid;
+    char text[kSettingsKeyPathSize];
+    FormatSettingsKeyPath(profile.guid, text);
+    const std::string path = text;
     std::vector<std::string> paths;
     for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 1))
         paths.push_back(path.substr(0, at));
@@ -31,12 +32,12 @@ StoredSettings StoredSettingsRead(const VariantProfile& profile) {
     StoredSettings saved = {};
     saved.profile = &profile;
     const std::vector<std::string> paths = KeyPaths(profile);
-    for (size_t i = 0; i < paths.size() && i < 3; ++i)
+    for (size_t i = 0; i < paths.size() && i < kStoredKeyLevels; ++i)
         saved.keyExisted[i] = KeyExists(paths[i]);
     HKEY key = nullptr;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, paths.back().c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return saved;
-    for (int v = 0; v < 2; ++v) {
+    for (int v = 0; v < kStoredValueCount; ++v) {
         StoredValue& value = saved.values[v];
         DWORD size = 0;
         if (RegQueryValueExA(key, kValueNames[v], nullptr, &value.type, nullptr, &size) !=
@@ -54,9 +55,10 @@ StoredSettings StoredSettingsRead(const VariantProfile& profile) {
 void StoredSettingsRestore(const StoredSettings& saved) {
     const std::vector<std::string> paths = KeyPaths(*saved.profile);
     HKEY key = nullptr;
-    if (saved.keyExisted[2] && RegOpenKeyExA(HKEY_CURRENT_USER, paths.back().c_str(), 0,
-                                             KEY_SET_VALUE, &key) == ERROR_SUCCESS) {
-        for (int v = 0; v < 2; ++v) {
+    if (saved.keyExisted[kStoredKeyLevels - 1] &&
+        RegOpenKeyExA(HKEY_CURRENT_USER, paths.back().c_str(), 0, KEY_SET_VALUE, &key) ==
+            ERROR_SUCCESS) {
+        for (int v = 0; v < kStoredValueCount; ++v) {
             const StoredValue& value = saved.values[v];
             if (value.present)
                 RegSetValueExA(key, kValueNames[v], 0, value.type, value.bytes.data(),
@@ -69,6 +71,6 @@ void StoredSettingsRestore(const StoredSettings& saved) {
     // Innermost first; a key that holds the other deliverable's settings is
     // not empty, so RegDeleteKeyA leaves it.
     for (size_t i = paths.size(); i-- > 0;)
-        if (i < 3 && !saved.keyExisted[i])
+        if (i < kStoredKeyLevels && !saved.keyExisted[i])
             RegDeleteKeyA(HKEY_CURRENT_USER, paths[i].c_str());
 }

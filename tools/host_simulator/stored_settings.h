@@ -16,12 +16,15 @@ struct StoredValue {
     std::vector<uint8_t> bytes;
 };
 
+// "Lorendel", its child "QP240_Remote", the deliverable's own key.
+inline constexpr int kStoredKeyLevels = 3;
+// "GenStatus", "Channel".
+inline constexpr int kStoredValueCount = 2;
+
 struct StoredSettings {
     const VariantProfile* profile;
-    // Whether each key along the path existed: "Lorendel", its child, the
-    // deliverable's own key.
-    bool keyExisted[3];
-    StoredValue values[2];  // "GenStatus", "Channel"
+    bool keyExisted[kStoredKeyLevels];  // whether each key along the path existed
+    StoredValue values[kStoredValueCount];
 };
 
 StoredSettings StoredSettingsRead(const VariantProfile& profile);

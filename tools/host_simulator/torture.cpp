@@ -668,9 +668,6 @@ struct Watchdog {
     DWORD start;
 };
 
-static void PrintSummary(const Torture& torture, const char* label, uint32_t seconds,
-                         DWORD elapsedMs, const ProcessCounts& before, const ProcessCounts& after);
-
 static DWORD WINAPI WatchRun(LPVOID argument) {
     const Watchdog* watchdog = static_cast<const Watchdog*>(argument);
     if (WaitForSingleObject(watchdog->done, watchdog->limitMs) == WAIT_OBJECT_0)
@@ -725,7 +722,7 @@ static bool TortureDeliverable(const char* path, uint32_t seconds) {
     WarmUp(torture->driver);
     const ProcessCounts before = TortureCounts();
     const DWORD start = GetTickCount();
-    const char* label = std::strrchr(path, '\\') ? std::strrchr(path, '\\') + 1 : path;
+    const char* label = PathFileName(path);
     Watchdog watchdog = {CreateEventA(nullptr, TRUE, FALSE, nullptr),
                          seconds * 1000 + kStuckAfterMs, label, seconds, start};
     const HANDLE watcher = CreateThread(nullptr, 0, WatchRun, &watchdog, 0, nullptr);
@@ -812,10 +809,8 @@ int TortureRun(uint32_t seconds, std::vector<std::string> dlls) {
         return 1;
     }
     if (dlls.empty()) {
-        char directory[MAX_PATH];
-        ProgramDirectory(directory, sizeof directory);
-        for (const char* name : {"Kolmar32Keys.dll", "Kolmar15Keys.dll"})
-            dlls.push_back(std::string(directory) + name);
+        for (const VariantProfile* family : kFamilies)
+            dlls.push_back(DeliverablePath(*family));
     }
     bool clean = true;
     for (size_t i = 0; i < dlls.size(); ++i) {
