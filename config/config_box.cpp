@@ -155,142 +155,186 @@ void ConfigBoxRepaintFields(DriverInstance* instance) {
 // nothing under it waits or sends a message to another thread's window.
 static SRWLOCK g_boxBinding = SRWLOCK_INIT;
 
+// Under the binding: the instance window slot 0 names, or null.
 static DriverInstance* BoundInstance(HWND window) {
     return reinterpret_cast<DriverInstance*>(GetWindowLongPtrA(window, 0));
 }
 
-HWND ConfigBoxOf(DriverInstance* instance) {
-    AcquireSRWLockExclusive(&g_boxBinding);
+// Under the binding: the instance's box, or null. A box that went without its
+// WM_DESTROY (its thread ended with it open) is forgotten here, and never
+// taken for a window that since came to carry its handle.
+static HWND BoxOf(DriverInstance* instance) {
     HWND window = instance->configBox.window;
     if (window != nullptr && (!IsWindow(window) || BoundInstance(window) != instance)) {
         window = nullptr;
         instance->configBox.window = nullptr;
     }
+    return window;
+}
+
+HWND ConfigBoxOf(DriverInstance* instance) {
+    AcquireSRWLockExclusive(&g_boxBinding);
+    HWND window = BoxOf(instance);
     ReleaseSRWLockExclusive(&g_boxBinding);
     return window;
 }
 
+bool ConfigBoxRegisterClass(HMODULE module) {
+    WNDCLASSEXA boxClass = {};
+    boxClass.cbSize = sizeof boxClass;
+    boxClass.style = CS_HREDRAW | CS_VREDRAW;
+    boxClass.lpfnWndProc = ConfigBoxWindowProc;
+    boxClass.cbClsExtra = 0;
+    boxClass.cbWndExtra = sizeof(LONG_PTR);  // slot 0: the box's DriverInstance
+    boxClass.hInstance = module;
+    boxClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
+    boxClass.lpszClassName = kConfigBoxClassName;
+    return RegisterClassExA(&boxClass) != 0;
+}
+
+bool ConfigBoxUnregisterClass(HMODULE module) {
+    return UnregisterClassA(kConfigBoxClassName, module) != 0;
+}
+
+// An open races another thread's close: the box it moved may have been closed
+// meanwhile, and the open then makes a new one. A few rounds of that and the
+// open gives up as when no window can be made.
+static constexpr int kOpenAttempts = 3;
+
 int32_t ConfigBoxOpen(DriverInstance* instance, HWND parent, int32_t x, int32_t y, int32_t width,
                       int32_t height) {
-    HWND box = ConfigBoxOf(instance);
-    if (box == nullptr) {
-        box = CreateWindowExA(0, kConfigBoxClassName, nullptr, WS_CHILD | WS_VISIBLE | WS_TABSTOP,
-                              x, y, width, height, parent, nullptr, g_library.module, instance);
-        if (box != nullptr) {
-            ShowWindow(box, SW_SHOW);
-            UpdateWindow(box);
-            return 0;
+    for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
+        HWND box = ConfigBoxOf(instance);
+        if (box == nullptr) {
+            box =
+                CreateWindowExA(0, kConfigBoxClassName, nullptr, WS_CHILD | WS_VISIBLE | WS_TABSTOP,
+                                x, y, width, height, parent, nullptr, g_library.module, instance);
+            if (box != nullptr) {
+                ShowWindow(box, SW_SHOW);
+                UpdateWindow(box);
+                return 0;
+            }
+            // Refused because another thread's open made the box meanwhile:
+            // this open is a second open. Otherwise no window could be made.
+            box = ConfigBoxOf(instance);
+            if (box == nullptr)
+                return 0;
         }
-        // Refused because another thread's open made the box meanwhile: this
-        // open is a second open. Otherwise no window could be made.
-        box = ConfigBoxOf(instance);
-        if (box == nullptr)
-            return 0;
+        // Not under the binding: from another thread the move waits for the
+        // box's thread, whose messages may need the binding.
+        SetWindowPos(box, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW);
+        // Still the instance's box: it was open while it moved.
+        if (ConfigBoxOf(instance) == box)
+            return 1;
     }
-    SetWindowPos(box, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW);
-    return 1;
+    return 0;
 }
 
-void ConfigBoxClose(DriverInstance* instance) {
+int32_t ConfigBoxClose(DriverInstance* instance) {
+    // Taken, forgotten and unbound in one step: of two closes at once one
+    // closes, and nothing the destruction sends (the parent's
+    // WM_PARENTNOTIFY, the box's own WM_DESTROY) finds the box bound. An
+    // unbound box touches nothing; a message of the box at work on the
+    // instance finishes before the unbinding.
     AcquireSRWLockExclusive(&g_boxBinding);
-    HWND window = instance->configBox.window;
-    instance->configBox.window = nullptr;
-    ReleaseSRWLockExclusive(&g_boxBinding);
-    if (window == nullptr || DestroyWindow(window))
-        return;
-    // Only the box's own thread may destroy it. From any other host thread
-    // the box is unbound first, since the instance may be freed next, and its
-    // thread is asked to close it; an unbound box touches nothing. A message
-    // of the box at work on the instance finishes before the unbinding.
-    AcquireSRWLockExclusive(&g_boxBinding);
-    if (BoundInstance(window) == instance)
+    HWND window = BoxOf(instance);
+    if (window != nullptr) {
+        instance->configBox.window = nullptr;
         SetWindowLongPtrA(window, 0, 0);
+    }
     ReleaseSRWLockExclusive(&g_boxBinding);
-    // The host may end the library and unload it before that thread next
-    // looks at its messages: the box's last messages, the close included, go
-    // to the system's default procedure, not to code that may be gone.
+    if (window == nullptr)
+        return 1;
+    if (DestroyWindow(window))
+        return 0;
+    // Only the box's own thread may destroy it; from any other host thread it
+    // is asked to. The host may end the library and unload it before that
+    // thread next looks at its messages: the box's last messages, the close
+    // included, go to the system's default procedure, not to code that may be
+    // gone.
     SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcA));
     PostMessageA(window, WM_CLOSE, 0, 0);
+    return 0;
 }
 
-// The handlers below run on the box's thread. Those given the instance run
-// with the binding held and get null when the box is not (or no longer)
-// bound: before its creation, or after another thread closed it.
+// The handlers below run on the box's thread. Those that work on the instance
+// get it from BindingTake, with the binding held until BindingGive, and null
+// when the box is not (or no longer) bound: before its creation, or after
+// another thread closed it. Nothing else reads the window's slot, so no
+// handler can touch the instance unguarded.
+static DriverInstance* BindingTake(HWND window) {
+    AcquireSRWLockExclusive(&g_boxBinding);
+    return BoundInstance(window);
+}
+
+static void BindingGive() {
+    ReleaseSRWLockExclusive(&g_boxBinding);
+}
 
 // The box binds itself and becomes its instance's box in one step: of two
 // opens on two threads at once only one box is made, and the other creation
 // fails (-1) before its window was bound to anything.
 static LRESULT ConfigBoxOnCreate(HWND window, const CREATESTRUCTA* create) {
     DriverInstance* instance = static_cast<DriverInstance*>(create->lpCreateParams);
-    HWND current = instance->configBox.window;
-    if (current != nullptr && IsWindow(current) && BoundInstance(current) == instance)
-        return -1;
-    SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(instance));
-    instance->configBox.window = window;
-    instance->configBox.parent = create->hwndParent;
-    return 0;
+    BindingTake(window);
+    LRESULT result = -1;
+    if (BoxOf(instance) == nullptr) {
+        SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(instance));
+        instance->configBox.window = window;
+        instance->configBox.parent = create->hwndParent;
+        result = 0;
+    }
+    BindingGive();
+    return result;
 }
 
 // The box goes away while its instance lives on (with the host's parent
 // window, for instance): the instance forgets it, so a later open makes a new
 // box, a close reports that none is open and context calls repaint nothing.
-static void ConfigBoxOnDestroy(DriverInstance* instance, HWND window) {
-    if (instance == nullptr)
-        return;
-    SetWindowLongPtrA(window, 0, 0);
-    if (instance->configBox.window == window)
-        instance->configBox.window = nullptr;
+static void ConfigBoxOnDestroy(HWND window) {
+    if (DriverInstance* instance = BindingTake(window)) {
+        SetWindowLongPtrA(window, 0, 0);
+        if (instance->configBox.window == window)
+            instance->configBox.window = nullptr;
+    }
+    BindingGive();
 }
 
-// BeginPaint's erase paints the static layer, which reads no instance.
-static void ConfigBoxOnPaint(DriverInstance* instance, HWND window) {
+// BeginPaint's erase paints the static layer, which reads no instance and so
+// runs without the binding.
+static void ConfigBoxOnPaint(HWND window) {
     PAINTSTRUCT paint;
+    DriverInstance* instance = BindingTake(window);
     HDC dc = BeginPaint(window, &paint);
     if (dc != nullptr && instance != nullptr)
         PaintConfigFields(instance, window, dc);
     EndPaint(window, &paint);
+    BindingGive();
 }
 
-static void ConfigBoxOnLButtonDown(DriverInstance* instance, HWND window, int32_t x, int32_t y) {
-    if (instance != nullptr)
+static void ConfigBoxOnLButtonDown(HWND window, int32_t x, int32_t y) {
+    if (DriverInstance* instance = BindingTake(window))
         HandleConfigClick(instance, window, x, y);
+    BindingGive();
 }
 
-static LRESULT ConfigBoxHandle(HWND window, DriverInstance* instance, UINT message, WPARAM wParam,
-                               LPARAM lParam) {
+// What the system does by default runs without the binding: it may wait on the
+// parent's thread while that thread waits for the binding.
+LRESULT CALLBACK ConfigBoxWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
             return ConfigBoxOnCreate(window, reinterpret_cast<const CREATESTRUCTA*>(lParam));
         case WM_DESTROY:
-            ConfigBoxOnDestroy(instance, window);
+            ConfigBoxOnDestroy(window);
             return 0;
         case WM_PAINT:
-            ConfigBoxOnPaint(instance, window);
+            ConfigBoxOnPaint(window);
             return 0;
         case WM_ERASEBKGND:
             return PaintConfigBackground(window, reinterpret_cast<HDC>(wParam));
         case WM_LBUTTONDOWN:
-            ConfigBoxOnLButtonDown(instance, window, LowSigned(lParam), HighSigned(lParam));
+            ConfigBoxOnLButtonDown(window, LowSigned(lParam), HighSigned(lParam));
             return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
-}
-
-// The messages that read or write the instance.
-static bool ConfigBoxUsesInstance(UINT message) {
-    return message == WM_CREATE || message == WM_DESTROY || message == WM_PAINT ||
-           message == WM_LBUTTONDOWN;
-}
-
-LRESULT CALLBACK ConfigBoxWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    // The one place the binding is taken. Everything else runs without it:
-    // the erase, which also arrives from inside a paint's BeginPaint with the
-    // binding held, and what the system does by default, which may wait on
-    // the parent's thread while that thread waits for the binding.
-    if (!ConfigBoxUsesInstance(message))
-        return ConfigBoxHandle(window, nullptr, message, wParam, lParam);
-    AcquireSRWLockExclusive(&g_boxBinding);
-    const LRESULT result = ConfigBoxHandle(window, BoundInstance(window), message, wParam, lParam);
-    ReleaseSRWLockExclusive(&g_boxBinding);
-    return result;
 }

@@ -38,10 +38,18 @@ HWND ConfigBoxOf(DriverInstance* instance);
 // OpenConfigBox after its handle check: 0 a box was made (also when no window
 // could be made), 1 the open box was moved, placed on top and shown. Of
 // several opens at once on several threads one makes the box; the others
-// answer 1. The box's messages run on the thread that made it.
+// answer 1. An open whose box another thread closed while it moved it makes
+// a new one. The box's messages run on the thread that made it.
 int32_t ConfigBoxOpen(DriverInstance* instance, HWND parent, int32_t x, int32_t y, int32_t width,
                       int32_t height);
 
-// CloseConfigBox and Destroy: destroys the instance's box and forgets it.
-// Without a box it does nothing.
-void ConfigBoxClose(DriverInstance* instance);
+// CloseConfigBox and Destroy: 0 the instance's box was unbound, forgotten and
+// destroyed (from a thread other than its own: its thread is asked to destroy
+// it); 1 there was none. Of two closes at once one answers 0.
+int32_t ConfigBoxClose(DriverInstance* instance);
+
+// Init and End: the box's window class, registered with the library's module
+// (one pointer-sized window slot, the arrow cursor, no background brush).
+// True when done.
+bool ConfigBoxRegisterClass(HMODULE module);
+bool ConfigBoxUnregisterClass(HMODULE module);

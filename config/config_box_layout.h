@@ -6,7 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/driver_instance.h"
+// A rectangle in client pixels: the client area, a field, a text's room.
+struct FieldRect {
+    int32_t left, top, right, bottom;
+};
 
 // The keypad picture's top-left corner.
 inline constexpr int32_t kPictureLeft = 10;

@@ -5,6 +5,11 @@
 
 LibraryDefaults g_libraryDefaults = {0, 0, 0};
 
+// Guards the defaults and the registry values together. Held across the
+// registry calls of one load or save (a few key opens and value writes, none
+// of which needs the loader lock), never across a host call.
+static SRWLOCK g_settingsLock = SRWLOCK_INIT;
+
 // One value into `target`, with a fresh open of the key. The key is never
 // created here: a first run leaves the registry as it found it.
 static void LoadSettingsValue(const char* keyPath, const char* valueName, int32_t* target) {
@@ -27,8 +32,10 @@ static void LoadSettingsValue(const char* keyPath, const char* valueName, int32_
 void LoadSettings() {
     char keyPath[kSettingsKeyPathSize];
     FormatSettingsKeyPath(kProfile.guid, keyPath);
+    AcquireSRWLockExclusive(&g_settingsLock);
     LoadSettingsValue(keyPath, kSettingsKeyModeValue, &g_libraryDefaults.keyMode);
     LoadSettingsValue(keyPath, kSettingsChannelValue, &g_libraryDefaults.midiChannel);
+    ReleaseSRWLockExclusive(&g_settingsLock);
 }
 
 // One value, with its own open (or create) of the key. A key that can be
@@ -50,11 +57,20 @@ void SaveSettings(const DriverInstance* instance) {
     // written still hands them to the next instance of this process.
     const int32_t keyMode = instance->keyMode.load(std::memory_order_relaxed);
     const int32_t midiChannel = instance->midiChannel.load(std::memory_order_relaxed);
-    g_libraryDefaults.keyMode = keyMode;
-    g_libraryDefaults.midiChannel = midiChannel;
-
     char keyPath[kSettingsKeyPathSize];
     FormatSettingsKeyPath(kProfile.guid, keyPath);
+
+    AcquireSRWLockExclusive(&g_settingsLock);
+    g_libraryDefaults.keyMode = keyMode;
+    g_libraryDefaults.midiChannel = midiChannel;
     SaveSettingsValue(keyPath, kSettingsKeyModeValue, keyMode);
     SaveSettingsValue(keyPath, kSettingsChannelValue, midiChannel);
+    ReleaseSRWLockExclusive(&g_settingsLock);
+}
+
+LibraryDefaults ReadLibraryDefaults() {
+    AcquireSRWLockShared(&g_settingsLock);
+    const LibraryDefaults defaults = g_libraryDefaults;
+    ReleaseSRWLockShared(&g_settingsLock);
+    return defaults;
 }

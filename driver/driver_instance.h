@@ -5,6 +5,7 @@
 #include <atomic>
 #include <cstdint>
 
+#include "config/config_box_layout.h"
 #include "driver/host_callback.h"
 #include "driver/platform_types.h"
 #include "driver/variant_profile.h"
@@ -18,10 +19,6 @@ inline constexpr uint32_t kInstanceStarted = 1u << 1;
 // laid out where hosts read it.
 typedef QP240REMOTE_Context DriverContext;
 
-struct FieldRect {
-    int32_t left, top, right, bottom;  // client pixels
-};
-
 // The configuration box's window state (config/config_box.cpp).
 struct ConfigBoxState {
     // Under the box binding: written by the box's own creation and destruction
@@ -31,6 +28,15 @@ struct ConfigBoxState {
     // Box thread only: where the fields were painted last; zero until the first paint.
     FieldRect modeField;
     FieldRect channelField;
+};
+
+// One worker run, from the Start that makes its thread to the worker's end
+// step. Under the instance's lifecycle lock.
+struct WorkerRun {
+    HANDLE thread;    // the worker thread while the run lives; closed by its end step
+    DWORD threadId;   // a call made on it comes from inside one of its callbacks
+    uint32_t number;  // runs made so far; a wait or a give-up names the run it meant
+    bool live;        // from the Start that made the thread until the worker's end step
 };
 
 struct DriverInstance {
@@ -62,33 +68,44 @@ struct DriverInstance {
     // Worker only.
     HostStatusBlock statusBlock;                   // the host's status as last handed over
     uint8_t previousKeyStates[kProfile.keyCount];  // snapshot translated last
+    const uint8_t* lastConsumedStatusSlot;         // slot the reader copied last, or null
+    int32_t connections;                           // keypads connected so far, this one included
+
+    // Shared by their own rules: id-55 calls on host threads produce into the
+    // ring and the worker consumes (engine/report_queue.h); id-56 calls write
+    // into the exchange and the worker reads (engine/status_exchange.h).
     ReportQueue reportQueue;
     HostStatusExchange statusExchange;
-    const uint8_t* lastConsumedStatusSlot;  // slot the reader copied last, or null
 
     // Start, Stop and Destroy serialised per instance (engine/worker_control.h):
-    // the started bit, the host threads' writes of the run flag, and the two
-    // fields below change only under it. Never held across a wait or a host call.
+    // the started bit, the host threads' writes of the run flag, `run`, the
+    // abandonment of a worker and the give-up's write of the connected flag
+    // happen only under it. Never held across a host call or anything that
+    // needs the loader lock; a wait for a run's end lets go of it while it sleeps.
     SRWLOCK lifecycleLock;
-    std::atomic<HANDLE> threadHandle;  // worker thread from Start until Stop takes it; the
-                                       // worker takes it itself when a Stop left it
-    uint32_t threadId;                 // worker of the latest Start; Stop knows a call from it
+    CONDITION_VARIABLE runEnded;  // woken, under the lock, at the end of every run
+    WorkerRun run;                // the latest run
 
     // Shared between the worker and host threads.
-    std::atomic<HANDLE> deviceHandle;    // keypad the host accepted, or null
-    std::atomic<int32_t> runFlag;        // 1 while the worker is to keep running
-    std::atomic<int32_t> connectedFlag;  // nonzero while a keypad is accepted
+    std::atomic<HANDLE> deviceHandle;  // keypad the host accepted, or null
+    std::atomic<int32_t> runFlag;      // 1 while the worker is to keep running
+    // 0 while no keypad is accepted, else the number of its connection, so that
+    // an id-55 call held up across a reconnection of the same keypad is told
+    // apart. Written by the worker, and by a Stop that gives the worker up.
+    std::atomic<int32_t> connectedFlag;
 
     // Host threads making id-55 calls: 1 while one of them is inside the ring,
     // so that the ring keeps one producer at a time (engine/report_intake.h).
     std::atomic<int32_t> producerGuard;
 
     // Lifetime (engine/instance_lifetime.h).
-    std::atomic<uint32_t> holders;         // bit 0: Destroy let go; + 2 per living worker
-    std::atomic<int32_t> workerAbandoned;  // 1 once Stop gave up waiting or Destroy ran:
-                                           // the worker then makes no more host calls
-    void* workerLibrary;                   // this library, held by the worker so its code outlives
-                                           // an unload; written by Start before the thread runs
+    std::atomic<uint32_t> holders;  // bit 0: Destroy let go; + 2 per living worker
+    // 1 once Stop gave up waiting for the live run or Destroy ran: the worker
+    // then makes no host call after the one in hand. Cleared by the Start that
+    // makes the next run.
+    std::atomic<int32_t> workerAbandoned;
+    void* workerLibrary;  // this library, held by the worker so its code outlives
+                          // an unload; written by Start before the thread runs
 };
 
 // The product id is kept only by the 15-key family, whose report layout
@@ -106,6 +123,16 @@ inline uint32_t RecordedProductId([[maybe_unused]] const DriverInstance* instanc
 #else
     return 0;
 #endif
+}
+
+// The worker, as the last step of a connection before code 60: the connection's
+// number in the connected flag. Release pairs with the acquire loads in
+// ReportIntake and GetDriverStatus: a thread that sees the number also sees the
+// device handle, the product id and the emptied ring stored before it.
+inline void RaiseConnectedFlag(DriverInstance* instance) {
+    // Never 0, which means no keypad; wraps after 2^31 - 1 connections.
+    instance->connections = instance->connections == INT32_MAX ? 1 : instance->connections + 1;
+    instance->connectedFlag.store(instance->connections, std::memory_order_release);
 }
 
 inline DriverContext ReadContext(const DriverInstance* instance) {

@@ -16,15 +16,6 @@
 
 static constexpr int32_t kKeypadPictureResource = 500;
 
-// The work of CloseConfigBox after its handle check; Destroy uses it too, so a
-// Destroy never records an error text of its own.
-static int32_t CloseBox(DriverInstance* instance) {
-    if (ConfigBoxOf(instance) == nullptr)
-        return 1;
-    ConfigBoxClose(instance);
-    return 0;
-}
-
 /***********************************************************************
  * QP240REMOTE_Init
  *
@@ -52,23 +43,13 @@ int32_t QP240REMOTE_Init(void* module) {
         g_library.keypadPicture =
             LoadBitmapA(g_library.module, MAKEINTRESOURCEA(kKeypadPictureResource));
 
-    WNDCLASSEXA boxClass = {};
-    boxClass.cbSize = sizeof boxClass;
-    boxClass.style = CS_HREDRAW | CS_VREDRAW;
-    boxClass.lpfnWndProc = ConfigBoxWindowProc;
-    boxClass.cbClsExtra = 0;
-    boxClass.cbWndExtra = sizeof(LONG_PTR);  // slot 0: the box's DriverInstance
-    boxClass.hInstance = g_library.module;
-    boxClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
-    boxClass.lpszClassName = kConfigBoxClassName;
-    if (RegisterClassExA(&boxClass) == 0) {
+    if (!ConfigBoxRegisterClass(g_library.module)) {
         // A second Init without End fails here. A class left over otherwise
         // (End could not unregister it while a box closed from another thread
         // still existed, or an earlier load of this library left it) is taken
         // down and registered anew, or the driver could never start again.
-        if (g_library.boxClassRegistered ||
-            !UnregisterClassA(kConfigBoxClassName, g_library.module) ||
-            RegisterClassExA(&boxClass) == 0)
+        if (g_library.boxClassRegistered || !ConfigBoxUnregisterClass(g_library.module) ||
+            !ConfigBoxRegisterClass(g_library.module))
             return -1;
     }
     g_library.boxClassRegistered = 1;
@@ -109,7 +90,7 @@ int32_t QP240REMOTE_End(void) {
         g_library.toolkitStarted = 0;
         ToolkitEnd();
     }
-    UnregisterClassA(kConfigBoxClassName, g_library.module);
+    ConfigBoxUnregisterClass(g_library.module);
     g_library.boxClassRegistered = 0;
     if (g_library.keypadPicture != nullptr) {
         DeleteObject(g_library.keypadPicture);
@@ -169,10 +150,14 @@ void* QP240REMOTE_Create(HostCallback callback, intptr_t userValue) {
     }
     if (g_library.getDeviceList == nullptr || g_library.getDeviceInfo == nullptr)
         return nullptr;
+    // The worker calls the callback without a test; an instance that could
+    // only crash its first Start is never made.
+    if (callback == nullptr)
+        return nullptr;
 
+    const LibraryDefaults defaults = ReadLibraryDefaults();
     return InstanceCreate(callback, userValue,
-                          DriverContext{g_libraryDefaults.keyMode, g_libraryDefaults.midiChannel,
-                                        g_libraryDefaults.padBank});
+                          DriverContext{defaults.keyMode, defaults.midiChannel, defaults.padBank});
 }
 
 /***********************************************************************
@@ -198,7 +183,7 @@ int32_t QP240REMOTE_Destroy(void* handle) {
         return -1;
 
     SaveSettings(instance);
-    CloseBox(instance);
+    ConfigBoxClose(instance);
     // Also waits for a worker that a Stop from inside its callback let finish
     // and that may still be in its last host calls: the host frees what they
     // use once this returns.
@@ -337,10 +322,11 @@ int32_t QP240REMOTE_ResetContext(void* handle, int32_t reset) {
     DriverInstance* instance = InstanceFromHandle(handle);
     if (instance == nullptr)
         return -1;
-    if (reset == 1)
+    if (reset == 1) {
+        const LibraryDefaults defaults = ReadLibraryDefaults();
         WriteContext(instance,
-                     DriverContext{g_libraryDefaults.keyMode, g_libraryDefaults.midiChannel,
-                                   g_libraryDefaults.padBank});
+                     DriverContext{defaults.keyMode, defaults.midiChannel, defaults.padBank});
+    }
     ConfigBoxRepaintFields(instance);
     return 0;
 }
@@ -381,7 +367,7 @@ int32_t QP240REMOTE_CloseConfigBox(void* handle) {
     DriverInstance* instance = InstanceFromHandle(handle);
     if (instance == nullptr)
         return -1;
-    return CloseBox(instance);
+    return ConfigBoxClose(instance);
 }
 
 /***********************************************************************

@@ -14,10 +14,17 @@
 #endif
 #include <windows.h>
 #else
+#include <cstdint>
+
 typedef void* HANDLE;
 typedef void* HWND;
-// A slim reader/writer lock's one word; natively it is only stored, never taken.
+typedef uint32_t DWORD;
+// A slim reader/writer lock's and a condition variable's one word; natively
+// they are only stored, never taken or waited on.
 struct SRWLOCK {
+    void* Ptr;
+};
+struct CONDITION_VARIABLE {
     void* Ptr;
 };
 #endif

@@ -39,12 +39,6 @@ bool InstanceDestroyed(const DriverInstance* instance) {
     return (instance->holders.load(std::memory_order_relaxed) & kHostLetGo) != 0;
 }
 
-bool InstanceHasWorker(const DriverInstance* instance) {
-    // Acquire pairs with the release half of a worker's fetch_sub in
-    // InstanceDropWorker: a worker that is gone has finished with the record.
-    return instance->holders.load(std::memory_order_acquire) >= kWorkerHold;
-}
-
 void InstanceAddWorker(DriverInstance* instance) {
     // Relaxed: thread creation orders it before anything the worker does.
     instance->holders.fetch_add(kWorkerHold, std::memory_order_relaxed);

@@ -27,9 +27,6 @@ DriverInstance* InstanceCreate(HostCallback callback, intptr_t userValue,
 
 // True once Destroy has run for the record (it is then refused a second time).
 bool InstanceDestroyed(const DriverInstance* instance);
-// True while a worker thread of the instance still lives, whether or not Stop
-// waited for it.
-bool InstanceHasWorker(const DriverInstance* instance);
 // Start, before it creates the thread; undone with InstanceDropWorker when no
 // thread could be created.
 void InstanceAddWorker(DriverInstance* instance);

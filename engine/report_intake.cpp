@@ -9,10 +9,11 @@
 void (*g_reportIntakeBeforePush)(DriverInstance* instance) = nullptr;
 
 int32_t ReportIntake(DriverInstance* instance, const void* record) {
-    // Acquire pairs with the worker's release store of the connected flag: the
-    // device handle, the product id and the emptied ring are seen as the
-    // worker left them before it raised the flag.
-    if (instance->connectedFlag.load(std::memory_order_acquire) == 0)
+    // Acquire pairs with the worker's release store of the connected flag
+    // (RaiseConnectedFlag): the device handle, the product id and the emptied
+    // ring are seen as the worker left them before it raised the flag.
+    const int32_t connection = instance->connectedFlag.load(std::memory_order_acquire);
+    if (connection == 0)
         return -3;
     if (record == nullptr)
         return -10;
@@ -40,12 +41,15 @@ int32_t ReportIntake(DriverInstance* instance, const void* record) {
         return 0;
     }
     // Looked at again under the guard: a call held up since the check above
-    // may find the keypad gone, or connected anew with the ring emptied.
-    // Acquire, as above; the guard orders the ring's reset before the push.
+    // may find the keypad gone, or connected anew (another keypad, or the same
+    // one again) with the ring emptied; its record belongs to a connection
+    // that is over. Acquire, as above; the guard orders the ring's reset
+    // before the push.
+    const int32_t now = instance->connectedFlag.load(std::memory_order_acquire);
     int32_t late = 0;
-    if (instance->connectedFlag.load(std::memory_order_acquire) == 0)
+    if (now == 0)
         late = -3;
-    else if (device != instance->deviceHandle.load(std::memory_order_relaxed))
+    else if (now != connection)
         late = -11;
     else
         ReportQueuePush(&instance->reportQueue, snapshot);

@@ -6,141 +6,158 @@
 
 void (*g_workerStartHeldHook)(DriverInstance* instance) = nullptr;
 
-// Under the lifecycle lock, with no worker alive: starts one. 0, or -2000 when
-// no thread could be created (the run flag then stays set, as the started bit).
-static int32_t CreateWorker(DriverInstance* instance) {
-    // Relaxed: thread creation orders these before anything the worker does.
+// The worker's own hold on this library: a host that unloads it while a worker
+// it gave up on is still blocked in a callback must not unmap the code that
+// worker returns into. Taken before the lifecycle lock, since it needs the
+// loader lock: a host thread that holds the loader lock (a DLL's detach, a
+// static destructor) may be waiting for the lifecycle lock in Stop.
+static HMODULE HoldLibrary() {
+    HMODULE library = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+                            reinterpret_cast<LPCSTR>(&WorkerThread), &library))
+        return nullptr;
+    return library;
+}
+
+// Under the lock: true when the caller is the live run's worker, inside one of
+// its callbacks; its own end cannot come while it waits.
+static bool CalledByWorker(const DriverInstance* instance) {
+    return instance->run.live && GetCurrentThreadId() == instance->run.threadId;
+}
+
+// Under the lock: true when the caller may wait for the live run's end: one
+// lives, it was not given up on (it makes no more host calls), and the caller
+// is not its worker.
+static bool RunToWaitFor(const DriverInstance* instance) {
+    return instance->run.live && !WorkerAbandoned(instance) && !CalledByWorker(instance);
+}
+
+// Under the lock, which the wait lets go of while it sleeps: waits at most
+// g_workerStopWaitMs for run `number` to end. True when it ended; false when
+// it still lives, the lock held again.
+static bool WaitForRunEnd(DriverInstance* instance, uint32_t number) {
+    const DWORD start = GetTickCount();
+    while (instance->run.live && instance->run.number == number) {
+        const DWORD waited = GetTickCount() - start;
+        if (waited >= g_workerStopWaitMs)
+            return false;
+        SleepConditionVariableSRW(&instance->runEnded, &instance->lifecycleLock,
+                                  g_workerStopWaitMs - waited, 0);
+    }
+    return true;
+}
+
+// Under the lock: Stop's and Destroy's wait for the run they ended. A run that
+// does not end in time (a host callback that blocks) is given up on; since the
+// lock is held again, it is still the run waited for, never a later one.
+static void AwaitRunEnd(DriverInstance* instance) {
+    if (!RunToWaitFor(instance) || WaitForRunEnd(instance, instance->run.number))
+        return;
+    // Release pairs with the acquire load in CallHost: the worker makes no
+    // host call after the one in hand.
+    instance->workerAbandoned.store(1, std::memory_order_release);
+    // As after a worker's end: id-55 calls answer -3 again. Release, as the
+    // worker's own stores of the flag.
+    instance->connectedFlag.store(0, std::memory_order_release);
+}
+
+// Under the lock, with no run alive: makes the next one, handing it the
+// library hold. 0, or -2000 when no thread could be made (the run flag then
+// stays set, as the started bit, and the hold stays the caller's).
+static int32_t CreateWorker(DriverInstance* instance, HMODULE* library) {
+    // Relaxed: the thread's creation orders these before anything it does.
     instance->workerAbandoned.store(0, std::memory_order_relaxed);
     instance->runFlag.store(1, std::memory_order_relaxed);
     instance->connectedFlag.store(0, std::memory_order_relaxed);
     instance->deviceHandle.store(nullptr, std::memory_order_relaxed);
-
-    // The worker's own hold on this library: a host that unloads it while a
-    // worker it gave up on is still blocked in a callback must not unmap the
-    // code that worker returns into.
-    HMODULE library = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
-                            reinterpret_cast<LPCSTR>(&WorkerThread), &library))
-        library = nullptr;
-    instance->workerLibrary = library;
+    instance->workerLibrary = *library;
     InstanceAddWorker(instance);
 
-    // Suspended until its handle and id are stored, so that a Stop the host
-    // makes from inside the first callback finds them. Created under the lock
-    // so that every Stop finds the handle of the worker it stops; a suspended
-    // thread runs nothing of its own (nor any library's thread attach) yet.
+    // The thread runs at once; what it reads of the run, it reads under the
+    // lock, which this Start holds until the run is stored.
     DWORD threadId = 0;
-    const HANDLE thread =
-        CreateThread(nullptr, 0, WorkerThread, instance, CREATE_SUSPENDED, &threadId);
+    const HANDLE thread = CreateThread(nullptr, 0, WorkerThread, instance, 0, &threadId);
     if (thread == nullptr) {
         InstanceDropWorker(instance);
         instance->workerLibrary = nullptr;
-        if (library != nullptr)
-            FreeLibrary(library);
         return -2000;
     }
-    instance->threadId = threadId;
-    // Relaxed: the lifecycle lock orders it for host threads, and ResumeThread
-    // before anything the worker does.
-    instance->threadHandle.store(thread, std::memory_order_relaxed);
-    ResumeThread(thread);
+    *library = nullptr;
+    instance->run = WorkerRun{thread, threadId, instance->run.number + 1, true};
     return 0;
 }
 
-// Under the lifecycle lock: the handle of the worker to wait for, taken out of
-// the instance, or null when there is none or the caller is that worker. From
-// inside one of the worker's own callbacks there is nothing to wait for; its
-// handle stays, so that a Destroy from a host thread still waits until the
-// worker's last host call has returned (the worker closes it at its end).
-static HANDLE TakeWorkerHandle(DriverInstance* instance) {
-    if (GetCurrentThreadId() == instance->threadId)
-        return nullptr;
-    // Taken whole, so that the handle is closed once, here or by the worker at
-    // its end. Relaxed: only the handle itself passes.
-    return instance->threadHandle.exchange(nullptr, std::memory_order_relaxed);
-}
+// Under the lock: Start's decision, and the start itself.
+static int32_t StartUnderLock(DriverInstance* instance, HMODULE* library) {
+    // An earlier run stopped by another thread's Stop, or from inside its own
+    // callback, is still ending: one consumer of the ring and one caller of
+    // the host allow no second one beside it. Whether or not it ends in time,
+    // the instance may have changed while the wait let go of the lock.
+    if (RunToWaitFor(instance) &&
+        (instance->flags.load(std::memory_order_relaxed) & kInstanceStarted) == 0)
+        WaitForRunEnd(instance, instance->run.number);
 
-// Outside the lock: waits for the worker; gives up on one that does not end.
-static void JoinWorker(DriverInstance* instance, HANDLE thread) {
-    if (thread == nullptr)
-        return;
-    if (WaitForSingleObject(thread, g_workerStopWaitMs) != WAIT_OBJECT_0) {
-        // The worker is stuck, most likely in a host callback. Release pairs
-        // with the acquire load in CallHost: it makes no more host calls.
-        instance->workerAbandoned.store(1, std::memory_order_release);
-        // As after a worker's end: id-55 calls answer -3 again.
-        instance->connectedFlag.store(0, std::memory_order_release);
-    }
-    CloseHandle(thread);
-}
-
-// Under the lifecycle lock, with a worker alive that a Start must not join: a
-// handle to wait on for its end, or null when the Start may not wait (the
-// worker was given up on, or this is its own thread).
-static HANDLE EarlierWorker(const DriverInstance* instance) {
-    if (WorkerAbandoned(instance) || GetCurrentThreadId() == instance->threadId)
-        return nullptr;
-    // The id is the living worker's: it keeps its hold until its last step.
-    return OpenThread(SYNCHRONIZE, FALSE, instance->threadId);
+    // Relaxed: the flags change only under this lock.
+    const uint32_t flags = instance->flags.load(std::memory_order_relaxed);
+    if ((flags & kInstanceCreated) == 0)
+        return -1;
+    if ((flags & kInstanceStarted) != 0)
+        return 1;
+    instance->flags.store(flags | kInstanceStarted, std::memory_order_relaxed);
+    if (g_workerStartHeldHook != nullptr)
+        g_workerStartHeldHook(instance);
+    // Beside a run still alive (given up on, still ending, or this is its own
+    // thread) the run flag is left alone, so that it is not revived.
+    return instance->run.live ? -2000 : CreateWorker(instance, library);
 }
 
 int32_t WorkerControlStart(DriverInstance* instance) {
-    for (bool waited = false;; waited = true) {
-        AcquireSRWLockExclusive(&instance->lifecycleLock);
-        // Relaxed: the flags change only under this lock.
-        const uint32_t flags = instance->flags.load(std::memory_order_relaxed);
-        if ((flags & kInstanceCreated) == 0 || (flags & kInstanceStarted) != 0) {
-            ReleaseSRWLockExclusive(&instance->lifecycleLock);
-            return (flags & kInstanceCreated) == 0 ? -1 : 1;
-        }
-        // A worker stopped by a Stop still waiting for it, or from inside its
-        // own callback, is still ending: one consumer of the ring and one
-        // caller of the host allow no second one beside it.
-        const HANDLE earlier =
-            InstanceHasWorker(instance) && !waited ? EarlierWorker(instance) : nullptr;
-        if (earlier == nullptr) {
-            instance->flags.store(flags | kInstanceStarted, std::memory_order_relaxed);
-            if (g_workerStartHeldHook != nullptr)
-                g_workerStartHeldHook(instance);
-            // The run flag is left alone beside a worker still alive, so that
-            // it is not revived.
-            const int32_t result = InstanceHasWorker(instance) ? -2000 : CreateWorker(instance);
-            ReleaseSRWLockExclusive(&instance->lifecycleLock);
-            return result;
-        }
-        ReleaseSRWLockExclusive(&instance->lifecycleLock);
-        WaitForSingleObject(earlier, g_workerStopWaitMs);
-        CloseHandle(earlier);
-    }
+    HMODULE library = HoldLibrary();
+    AcquireSRWLockExclusive(&instance->lifecycleLock);
+    const int32_t result = StartUnderLock(instance, &library);
+    ReleaseSRWLockExclusive(&instance->lifecycleLock);
+    // A hold no worker took; let go of outside the lock, as it was taken.
+    if (library != nullptr)
+        FreeLibrary(library);
+    return result;
 }
 
 int32_t WorkerControlStop(DriverInstance* instance) {
     AcquireSRWLockExclusive(&instance->lifecycleLock);
     const uint32_t flags = instance->flags.load(std::memory_order_relaxed);
-    if ((flags & kInstanceStarted) == 0) {
-        ReleaseSRWLockExclusive(&instance->lifecycleLock);
-        return 1;
+    const int32_t answer = (flags & kInstanceStarted) != 0 ? 0 : 1;
+    if (answer == 0) {
+        // Release pairs with the worker's acquire load between passes.
+        instance->runFlag.store(0, std::memory_order_release);
+        instance->flags.store(flags & ~kInstanceStarted, std::memory_order_relaxed);
     }
-    // Release pairs with the worker's acquire load between passes.
-    instance->runFlag.store(0, std::memory_order_release);
-    instance->flags.store(flags & ~kInstanceStarted, std::memory_order_relaxed);
-    const HANDLE thread = TakeWorkerHandle(instance);
+    // Also when not started: a run another thread's Stop ended, or one
+    // stopped from inside its callback, may still be making its last calls.
+    AwaitRunEnd(instance);
     ReleaseSRWLockExclusive(&instance->lifecycleLock);
-    JoinWorker(instance, thread);
-    return 0;
+    return answer;
 }
 
 void WorkerControlRetire(DriverInstance* instance) {
     AcquireSRWLockExclusive(&instance->lifecycleLock);
     // Release, as in Stop. A worker stopped from inside its callback has the
-    // flag at 0 already; its handle is taken all the same.
+    // flag at 0 already.
     instance->runFlag.store(0, std::memory_order_release);
     instance->flags.store(0, std::memory_order_relaxed);
-    const HANDLE thread = TakeWorkerHandle(instance);
-    ReleaseSRWLockExclusive(&instance->lifecycleLock);
-    JoinWorker(instance, thread);
+    AwaitRunEnd(instance);
     // Release pairs with the acquire load in CallHost: a worker still running
-    // (stopped from inside its own callback, on whose thread this runs, or
-    // given up on) makes no more host calls.
+    // (the caller's own, from inside a callback, or one given up on) makes no
+    // more host calls. No Start makes a run after this one.
     instance->workerAbandoned.store(1, std::memory_order_release);
+    ReleaseSRWLockExclusive(&instance->lifecycleLock);
+}
+
+void WorkerControlEndRun(DriverInstance* instance) {
+    AcquireSRWLockExclusive(&instance->lifecycleLock);
+    const HANDLE thread = instance->run.thread;
+    instance->run.thread = nullptr;
+    instance->run.live = false;
+    WakeAllConditionVariable(&instance->runEnded);
+    ReleaseSRWLockExclusive(&instance->lifecycleLock);
+    CloseHandle(thread);
 }

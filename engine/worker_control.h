@@ -1,21 +1,25 @@
 // Start, Stop and Destroy's stop of an instance's worker. Any host thread may
 // make them at the same time as any other; each runs as one step for every
 // other thread under the instance's lifecycle lock, which covers the started
-// bit, the run flag as host threads write it, and the worker's thread handle
-// and id. The lock is held for a few stores and the creation of a suspended
-// thread, never across a wait for a worker or a host call, so a Stop or
-// Destroy made from inside a callback still takes it.
+// bit, the run flag as host threads write it, the instance's WorkerRun and
+// the abandonment of a worker. Under the lock nothing waits but the wait for a
+// run's end, which lets go of the lock while it sleeps, and nothing calls the
+// host or anything that needs the loader lock: a Stop made from inside a
+// callback, or from a thread that holds the loader lock, still takes it.
 //
 // What the host can rely on:
 // - one worker per instance at any time;
-// - Stop or Destroy from a host thread answering 0: the worker has ended, or
-//   did not end within g_workerStopWaitMs and is given up on (it makes no more
-//   host calls);
-// - Stop or Destroy from inside a callback does not wait for its own thread;
-//   the worker ends once the callback returns;
-// - a Start that finds an earlier worker still ending waits for it (at most
-//   g_workerStopWaitMs), then starts anew; -2000 when it is given up on, or
-//   when the Start is made on that worker's own thread.
+// - Stop or Destroy on a host thread, whatever it answers, returns once the
+//   worker's last host call has returned (its end step has run), or once it
+//   gave the worker up after g_workerStopWaitMs: a worker given up on makes no
+//   host call after the one in hand. The wait ends on that end step, not on
+//   the thread's exit, which needs the loader lock;
+// - Stop or Destroy from inside a callback does not wait for its own thread:
+//   after a Stop the worker ends once the callback returns, after a Destroy it
+//   makes no further host call at all;
+// - a Start that finds an earlier run still ending waits for it (at most
+//   g_workerStopWaitMs), then starts anew; -2000 when it was given up on, is
+//   still ending after the wait, or the Start is made on its own thread.
 #pragma once
 
 #include "driver/driver_instance.h"
@@ -27,10 +31,14 @@ int32_t WorkerControlStart(DriverInstance* instance);
 // Stop's work after the handle check: 0 stopped, 1 not started.
 int32_t WorkerControlStop(DriverInstance* instance);
 // Destroy's: takes the instance out of Start's reach (created and started
-// bits cleared), stops its worker and waits for it, then abandons a worker
-// still running (one stopped from inside its own callback), which makes no
-// more host calls. The record is the lifetime's to free next.
+// bits cleared), stops its worker and waits for its end, then abandons a worker
+// still running (one stopped from inside its own callback, or given up on),
+// which makes no more host calls. The record is the lifetime's to free next.
 void WorkerControlRetire(DriverInstance* instance);
+// The worker, after its last host call: ends its run, so that the Stops and
+// Destroys waiting for it return and a Start may make the next run. The worker
+// touches nothing of the run afterwards; the record is still its to let go of.
+void WorkerControlEndRun(DriverInstance* instance);
 
 // Test seam: when set, Start calls it with the lifecycle lock held, after the
 // started bit is set and before the worker is created. Null in the product.

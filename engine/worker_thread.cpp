@@ -9,6 +9,7 @@
 #include "engine/instance_lifetime.h"
 #include "engine/key_translation.h"
 #include "engine/polling_wait.h"
+#include "engine/worker_control.h"
 #include "engine/spin_guard.h"
 
 DWORD g_workerStopWaitMs = 10000;
@@ -84,10 +85,7 @@ static void OfferKeypad(DriverInstance* instance, HANDLE device, uint32_t produc
     StatusExchangeReset(instance);
     if (WorkerAbandoned(instance))
         return;
-    // Release pairs with the acquire load in ReportIntake: an id-55 call that
-    // sees the flag raised also sees the device handle, the product id and the
-    // emptied ring.
-    instance->connectedFlag.store(1, std::memory_order_release);
+    RaiseConnectedFlag(instance);
     CallHost(instance, kHostConnected, 0, nullptr);
 }
 
@@ -166,13 +164,9 @@ DWORD WINAPI WorkerThread(LPVOID argument) {
     std::free(list.entries);
     PollingWaitClose(&wait);
 
-    // A Stop made from inside a callback left the handle for a later Stop or
-    // Destroy to wait on; with the last host call made there is nothing left
-    // to wait for. Whoever takes the handle closes it. Relaxed, as in
-    // TakeWorkerHandle: only the handle itself passes.
-    const HANDLE self = instance->threadHandle.exchange(nullptr, std::memory_order_relaxed);
-    if (self != nullptr)
-        CloseHandle(self);
+    // The run is over for Start, Stop and Destroy: the Stops and Destroys
+    // waiting for it return now.
+    WorkerControlEndRun(instance);
     InstanceDropWorker(instance);
     // The record may be freed now. Let go of the library last, from code that
     // does not return into it.

@@ -2,6 +2,7 @@
 // window: the edges that decide a hit, the wrap of both settings at the ends of
 // the 32-bit range, and texts that must fit their buffer whatever fills them.
 #include "config/config_box_layout.h"
+#include "driver/variant_profile.h"
 
 #include <climits>
 #include <cstdio>

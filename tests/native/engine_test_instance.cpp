@@ -33,7 +33,7 @@ void ConnectTestInstance(DriverInstance* instance, HANDLE device, uint32_t produ
     RecordProductId(instance, productId);
     instance->deviceHandle.store(device);
     ReportQueueReset(&instance->reportQueue);
-    instance->connectedFlag.store(1, std::memory_order_release);
+    RaiseConnectedFlag(instance);
 }
 
 std::vector<uint8_t> MakeRecord(HANDLE device, const std::vector<uint8_t>& report,

@@ -64,12 +64,16 @@ void Disconnect(DriverInstance* instance) {
 void ConnectOtherDevice(DriverInstance* instance) {
     ConnectTestInstance(instance, kOtherDevice, kProduct);
 }
+void ReconnectSameDevice(DriverInstance* instance) {
+    Disconnect(instance);
+    ConnectTestInstance(instance, kKeypad, kProduct);
+}
 
 TEST_F(ReportIntakeTest, ACallHeldWhileTheConnectionIsRenewedLeavesTheNewRingEmpty) {
     const struct {
         void (*renew)(DriverInstance*);
         int32_t answer;
-    } cases[] = {{Disconnect, -3}, {ConnectOtherDevice, -11}};
+    } cases[] = {{Disconnect, -3}, {ConnectOtherDevice, -11}, {ReconnectSameDevice, -11}};
     for (const auto& renewal : cases) {
         ConnectTestInstance(instance, kKeypad, kProduct);
         g_reportIntakeBeforePush = renewal.renew;

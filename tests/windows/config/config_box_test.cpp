@@ -296,6 +296,65 @@ TEST_F(ConfigBoxTest, ABoxDestroyedWithItsParentIsForgotten) {
     EXPECT_FALSE(IsWindow(second));
 }
 
+// What the host's window sees of its box while the box is destroyed, and a
+// close made from another thread in the middle of a second open's move.
+struct CloseWitness {
+    WNDPROC hostProcedure;
+    bool notified;       // the host heard of the box's destruction
+    LONG_PTR boundThen;  // slot 0 of the box at that moment
+    void* handle;        // closed from another thread when the box is moved
+};
+CloseWitness g_witness;
+
+LRESULT CALLBACK WitnessingHost(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_PARENTNOTIFY && LOWORD(wParam) == WM_DESTROY) {
+        g_witness.notified = true;
+        g_witness.boundThen = GetWindowLongPtrA(reinterpret_cast<HWND>(lParam), 0);
+    }
+    return CallWindowProcA(g_witness.hostProcedure, window, message, wParam, lParam);
+}
+
+DWORD WINAPI CloseBoxOnAnotherThread(void* handle) {
+    return static_cast<DWORD>(QP240REMOTE_CloseConfigBox(handle));
+}
+
+LRESULT CALLBACK ClosedWhileMoved(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_WINDOWPOSCHANGING && g_witness.handle != nullptr) {
+        const HANDLE closer =
+            CreateThread(nullptr, 0, CloseBoxOnAnotherThread, g_witness.handle, 0, nullptr);
+        g_witness.handle = nullptr;
+        WaitForSingleObject(closer, 5000);
+        CloseHandle(closer);
+    }
+    return CallWindowProcA(g_boxProcedure, window, message, wParam, lParam);
+}
+
+TEST_F(ConfigBoxTest, ABoxIsUnboundBeforeItIsDestroyedAndAnOpenNeverMovesAClosedOne) {
+    g_witness = CloseWitness{};
+    g_witness.hostProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(host, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(WitnessingHost)));
+    ASSERT_NE(Open(), nullptr);
+    EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 0);
+    EXPECT_TRUE(g_witness.notified);
+    EXPECT_EQ(g_witness.boundThen, 0) << "the host's window saw the box still bound";
+
+    // Another thread closes the box while a second open moves it: the open
+    // finds it closed and makes a new one.
+    HWND box = Open();
+    ASSERT_NE(box, nullptr);
+    g_boxProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrA(box, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ClosedWhileMoved)));
+    g_witness.handle = handle;
+    EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 5, 6, 600, 300), 0);
+    EXPECT_EQ(g_witness.handle, nullptr) << "the move was not seen";
+    PumpHostMessages();
+    HWND made = Instance()->configBox.window;
+    EXPECT_NE(made, nullptr);
+    EXPECT_NE(made, box);
+    EXPECT_FALSE(IsWindow(box));
+    EXPECT_EQ(GetWindowLongPtrA(made, 0), reinterpret_cast<LONG_PTR>(handle));
+}
+
 TEST_F(ConfigBoxTest, DestroyClosesTheOpenBox) {
     HWND box = Open();
     ASSERT_NE(box, nullptr);

@@ -157,6 +157,47 @@ TEST_F(Settings, TheInstanceDestroyedLastDecides) {
     QP240REMOTE_Destroy(c);
 }
 
+// Two instances destroyed on two host threads at once.
+struct ConcurrentDestroy {
+    void* instance;
+    HANDLE go;  // manual-reset: both Destroys begin together
+};
+
+DWORD WINAPI DestroyWhenTold(void* argument) {
+    const ConcurrentDestroy* destroy = static_cast<const ConcurrentDestroy*>(argument);
+    WaitForSingleObject(destroy->go, INFINITE);
+    return static_cast<DWORD>(QP240REMOTE_Destroy(destroy->instance));
+}
+
+TEST_F(Settings, TwoDestroysAtOnceStoreOneInstancesPairAndTheNextStartsFromIt) {
+    ASSERT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
+    const DriverContext pairs[2] = {{1, 5, 0}, {0, 9, 0}};
+    for (int round = 0; round < 200 && !HasFailure(); ++round) {
+        const HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+        ConcurrentDestroy destroys[2];
+        HANDLE threads[2];
+        for (int i = 0; i < 2; ++i) {
+            destroys[i] = ConcurrentDestroy{QP240REMOTE_Create(IgnoringCallback, 0), go};
+            ASSERT_NE(destroys[i].instance, nullptr);
+            ASSERT_EQ(QP240REMOTE_SetContext(destroys[i].instance, &pairs[i], sizeof pairs[i]), 0);
+            threads[i] = CreateThread(nullptr, 0, DestroyWhenTold, &destroys[i], 0, nullptr);
+        }
+        SetEvent(go);
+        WaitForMultipleObjects(2, threads, TRUE, INFINITE);
+        for (HANDLE thread : threads)
+            CloseHandle(thread);
+        CloseHandle(go);
+
+        const int32_t keyMode = StoredInt("GenStatus");
+        const int32_t channel = StoredInt("Channel");
+        EXPECT_TRUE((keyMode == 1 && channel == 5) || (keyMode == 0 && channel == 9))
+            << "round " << round << ": stored " << keyMode << ", " << channel;
+        void* next = QP240REMOTE_Create(IgnoringCallback, 0);
+        ExpectContext(ContextOf(next), keyMode, channel, 0);
+        QP240REMOTE_Destroy(next);
+    }
+}
+
 TEST_F(Settings, AnUnwritableKeyStillHandsTheValuesToTheNextInstance) {
     StoreBinary("GenStatus", 0);
     StoreBinary("Channel", 3);

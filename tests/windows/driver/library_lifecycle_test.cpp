@@ -25,6 +25,8 @@ TEST_F(LibraryLifecycle, CreateBeforeInitFailsAndALaterSuccessKeepsTheText) {
     EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "Library is not initialized");
 
     ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
+    // No callback, no instance: its first Start could only crash the host.
+    EXPECT_EQ(QP240REMOTE_Create(nullptr, 0), nullptr);
     void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "Library is not initialized");

@@ -1,6 +1,7 @@
 // Who frees an instance whose worker outlives Stop's wait, and Stop or
 // Destroy made by the host from inside a callback on the worker itself.
 #include <atomic>
+#include <vector>
 
 #include "driver/host_callback.h"
 #include "driver/library_state.h"
@@ -160,33 +161,66 @@ DWORD WINAPI ReleaseAfter200Ms(void* argument) {
     return 0;
 }
 
-// Stopped from inside a callback, the worker makes its last host calls on its
-// own; a Destroy from a host thread meanwhile returns only after they have
-// returned, since the host frees what they use as soon as Destroy returns.
-TEST_F(WorkerTest, DestroyWaitsForTheLastCallsOfAWorkerStoppedFromItsOwnCallback) {
-    SimulatedDevicePlug(KeypadDevice(kKeypadProduct));
-    SimulatedHost host;
-    InnerCall stop = {kHostConnected, driver.Stop, {99}, {0}};
-    Create(&host, "host");
-    host.hook = CallFromCallback;
-    host.hookContext = &stop;
-    host.blockCode = kHostCloseKeypad;  // closing the keypad takes the host a while
-    ASSERT_EQ(driver.Start(host.instance), 0);
-    ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostCloseKeypad, 1, kConnectTimeoutMs));
-    EXPECT_EQ(stop.result.load(), 0);
+DWORD WINAPI StopOnAnotherThread(void* argument) {
+    SimulatedHost* host = static_cast<SimulatedHost*>(argument);
+    return static_cast<DWORD>(host->driver->Stop(host->instance));
+}
 
-    const HANDLE releaser = CreateThread(nullptr, 0, ReleaseAfter200Ms, &host, 0, nullptr);
-    ASSERT_NE(releaser, nullptr);
-    const DWORD start = GetTickCount();
-    EXPECT_EQ(driver.Destroy(host.instance), 0);
-    EXPECT_GE(Elapsed(start), 150u) << "returned while the host was still closing the keypad";
-    EXPECT_EQ(
-        SimulatedHostCodes(&host),
-        (std::vector<int32_t>{kHostWorkerBegins, kHostOfferKeypad, kHostFillStatus, kHostConnected,
-                              kHostCloseKeypad, kHostNoKeypad, kHostWorkerEnds}));
-    WaitForSingleObject(releaser, INFINITE);
-    CloseHandle(releaser);
-    SimulatedHostFree(&host);
+// A worker whose run was ended, from inside its own callback or by a Stop on
+// another host thread, makes its last host calls on its own; a Stop or
+// Destroy on a host thread meanwhile returns only after they have returned,
+// whatever it answers, since the host frees what they use as soon as it
+// returns.
+TEST_F(WorkerTest, StopAndDestroyWaitForTheLastCallsOfARunAlreadyEnding) {
+    SimulatedDevicePlug(KeypadDevice(kKeypadProduct));
+    const std::vector<int32_t> wholeRun = {kHostWorkerBegins, kHostOfferKeypad, kHostFillStatus,
+                                           kHostConnected,    kHostCloseKeypad, kHostNoKeypad,
+                                           kHostWorkerEnds};
+    const struct {
+        const char* name;
+        bool stoppedInside;  // else a Stop on another host thread ended the run
+        bool destroy;        // else a Stop
+        int32_t answer;
+    } cases[] = {{"inside, then Destroy", true, true, 0},
+                 {"inside, then Stop", true, false, 1},
+                 {"two Stops", false, false, 1},
+                 {"Stop, then Destroy", false, true, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SimulatedHost host;
+        InnerCall stop = {kHostConnected, driver.Stop, {99}, {0}};
+        Create(&host, c.name);
+        if (c.stoppedInside) {
+            host.hook = CallFromCallback;
+            host.hookContext = &stop;
+        }
+        host.blockCode = kHostCloseKeypad;  // closing the keypad takes the host a while
+        ASSERT_TRUE(StartAndConnect(&host));
+        const HANDLE firstStopper =
+            c.stoppedInside ? nullptr
+                            : CreateThread(nullptr, 0, StopOnAnotherThread, &host, 0, nullptr);
+        ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostCloseKeypad, 1, kConnectTimeoutMs));
+
+        const HANDLE releaser = CreateThread(nullptr, 0, ReleaseAfter200Ms, &host, 0, nullptr);
+        ASSERT_NE(releaser, nullptr);
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(c.destroy ? driver.Destroy(host.instance) : driver.Stop(host.instance), c.answer);
+        EXPECT_GE(Elapsed(start), 150u) << "returned while the host was still closing the keypad";
+        EXPECT_EQ(SimulatedHostCodes(&host), wholeRun);
+        WaitForSingleObject(releaser, INFINITE);
+        CloseHandle(releaser);
+        if (firstStopper != nullptr) {
+            DWORD firstAnswer = 99;
+            WaitForSingleObject(firstStopper, INFINITE);
+            GetExitCodeThread(firstStopper, &firstAnswer);
+            EXPECT_EQ(firstAnswer, 0u);
+            CloseHandle(firstStopper);
+        }
+        if (c.destroy)
+            SimulatedHostFree(&host);
+        else
+            Finish(&host);
+    }
 }
 
 }  // namespace
