@@ -7,9 +7,13 @@
 # happened to be first would hold CTest's output pipe open until the last
 # test ended and time out.
 set -e
+# With "heap-checked" after the directory, every program of the prefix runs
+# with the heap checks gflags gives on Windows (tail, free, parameter and full
+# validation checking); Wine then reports a write after free, an overrun or a
+# double free on its heap channels.
 prefix="$1"
 if [ -z "$prefix" ]; then
-    echo "usage: wine-prefix.sh <prefix directory>" >&2
+    echo "usage: wine-prefix.sh <prefix directory> [heap-checked]" >&2
     exit 2
 fi
 export WINEPREFIX="$prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -29,6 +33,12 @@ if [ ! -f "$prefix/.kolmar-no-debugger" ]; then
         </dev/null >/dev/null 2>&1
     wineserver -k || true
     touch "$prefix/.kolmar-no-debugger"
+fi
+if [ "$2" = heap-checked ] && [ ! -f "$prefix/.kolmar-heap-checked" ]; then
+    wine reg add 'HKLM\System\CurrentControlSet\Control\Session Manager' /v GlobalFlag \
+        /t REG_DWORD /d 0xF0 /f </dev/null >/dev/null 2>&1
+    wineserver -k || true
+    touch "$prefix/.kolmar-heap-checked"
 fi
 # The server stays a minute after its last program, so it lasts from test to
 # test; the wine_server_stop cleanup ends it when the tests are done. A server

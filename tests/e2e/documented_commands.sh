@@ -138,10 +138,6 @@ check() {
         run list-devices 0 host_simulator.exe --list-devices
         expect list-devices "raw-input device" "no keypad for Kolmar32Keys" "no keypad for Kolmar15Keys"
         ;;
-    "host_simulator.exe --torture 150")
-        # The same mode runs as the test host_simulator_torture, 4 s per DLL;
-        # the documented long run differs only in its time.
-        ;;
     "host_simulator.exe Kolmar32Keys.dll")
         run one-dll 0 host_simulator.exe "$bin/Kolmar32Keys.dll"
         expect one-dll "== Kolmar32Keys.dll ==" "callback 60 keypad connected" \

@@ -1,0 +1,314 @@
+#include "tools/host_simulator/torture_checks.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "tools/host_simulator/config_box_view.h"
+
+const char* const kTortureCallNames[kCallKinds] = {
+#define KOLMAR_TORTURE_NAME(name) #name,
+    KOLMAR_EXPORTS(KOLMAR_TORTURE_NAME)
+#undef KOLMAR_TORTURE_NAME
+};
+
+const char* const kViolationNames[kViolationKinds] = {
+    "callbacks of one instance overlapped",
+    "callback from a thread other than its run's",
+    "second worker while a run was open (50 without 51)",
+    "callback after its instance's Destroy or its worker's give-up",
+    "Stop or Destroy answered with an earlier run still going",
+    "driver status and worker disagree",
+    "two boxes bound to one instance",
+    "box still bound after Destroy",
+    "box window left at the end",
+    "stored settings not one destroyed instance's pair",
+    "heap corrupted (HeapValidate)",
+    "threads, handles or GDI objects not back",
+    "answer outside the documented set",
+    "call slower than its documented wait",
+    "a part of the run never happened",
+    "library unmapped under a worker still in it",
+};
+
+// The documented waits, with room for a busy machine under full heap checks.
+// Start, Stop and Destroy wait for a worker's run to end: the rest of a
+// detection pass (1 s) and the pass itself while detecting, the snapshot in
+// hand and 10 ms while connected, plus whatever its callbacks take. A call of
+// the box from another thread waits for the box's thread, which pumps its
+// messages every few milliseconds. Everything else returns at once.
+static constexpr DWORD kWaitLimitMs = 2500;
+static constexpr DWORD kStopGivesUpMs = 10000;
+static constexpr DWORD kBoxLimitMs = 1500;
+static constexpr DWORD kQuickLimitMs = 250;
+
+// Beyond its documented wait a run stopped elsewhere must have ended; the room
+// is for a busy machine.
+static constexpr DWORD kRunEndGraceMs = 5000;
+// A started worker makes its first call at once.
+static constexpr DWORD kRunBeginGraceMs = 5000;
+// A worker given up on leaves soon after its blocked callback returned; until
+// then a Start may still find it.
+static constexpr DWORD kGivenUpLeavesMs = 2000;
+
+void Violate(Torture* torture, Violation kind, const char* format, ...) {
+    char text[256];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    EnterCriticalSection(&torture->violationLock);
+    if (torture->violations[kind]++ == 0)
+        torture->firstOfKind[kind] = text;
+    LeaveCriticalSection(&torture->violationLock);
+}
+
+static bool Waits(TortureCall call) {
+    return call == kCallStart || call == kCallStop || call == kCallDestroy;
+}
+
+static DWORD LimitMs(TortureCall call, bool fromCallback) {
+    if (Waits(call))
+        return fromCallback ? kQuickLimitMs : kWaitLimitMs;
+    if (call == kCallOpenConfigBox || call == kCallCloseConfigBox)
+        return kBoxLimitMs;
+    return kQuickLimitMs;
+}
+
+CallTimer TimerBegin(Torture* torture, TortureCall call, int index, bool fromCallback) {
+    const uint64_t blocked = index >= 0 ? torture->slots[index].blockedMs.load() : 0;
+    return CallTimer{call, index, GetTickCount(), blocked, fromCallback};
+}
+
+void TimerEnd(Torture* torture, const CallTimer& timer) {
+    const DWORD elapsed = GetTickCount() - timer.start;
+    CallStats* stats = &torture->calls[timer.call];
+    stats->count.fetch_add(1, std::memory_order_relaxed);
+    uint32_t slowest = stats->slowestMs.load(std::memory_order_relaxed);
+    while (elapsed > slowest && !stats->slowestMs.compare_exchange_weak(slowest, elapsed)) {
+    }
+    DWORD allowed = LimitMs(timer.call, timer.fromCallback);
+    if (timer.index >= 0 && Waits(timer.call) && !timer.fromCallback) {
+        const TortureSlot& slot = torture->slots[timer.index];
+        allowed += static_cast<DWORD>(slot.blockedMs.load() - timer.blockedBefore);
+        if (slot.blockingLong.load())
+            allowed += kStopGivesUpMs;
+    }
+    if (elapsed > allowed)
+        Violate(torture, kTooSlow, "%s%s took %lu ms, documented at most %lu ms",
+                kTortureCallNames[timer.call], timer.fromCallback ? " from a callback" : "",
+                elapsed, allowed);
+}
+
+int32_t TimedHandleCall(Torture* torture, TortureCall call, int index, bool fromCallback,
+                        int32_t(QP240REMOTE_CALL* exported)(void*), void* handle) {
+    const CallTimer timer = TimerBegin(torture, call, index, fromCallback);
+    const int32_t answer = exported(handle);
+    TimerEnd(torture, timer);
+    return answer;
+}
+
+void CheckAnswer(Torture* torture, TortureCall call, int index, int32_t answer,
+                 std::initializer_list<int32_t> documented) {
+    for (int32_t expected : documented)
+        if (answer == expected)
+            return;
+    Violate(torture, kBadAnswer, "instance %d: %s answered %d", index, kTortureCallNames[call],
+            answer);
+}
+
+bool TrackCallback(Torture* torture, int index, uint32_t generation, int32_t code) {
+    TortureSlot* slot = &torture->slots[index];
+    const DWORD self = GetCurrentThreadId();
+    bool late = false;
+    EnterCriticalSection(&slot->track);
+    const uint64_t now = torture->sequence.fetch_add(1) + 1;
+    if (slot->generation.load() != generation) {
+        Violate(torture, kLateCallback, "instance %d: code %d after its Destroy answered", index,
+                code);
+        late = true;
+    } else if (self == slot->givenUpThread) {
+        Violate(torture, kLateCallback, "instance %d: code %d after Stop gave its worker up", index,
+                code);
+        late = true;
+    } else if (code == QP240REMOTE_CODE_WORKER_BEGINS) {
+        if (slot->runOpen)
+            Violate(torture, kSecondWorker,
+                    "instance %d: 50 on thread %lu while the run of %lu goes on", index, self,
+                    slot->runThread);
+        slot->runOpen = true;
+        slot->runThread = self;
+        slot->runBegan = now;
+        torture->runs.fetch_add(1, std::memory_order_relaxed);
+    } else if (!slot->runOpen || slot->runThread != self) {
+        Violate(torture, kWrongThread, "instance %d: code %d on thread %lu, run %s on %lu", index,
+                code, self, slot->runOpen ? "open" : "closed", slot->runThread);
+    } else if (code == QP240REMOTE_CODE_WORKER_ENDS) {
+        slot->runOpen = false;
+    }
+    LeaveCriticalSection(&slot->track);
+    return !late;
+}
+
+void CheckRunEnded(Torture* torture, int index, uint64_t calledAt, const char* call) {
+    TortureSlot* slot = &torture->slots[index];
+    EnterCriticalSection(&slot->track);
+    if (slot->runOpen && slot->runBegan < calledAt)
+        Violate(torture, kRunOutlivesAnswer, "instance %d: %s answered, run on thread %lu goes on",
+                index, call, slot->runThread);
+    LeaveCriticalSection(&slot->track);
+}
+
+void NoteGiveUp(Torture* torture, int index) {
+    TortureSlot* slot = &torture->slots[index];
+    EnterCriticalSection(&slot->track);
+    if (slot->runOpen) {
+        slot->givenUpThread = slot->runThread;
+        slot->givenUpLeftAt = 0;
+        slot->runOpen = false;
+        torture->givenUp.fetch_add(1, std::memory_order_relaxed);
+    }
+    LeaveCriticalSection(&slot->track);
+}
+
+static bool RunOpen(TortureSlot* slot) {
+    EnterCriticalSection(&slot->track);
+    const bool open = slot->runOpen;
+    LeaveCriticalSection(&slot->track);
+    return open;
+}
+
+// Waits until the slot's run is open (or closed) as asked; false on timeout.
+static bool WaitForRun(TortureSlot* slot, bool open, DWORD timeoutMs) {
+    const DWORD start = GetTickCount();
+    while (RunOpen(slot) != open) {
+        if (GetTickCount() - start >= timeoutMs)
+            return false;
+        Sleep(10);
+    }
+    return true;
+}
+
+// A worker a Stop gave up on may still hold the instance: the status then
+// stands without a run the callbacks show.
+bool GivenUpWorkerMayLive(Torture* torture, int index) {
+    TortureSlot* slot = &torture->slots[index];
+    EnterCriticalSection(&slot->track);
+    const bool may =
+        slot->givenUpThread != 0 &&
+        (slot->givenUpLeftAt == 0 || GetTickCount() - slot->givenUpLeftAt < kGivenUpLeavesMs);
+    LeaveCriticalSection(&slot->track);
+    return may;
+}
+
+int BoxesBoundTo(Torture* torture, void* instance) {
+    int bound = 0;
+    for (HWND host : torture->hostWindows)
+        for (HWND box = FindConfigBoxAfter(host, nullptr); box != nullptr;
+             box = FindConfigBoxAfter(host, box))
+            bound += reinterpret_cast<void*>(GetWindowLongPtrA(box, 0)) == instance;
+    return bound;
+}
+
+void CheckQuietInstance(Torture* torture, int index) {
+    TortureSlot* slot = &torture->slots[index];
+    const int32_t status = TimedHandleCall(torture, kCallGetDriverStatus, index, false,
+                                           torture->driver.GetDriverStatus, slot->instance);
+    CheckAnswer(torture, kCallGetDriverStatus, index, status, {0, 1, 2});
+    EnterCriticalSection(&slot->track);
+    const bool startFailed = slot->startFailed;
+    LeaveCriticalSection(&slot->track);
+    if (status == 0 && !WaitForRun(slot, false, kRunEndGraceMs))
+        Violate(torture, kStatusDisagrees, "instance %d: status 0 while a worker runs", index);
+    // After a -2000 the instance counts as started with no worker of its own.
+    if (status != 0 && !startFailed && !GivenUpWorkerMayLive(torture, index) &&
+        !WaitForRun(slot, true, kRunBeginGraceMs))
+        Violate(torture, kStatusDisagrees, "instance %d: status %d and no worker", index, status);
+    const int boxes = BoxesBoundTo(torture, slot->instance);
+    if (boxes > 1)
+        Violate(torture, kTwoBoxes, "instance %d: %d boxes bound", index, boxes);
+}
+
+void ValidateHeaps(Torture* torture) {
+    HANDLE heaps[64];
+    const DWORD count = GetProcessHeaps(64, heaps);
+    for (DWORD i = 0; i < count && i < 64; ++i)
+        if (!HeapValidate(heaps[i], 0, nullptr))
+            Violate(torture, kHeapInvalid, "heap %p fails HeapValidate", heaps[i]);
+}
+
+void CheckActivity(Torture* torture) {
+    const struct {
+        const std::atomic<uint64_t>* count;
+        const char* what;
+    } parts[] = {
+        {&torture->connected, "no keypad was ever connected"},
+        {&torture->events, "no key event arrived"},
+        {&torture->boxesMade, "no configuration box was made"},
+        {&torture->settingsChecks, "no two Destroys at once were checked"},
+    };
+    for (const auto& part : parts)
+        if (part.count->load() == 0)
+            Violate(torture, kNothingDone, "%s", part.what);
+    if (torture->settings.longMode && torture->givenUp.load() == 0)
+        Violate(torture, kNothingDone, "no worker was given up on");
+}
+
+uint32_t HeapCheckFlags() {
+    typedef ULONG(WINAPI * GlobalFlagsFn)();
+    const auto flags = reinterpret_cast<GlobalFlagsFn>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetNtGlobalFlags")));
+    return flags != nullptr ? flags() : 0;
+}
+
+uint64_t ViolationCount(const Torture& torture) {
+    uint64_t total = 0;
+    for (uint64_t count : torture.violations)
+        total += count;
+    return total;
+}
+
+static unsigned long long Load(const std::atomic<uint64_t>& value) {
+    return static_cast<unsigned long long>(value.load());
+}
+
+void PrintSummary(const Torture& torture, const char* label, DWORD elapsedMs,
+                  const ProcessCounts& before, const ProcessCounts& after) {
+    const uint32_t heapFlags = HeapCheckFlags();
+    std::printf("== torture %s: %u s asked, %.1f s taken, seed %u%s; %d instances, %d host "
+                "threads, %d box threads, a reader per instance, a plugger ==\n",
+                label, torture.settings.seconds, elapsedMs / 1000.0, torture.settings.seed,
+                torture.settings.longMode ? ", long" : "", kTortureSlots, kTortureDriverThreads,
+                kTortureBoxThreads);
+    std::printf("heap checks: %s (global flags 0x%02X)\n",
+                (heapFlags & 0xF0) == 0xF0 ? "full" : "HeapValidate only", heapFlags);
+    std::printf("rounds %llu, instances created %llu, worker runs %llu, offers accepted %llu "
+                "refused %llu, connections %llu, key events %llu, boxes made %llu\n",
+                Load(torture.rounds), Load(torture.created), Load(torture.runs),
+                Load(torture.accepted), Load(torture.refused), Load(torture.connected),
+                Load(torture.events), Load(torture.boxesMade));
+    std::printf("from callbacks: stops %llu, destroys %llu, starts %llu, boxes %llu; blocked "
+                "callbacks %llu, workers given up %llu; settings checks %llu, unload cycles "
+                "%llu\n",
+                Load(torture.callbackStops), Load(torture.callbackDestroys),
+                Load(torture.callbackStarts), Load(torture.callbackBoxes), Load(torture.blocks),
+                Load(torture.givenUp), Load(torture.settingsChecks), Load(torture.unloadCycles));
+    std::printf("calls (count, slowest ms):");
+    for (int call = 0; call < kCallKinds; ++call)
+        std::printf("%s %s %llu %u", call % 4 == 0 ? "\n " : ",", kTortureCallNames[call],
+                    Load(torture.calls[call].count), torture.calls[call].slowestMs.load());
+    std::printf("\nthreads %d -> %d, kernel handles %d -> %d, GDI objects %d -> %d\n",
+                before.threads, after.threads, before.kernelHandles, after.kernelHandles,
+                before.gdiObjects, after.gdiObjects);
+    const uint64_t total = ViolationCount(torture);
+    if (total == 0) {
+        std::printf("violations: none\n");
+        return;
+    }
+    std::printf("violations: %llu\n", static_cast<unsigned long long>(total));
+    for (int kind = 0; kind < kViolationKinds; ++kind)
+        if (torture.violations[kind] != 0)
+            std::printf("  %6llu  %s\n          first: %s\n",
+                        static_cast<unsigned long long>(torture.violations[kind]),
+                        kViolationNames[kind], torture.firstOfKind[kind].c_str());
+}

@@ -1,0 +1,72 @@
+// What the torture checks and how it reports: the documented answers and
+// waits of every export, the order and threads of the callbacks, the state of
+// an instance with no call in flight, the stored settings after two Destroys
+// at once, the heaps, and what a run must have done; and the summary.
+#pragma once
+
+#include <cstdint>
+
+#include <initializer_list>
+
+#include "tools/common/printf_format.h"
+#include "tools/host_simulator/process_counts.h"
+#include "tools/host_simulator/torture_records.h"
+
+void Violate(Torture* torture, Violation kind, const char* format, ...) KOLMAR_PRINTF_FORMAT(3, 4);
+
+// The time of one export call: begun before it, ended after it. The slot (-1
+// for calls without a handle) tells how long its callbacks took meanwhile,
+// which the calls that wait for the worker are allowed on top of their own
+// wait; made from inside a callback, no call waits.
+struct CallTimer {
+    TortureCall call;
+    int index;  // the slot, or -1
+    DWORD start;
+    uint64_t blockedBefore;
+    bool fromCallback;
+};
+CallTimer TimerBegin(Torture* torture, TortureCall call, int index, bool fromCallback);
+// Counts the call, keeps the slowest, and reports one over its limit.
+void TimerEnd(Torture* torture, const CallTimer& timer);
+
+// A call of an export that takes only the handle, timed.
+int32_t TimedHandleCall(Torture* torture, TortureCall call, int index, bool fromCallback,
+                        int32_t(QP240REMOTE_CALL* exported)(void*), void* handle);
+
+// A documented answer, or a violation naming the call and what it answered.
+void CheckAnswer(Torture* torture, TortureCall call, int index, int32_t answer,
+                 std::initializer_list<int32_t> documented);
+
+// One callback recorded against its run, on the worker thread; false when it
+// came late (after its instance's Destroy, or after a Stop gave its worker up).
+bool TrackCallback(Torture* torture, int index, uint32_t generation, int32_t code);
+
+// Stop and Destroy on a host thread, after they answered: whatever they
+// answered, no run that began before `calledAt` may still be going (but for one
+// given up on, which makes no more calls).
+void CheckRunEnded(Torture* torture, int index, uint64_t calledAt, const char* call);
+// A Stop on a host thread that answered while its worker was blocked beyond
+// Stop's wait gave that worker up: its run is over for the checks.
+void NoteGiveUp(Torture* torture, int index);
+
+// A worker a Stop gave up on may still be alive: blocked, or leaving since a
+// moment. A Start meanwhile may answer -2000.
+bool GivenUpWorkerMayLive(Torture* torture, int index);
+
+// With no call of the instance in flight: the status agrees with the worker,
+// and at most one box is bound to it.
+void CheckQuietInstance(Torture* torture, int index);
+// Boxes of every host window bound to `instance`.
+int BoxesBoundTo(Torture* torture, void* instance);
+
+// The process heaps pass HeapValidate (with full heap checking on, that also
+// walks every block).
+void ValidateHeaps(Torture* torture);
+// The run connected keypads, delivered key events and made boxes.
+void CheckActivity(Torture* torture);
+// The heap checking the process runs under: the global flags it started with.
+uint32_t HeapCheckFlags();
+
+void PrintSummary(const Torture& torture, const char* label, DWORD elapsedMs,
+                  const ProcessCounts& before, const ProcessCounts& after);
+uint64_t ViolationCount(const Torture& torture);
