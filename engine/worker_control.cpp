@@ -37,7 +37,7 @@ static int32_t CreateWorker(DriverInstance* instance) {
         instance->workerLibrary = nullptr;
         if (library != nullptr)
             FreeLibrary(library);
-        return -2000;
+        return QP240REMOTE_E_NO_THREAD;
     }
     instance->threadId = threadId;
     // Relaxed: the lifecycle lock orders it for host threads, and ResumeThread
@@ -91,7 +91,7 @@ int32_t WorkerControlStart(DriverInstance* instance) {
         const uint32_t flags = instance->flags.load(std::memory_order_relaxed);
         if ((flags & kInstanceCreated) == 0 || (flags & kInstanceStarted) != 0) {
             ReleaseSRWLockExclusive(&instance->lifecycleLock);
-            return (flags & kInstanceCreated) == 0 ? -1 : 1;
+            return (flags & kInstanceCreated) == 0 ? QP240REMOTE_E_BAD_HANDLE : QP240REMOTE_ALREADY;
         }
         // A worker stopped by a Stop still waiting for it, or from inside its
         // own callback, is still ending: one consumer of the ring and one
@@ -104,7 +104,8 @@ int32_t WorkerControlStart(DriverInstance* instance) {
                 g_workerStartHeldHook(instance);
             // The run flag is left alone beside a worker still alive, so that
             // it is not revived.
-            const int32_t result = InstanceHasWorker(instance) ? -2000 : CreateWorker(instance);
+            const int32_t result =
+                InstanceHasWorker(instance) ? QP240REMOTE_E_NO_THREAD : CreateWorker(instance);
             ReleaseSRWLockExclusive(&instance->lifecycleLock);
             return result;
         }

@@ -15,7 +15,7 @@ inline int32_t IgnoringCallback(intptr_t, int32_t, int32_t, void*) {
 
 // Every export that takes a handle but Destroy, called with `handle` and
 // harmless other arguments; what each answered, GetDriverStatus last.
-inline std::vector<int32_t> CallEveryHandleExport(const Deliverable& d, void* handle) {
+inline std::vector<int32_t> CallEveryHandleExport(const Deliverable& d, QP240REMOTE_Handle handle) {
     uint8_t context[12] = {};
     uint8_t record[172] = {};
     return {d.Start(handle),
