@@ -163,10 +163,12 @@
  * host still reads another keypad of that usage. Id 55 answers
  * QP240REMOTE_E_NOT_CONNECTED from here on.
  * 151: fill all 172 bytes of the status block at the pointer before returning.
- * 1301: Note On 0x90 | channel, note 0x40 + pad number, velocity 0x40; Note
- * Off 0x80 | channel, the same note, velocity 0; the bytes are valid only
+ * 1301: Note On 0x90 | channel, note QP240REMOTE_MIDI_NOTE_BASE + pad number,
+ * velocity 0x40; Note Off 0x80 | channel, the same note, velocity 0; a key
+ * whose note would leave 0..127 sends nothing. The bytes are valid only
  * during the call. Pad number = padBank * stride + key index, stride 25 (32
  * keys) or 12 (15 keys). */
+#define QP240REMOTE_MIDI_NOTE_BASE 0x40 /* the note of pad number 0 */
 
 /* The host status block: QP240REMOTE_HOST_STATUS_SIZE bytes of the host's own
  * status, laid out as the host likes. The driver keeps the newest copy per

@@ -89,7 +89,7 @@ class ConfigBoxRender : public LibraryTest {
     }
     DriverInstance* Instance() { return static_cast<DriverInstance*>(handle); }
     void SetContext(int32_t keyMode, int32_t channel) {
-        const DriverContext context = {keyMode, channel, 0};
+        const QP240REMOTE_Context context = {keyMode, channel, 0};
         QP240REMOTE_SetContext(handle, &context, sizeof context);
         PumpHostMessages();
     }
@@ -267,8 +267,9 @@ TEST_F(ConfigBoxRender, TheKeypadPictureIsTheLayoutOfThisKeypad) {
     int width = 0, height = 0;
     const std::vector<uint32_t> pixels = BitmapPixels(g_library.keypadPicture, &width, &height);
     // Stored with 24 bits per pixel (the loaded picture takes the screen's depth).
-    HBITMAP stored = static_cast<HBITMAP>(LoadImageA(
-        GetModuleHandleA(nullptr), MAKEINTRESOURCEA(500), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    HBITMAP stored = static_cast<HBITMAP>(
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(QP240REMOTE_KEYPAD_PICTURE_ID),
+                   IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     ASSERT_NE(stored, nullptr);
     BITMAP info = {};
     GetObjectA(stored, sizeof info, &info);
