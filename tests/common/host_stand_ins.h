@@ -17,7 +17,7 @@ inline int32_t IgnoringCallback(intptr_t, int32_t, int32_t, void*) {
 // Every export that takes a handle but Destroy, called with `handle` and
 // harmless other arguments; what each answered, GetDriverStatus last.
 inline std::vector<int32_t> CallEveryHandleExport(const Deliverable& d, QP240REMOTE_Handle handle) {
-    uint8_t context[12] = {};
+    uint8_t context[QP240REMOTE_CONTEXT_SIZE] = {};
     uint8_t record[QP240REMOTE_HOST_STATUS_SIZE] = {};
     return {d.Start(handle),
             d.Stop(handle),
@@ -34,5 +34,8 @@ inline std::vector<int32_t> CallEveryHandleExport(const Deliverable& d, QP240REM
 }
 
 // What CallEveryHandleExport answers for a handle that fails the check.
-inline const std::vector<int32_t> kEveryHandleExportRefused = {-1, -1, -1, -1, -1, -1,
-                                                               -1, -1, -1, -1, -1, 0};
+inline const std::vector<int32_t> kEveryHandleExportRefused = {
+    QP240REMOTE_E_BAD_HANDLE, QP240REMOTE_E_BAD_HANDLE, QP240REMOTE_E_BAD_HANDLE,
+    QP240REMOTE_E_BAD_HANDLE, QP240REMOTE_E_BAD_HANDLE, QP240REMOTE_E_BAD_HANDLE,
+    QP240REMOTE_E_BAD_HANDLE, QP240REMOTE_E_BAD_HANDLE, QP240REMOTE_E_BAD_HANDLE,
+    QP240REMOTE_E_BAD_HANDLE, QP240REMOTE_E_BAD_HANDLE, QP240REMOTE_DRIVER_NOT_STARTED};

@@ -7,6 +7,7 @@
 
 #include "driver/guid_text.h"
 #include "driver/version.h"
+#include "include/qp240_remote.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ TEST(ArchitectureText, IsFortyTwoCharactersEndingInASpaceThenAZero) {
 }
 
 TEST(PlugInformation, TextFieldsArePaddedWithZerosToTheirEnds) {
-    ASSERT_EQ(sizeof kPlugInformation.bytes, 1676u);
+    ASSERT_EQ(sizeof kPlugInformation.bytes, size_t{QP240REMOTE_PLUG_INFORMATION_SIZE});
     const struct {
         size_t offset, width;
         const char* text;
@@ -50,7 +51,7 @@ TEST(PlugInformation, NumbersAndGuidSitAtTheirOffsets) {
     EXPECT_EQ(WordAt(0x640), 0u);
     EXPECT_EQ(WordAt(0x644), 600u);
     EXPECT_EQ(WordAt(0x648), 500u);
-    for (size_t i = 0x64C; i < 1676; ++i)
+    for (size_t i = 0x64C; i < QP240REMOTE_PLUG_INFORMATION_SIZE; ++i)
         ASSERT_EQ(kPlugInformation.bytes[i], 0) << "offset " << i;
 }
 

@@ -288,7 +288,7 @@ static void CheckedStop(Torture* torture, int index) {
 static void CheckedStart(Torture* torture, int index) {
     Count(torture, kCallStart);
     const int32_t answer = torture->driver.Start(torture->slots[index].instance);
-    if (answer == -2000)
+    if (answer == QP240REMOTE_E_NO_THREAD)
         Violate(torture, kStartFailed, "instance %d: Start answered -2000", index);
     else if (answer != 0 && answer != 1)
         Violate(torture, kBadAnswer, "instance %d: Start answered %d", index, answer);
@@ -494,7 +494,8 @@ static DWORD WINAPI ReaderThread(LPVOID) {
                 Count(torture, kCallSetGetInformations);
                 const int32_t answer = torture->driver.SetGetInformations(
                     slot->instance, QP240REMOTE_INFO_INPUT_REPORT, record, 0);
-                if (answer != 0 && answer != -3 && answer != -11)
+                if (answer != 0 && answer != QP240REMOTE_E_NOT_CONNECTED &&
+                    answer != QP240REMOTE_E_OTHER_DEVICE)
                     Violate(torture, kBadAnswer, "instance %d: id 55 answered %d", index, answer);
             }
             ReleaseSRWLockShared(&slot->lock);
