@@ -252,8 +252,9 @@ typedef char QP240REMOTE_ContextLayoutCheck[offsetof(QP240REMOTE_Context, midiCh
  * and goes on calling the host's callback. */
 
 /* QP240REMOTE_Init: once after loading; library-level (see Threads).
- * module [I] the DLL's HMODULE; read only when the DLL did not record its own
- * at process attach.
+ * module [I] the DLL's HMODULE, or null: the DLL records its own when it is
+ * loaded, and reads the argument only when it did not (a host linked through
+ * the import library has no handle of the DLL at hand).
  * Answers QP240REMOTE_OK; QP240REMOTE_E_BOX_CLASS the box's window class could
  * not be registered, also on a second Init without End; QP240REMOTE_E_TOOLKIT
  * the drawing toolkit could not start; QP240REMOTE_E_NO_USER32 User32.dll is
