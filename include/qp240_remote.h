@@ -115,8 +115,8 @@
 /* The configuration box's smallest useful client size, in pixels. Its two
  * fields run from x 250 to 20 short of the right edge, so below 271 wide they
  * vanish and no click reaches them; below 496 the longest field text (the
- * MIDI caption, in Arial 18) is cut off, as is the model name above them. The
- * lower field ends at y 284. The pictures of the box show it at 600 x 300. */
+ * MIDI caption, in Arial 18) is cut off. The lower field ends at y 284. The
+ * pictures of the box show it at 600 x 300. */
 #define QP240REMOTE_BOX_MIN_WIDTH 496
 #define QP240REMOTE_BOX_MIN_HEIGHT 284
 
