@@ -146,8 +146,8 @@
 #define QP240REMOTE_CODE_MIDI_BYTES 1301      /* byte count (3 per message), the bytes */
 #define QP240REMOTE_CODE_PAD_PRESSED 1310     /* pad number, null */
 #define QP240REMOTE_CODE_PAD_RELEASED 1311    /* pad number, null */
-#define QP240REMOTE_CODE_STOP_ALL_PADS 1314   /* 0, null: the StopAllPads key went down */
-#define QP240REMOTE_CODE_STOP_ALL_PLISTS 1315 /* 0, null: the StopAllPlists key went down */
+#define QP240REMOTE_CODE_STOP_ALL_PADS 1314   /* 0, null: StopAllPads pressed (either mode) */
+#define QP240REMOTE_CODE_STOP_ALL_PLISTS 1315 /* 0, null: StopAllPlists pressed (either mode) */
 /* 80, "open the keypad": a matching keypad is offered; answer nonzero (any
  * value) to accept it, 0 to refuse (it is offered again a detection period
  * later; only the first matching device of the system's list is ever offered).
