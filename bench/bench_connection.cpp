@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "driver/host_callback.h"
 #include "driver/variant_profile.h"
+#include "include/qp240_remote.h"
 #include "tools/host_simulator/simulated_keypads.h"
 
 bool BenchConnectionOpen(BenchConnection* connection, const char* path) {

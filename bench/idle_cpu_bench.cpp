@@ -9,13 +9,13 @@
 #include <vector>
 
 #include "bench/bench_connection.h"
-#include "driver/host_callback.h"
+#include "include/qp240_remote.h"
 #include "tools/host_simulator/process_counts.h"
 
 // The thread that made the host's first call: the instance's worker.
 static HANDLE OpenWorker(SimulatedHost* host) {
     return OpenThread(THREAD_QUERY_INFORMATION, FALSE,
-                      SimulatedHostCallsWith(host, kHostWorkerBegins).at(0).threadId);
+                      SimulatedHostCallsWith(host, QP240REMOTE_CODE_WORKER_BEGINS).at(0).threadId);
 }
 
 int main(int argc, char** argv) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench/bench_connection.h"
+#include "include/qp240_remote.h"
 #include "tools/host_simulator/simulated_keypads.h"
 
 static constexpr int kBatches = 400;
@@ -37,7 +38,8 @@ int main(int argc, char** argv) {
     for (int batch = 0; batch < kBatches; ++batch) {
         QueryPerformanceCounter(&start);
         for (int i = 0; i < kCallsPerBatch; ++i)
-            connection.driver.SetGetInformations(host->instance, 55, record, size);
+            connection.driver.SetGetInformations(host->instance, QP240REMOTE_INFO_INPUT_REPORT,
+                                                 record, size);
         QueryPerformanceCounter(&end);
         stored.push_back(static_cast<double>(end.QuadPart - start.QuadPart) * nsPerTick /
                          kCallsPerBatch);
@@ -45,11 +47,13 @@ int main(int argc, char** argv) {
     }
     // A full ring: the same call, dropping the snapshot.
     for (int i = 0; i < 127; ++i)
-        connection.driver.SetGetInformations(host->instance, 55, record, size);
+        connection.driver.SetGetInformations(host->instance, QP240REMOTE_INFO_INPUT_REPORT, record,
+                                             size);
     for (int batch = 0; batch < 50; ++batch) {
         QueryPerformanceCounter(&start);
         for (int i = 0; i < kCallsPerBatch; ++i)
-            connection.driver.SetGetInformations(host->instance, 55, record, size);
+            connection.driver.SetGetInformations(host->instance, QP240REMOTE_INFO_INPUT_REPORT,
+                                                 record, size);
         QueryPerformanceCounter(&end);
         refused.push_back(static_cast<double>(end.QuadPart - start.QuadPart) * nsPerTick /
                           kCallsPerBatch);

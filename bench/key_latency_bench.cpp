@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "bench/bench_connection.h"
-#include "driver/host_callback.h"
+#include "include/qp240_remote.h"
 #include "tools/host_simulator/import_patch.h"
 
 namespace {
@@ -24,7 +24,7 @@ struct EventClock {
 };
 
 void OnPadEvent(SimulatedHost* host, int32_t code) {
-    if (code != kHostPadPressed && code != kHostPadReleased)
+    if (code != QP240REMOTE_CODE_PAD_PRESSED && code != QP240REMOTE_CODE_PAD_RELEASED)
         return;
     EventClock* clock = static_cast<EventClock*>(host->hookContext);
     LARGE_INTEGER now;

@@ -8,13 +8,14 @@
 #include "driver/driver_instance.h"
 #include "engine/instance_lifetime.h"
 #include "engine/key_translation.h"
+#include "include/qp240_remote.h"
 
 static int32_t ReturnAtOnce(intptr_t, int32_t, int32_t, void*) {
     return 0;
 }
 
 static void TranslateEveryKeyChanging(benchmark::State& state, int32_t keyMode) {
-    DriverInstance* instance = InstanceCreate(ReturnAtOnce, 0, DriverContext{keyMode, 0, 0});
+    DriverInstance* instance = InstanceCreate(ReturnAtOnce, 0, QP240REMOTE_Context{keyMode, 0, 0});
     uint8_t down[kProfile.keyCount];
     uint8_t up[kProfile.keyCount] = {};
     std::memset(down, 1, sizeof down);

@@ -7,7 +7,7 @@
 
 #include "config/config_box_layout.h"
 #include "driver/host_callback.h"
-#include "driver/platform_types.h"
+#include "toolkit/platform_types.h"
 #include "driver/variant_profile.h"
 #include "engine/report_queue.h"
 #include "engine/status_exchange.h"

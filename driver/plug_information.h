@@ -21,7 +21,8 @@ inline constexpr size_t kPlugModelOffset = QP240REMOTE_PLUG_MODEL_OFFSET;
 inline constexpr size_t kPlugDriverKindOffset = QP240REMOTE_PLUG_DRIVER_KIND_OFFSET;
 inline constexpr size_t kPlugModuleOffset = QP240REMOTE_PLUG_MODULE_OFFSET;
 inline constexpr size_t kPlugGuidOffset = QP240REMOTE_PLUG_GUID_OFFSET;
-inline constexpr size_t kPlugNumberOffset = 0x630;  // the profile's plug number in bits 16..23
+inline constexpr size_t kPlugNumberOffset =
+    QP240REMOTE_PLUG_HOST_NUMBER_OFFSET;  // the profile's plug number in bits 16..23
 inline constexpr size_t kPlugVersionOffset = QP240REMOTE_PLUG_VERSION_OFFSET;
 inline constexpr char kPlugDriverKind[] = "HID Remote Driver";
 
@@ -31,8 +32,12 @@ struct PlugHostWord {
     size_t offset;
     uint32_t value;
 };
-inline constexpr PlugHostWord kPlugHostWords[] = {
-    {0x638, 4100}, {0x63C, 0x40000180}, {0x640, 0}, {0x644, 600}, {0x648, 500}};
+inline constexpr size_t kPlugHostWordsOffset = QP240REMOTE_PLUG_HOST_WORDS_OFFSET;
+inline constexpr PlugHostWord kPlugHostWords[] = {{kPlugHostWordsOffset, 4100},
+                                                  {kPlugHostWordsOffset + 4, 0x40000180},
+                                                  {kPlugHostWordsOffset + 8, 0},
+                                                  {kPlugHostWordsOffset + 12, 600},
+                                                  {kPlugHostWordsOffset + 16, 500}};
 
 struct PlugInformation {
     uint8_t bytes[kPlugInformationSize];

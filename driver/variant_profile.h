@@ -7,6 +7,7 @@
 #include <initializer_list>
 
 #include "driver/version.h"
+#include "include/qp240_remote.h"
 
 inline constexpr int32_t kMaxProductIds = 5;
 
@@ -30,17 +31,17 @@ struct VariantProfile {
     uint32_t minimumKeyBytesFrom4Length;  // 15 keys: shortest report with keys from byte 4
     int32_t tooShortFrom4Status;          // 15 keys: result for a report shorter than that
     const char* midiCaption;              // configuration box text for the MIDI key mode
-    int32_t pictureWidth;                 // bitmap resource 500, 24 bits per pixel
+    int32_t pictureWidth;                 // the keypad picture, 24 bits per pixel
     int32_t pictureHeight;
 };
 
 // Common to both families.
-inline constexpr uint32_t kKeypadVendorId = 0x0FD9;
-inline constexpr uint16_t kKeypadUsagePage = 0x000C;
-inline constexpr uint16_t kKeypadUsage = 0x0001;
+inline constexpr uint32_t kKeypadVendorId = QP240REMOTE_KEYPAD_VENDOR_ID;
+inline constexpr uint16_t kKeypadUsagePage = QP240REMOTE_KEYPAD_USAGE_PAGE;
+inline constexpr uint16_t kKeypadUsage = QP240REMOTE_KEYPAD_USAGE;
 inline constexpr uint8_t kDriverVersion[4] = {KOLMAR_VERSION_MAJOR, KOLMAR_VERSION_MINOR,
                                               KOLMAR_VERSION_PATCH, KOLMAR_VERSION_TWEAK};
-inline constexpr int32_t kMidiNoteBase = 0x40;  // note = 0x40 + pad number
+inline constexpr int32_t kMidiNoteBase = QP240REMOTE_MIDI_NOTE_BASE;  // note = base + pad number
 
 // The two array fields, filled from a list so that a profile reads as
 // name = value throughout.
@@ -71,9 +72,9 @@ constexpr VariantProfile MakeProfile32Keys() {
     SetProfileProductIds(profile, {0x008F, 0x006C, 0x00BA});
     profile.reversedRowsProduct = 0;
     profile.minimumReportLength = 36;
-    profile.tooShortStatus = -2;
+    profile.tooShortStatus = QP240REMOTE_E_REPORT_TOO_SHORT;
     profile.minimumKeyBytesFrom4Length = 36;
-    profile.tooShortFrom4Status = -2;
+    profile.tooShortFrom4Status = QP240REMOTE_E_REPORT_TOO_SHORT;
     profile.midiCaption = "30x MIDI Note On + 2x Stop All";
     profile.pictureWidth = 240;
     profile.pictureHeight = 120;
@@ -96,9 +97,9 @@ constexpr VariantProfile MakeProfile15Keys() {
     SetProfileProductIds(profile, {0x0060, 0x006D, 0x0080, 0x00A5, 0x00B9});
     profile.reversedRowsProduct = 0x0060;
     profile.minimumReportLength = 17;
-    profile.tooShortStatus = -12;
+    profile.tooShortStatus = QP240REMOTE_E_REPORT_TOO_SHORT_15;
     profile.minimumKeyBytesFrom4Length = 19;
-    profile.tooShortFrom4Status = -13;
+    profile.tooShortFrom4Status = QP240REMOTE_E_KEYS_TOO_SHORT_15;
     profile.midiCaption = "13x MIDI Note On + 2x Stop All";
     profile.pictureWidth = 220;
     profile.pictureHeight = 131;

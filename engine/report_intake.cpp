@@ -14,23 +14,23 @@ int32_t ReportIntake(DriverInstance* instance, const void* record) {
     // ring are seen as the worker left them before it raised the flag.
     const int32_t connection = instance->connectedFlag.load(std::memory_order_acquire);
     if (connection == 0)
-        return -3;
+        return QP240REMOTE_E_NOT_CONNECTED;
     if (record == nullptr)
-        return -10;
+        return QP240REMOTE_E_NULL_DATA;
 
     const uint8_t* bytes = static_cast<const uint8_t*>(record);
     HANDLE device;
     std::memcpy(&device, bytes + kRecordDeviceOffset, sizeof device);
     // Relaxed: ordered by the acquire load of the connected flag above.
     if (device != instance->deviceHandle.load(std::memory_order_relaxed))
-        return -11;
+        return QP240REMOTE_E_OTHER_DEVICE;
     uint32_t reportLength;
     std::memcpy(&reportLength, bytes + kRecordReportSizeOffset, sizeof reportLength);
 
     uint8_t snapshot[kProfile.keyCount];
     const int32_t status = CutKeySnapshot(kProfile, bytes + kRecordReportOffset, reportLength,
                                           RecordedProductId(instance), snapshot);
-    if (status != 0)
+    if (status != QP240REMOTE_OK)
         return status;
 
     if (g_reportIntakeBeforePush != nullptr)
@@ -38,7 +38,7 @@ int32_t ReportIntake(DriverInstance* instance, const void* record) {
     if (!SpinGuardTryAcquire(&instance->producerGuard, kProducerGuardYields)) {
         // Dropped as by a full ring. Relaxed: a statistic that orders nothing.
         instance->reportQueue.refusedCount.fetch_add(1, std::memory_order_relaxed);
-        return 0;
+        return QP240REMOTE_OK;
     }
     // Looked at again under the guard: a call held up since the check above
     // may find the keypad gone, or connected anew (another keypad, or the same
@@ -46,11 +46,11 @@ int32_t ReportIntake(DriverInstance* instance, const void* record) {
     // that is over. Acquire, as above; the guard orders the ring's reset
     // before the push.
     const int32_t now = instance->connectedFlag.load(std::memory_order_acquire);
-    int32_t late = 0;
+    int32_t late = QP240REMOTE_OK;
     if (now == 0)
-        late = -3;
+        late = QP240REMOTE_E_NOT_CONNECTED;
     else if (now != connection)
-        late = -11;
+        late = QP240REMOTE_E_OTHER_DEVICE;
     else
         ReportQueuePush(&instance->reportQueue, snapshot);
     SpinGuardRelease(&instance->producerGuard);

@@ -15,8 +15,7 @@ struct DriverInstance;
 
 inline constexpr int32_t kProducerGuardYields = 1000;
 
-// 0 taken (also when the ring was full), -3 no keypad connected, -10 record
-// null, -11 another device, -2 / -12 / -13 report too short.
+// Id 55 after the handle check, answering as the public header says.
 int32_t ReportIntake(DriverInstance* instance, const void* record);
 
 // Test seam: when set, called between a call's checks and its push, so that a

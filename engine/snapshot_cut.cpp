@@ -15,10 +15,10 @@ int32_t CutKeySnapshot(const VariantProfile& profile, const uint8_t* report, uin
         for (int32_t k = 0; k < profile.keyCount; ++k)
             snapshot[k] = report[kReversedRowLength * (k / kReversedRowLength) +
                                  kReversedRowLength - k % kReversedRowLength];
-        return 0;
+        return QP240REMOTE_OK;
     }
     if (reportLength < profile.minimumKeyBytesFrom4Length)
         return profile.tooShortFrom4Status;
     std::memcpy(snapshot, report + 4, static_cast<size_t>(profile.keyCount));
-    return 0;
+    return QP240REMOTE_OK;
 }

@@ -43,11 +43,11 @@ int32_t StatusExchangeInit(HostStatusExchange* exchange) {
 
 int32_t StatusExchangeWrite(HostStatusExchange* exchange, const void* block, int32_t size) {
     if (size != kHostStatusBytes)
-        return 0;
+        return QP240REMOTE_OK;
     if (block == nullptr)
-        return -10;
+        return QP240REMOTE_E_NULL_DATA;
     if (exchange->storage == nullptr)
-        return 0;
+        return QP240REMOTE_OK;
     // The host's memory is read before the guard is taken: a block that cannot
     // be read whole faults here, and a host that survives the fault finds the
     // exchange as it was, not held for good.
@@ -72,7 +72,7 @@ int32_t StatusExchangeWrite(HostStatusExchange* exchange, const void* block, int
     std::memcpy(SlotAt(exchange, chosen), &copy, kHostStatusBytes);
     exchange->slotStates[chosen] = 1;
     SpinGuardRelease(&exchange->guard);
-    return 0;
+    return QP240REMOTE_OK;
 }
 
 void StatusExchangeRead(DriverInstance* instance) {

@@ -1,10 +1,10 @@
-// The host's 172-byte status block and the three-slot exchange that hands the
+// The host's status block and the three-slot exchange that hands the
 // newest copy from host threads (id-56 calls, the writers) to the worker (the
 // reader) without either side waiting for the other to deliver or take one.
 //
 // Each step (a write, a read, the re-priming, the copy into slot 0) takes
 // effect whole against the others under the exchange's spin guard, held for
-// one 172-byte copy and a few words at most and never across a host call, in
+// one block's copy and a few words at most and never across a host call, in
 // particular not across code 151, which the host may answer with id 56, nor
 // across a read of the host's memory: a write copies the block first.
 //
@@ -22,18 +22,20 @@
 
 struct DriverInstance;
 
-inline constexpr int32_t kHostStatusBytes = QP240REMOTE_HOST_STATUS_SIZE;  // 172
+inline constexpr int32_t kHostStatusBytes = QP240REMOTE_HOST_STATUS_SIZE;
 inline constexpr int32_t kHostStatusWords = kHostStatusBytes / 4;
-inline constexpr int32_t kStatusSlotStride = 176;  // 172 rounded up to 16
 inline constexpr int32_t kStatusSlotCount = 3;
 inline constexpr int32_t kStatusSlotAlignment = 16;
+// The block rounded up to the alignment, so that every slot is aligned: 176.
+inline constexpr int32_t kStatusSlotStride =
+    (kHostStatusBytes + kStatusSlotAlignment - 1) / kStatusSlotAlignment * kStatusSlotAlignment;
 inline constexpr int32_t kStatusStorageBytes =
     kStatusSlotCount * kStatusSlotStride + kStatusSlotAlignment;  // 544
 
 struct HostStatusBlock {
     int32_t words[kHostStatusWords];  // opaque to the driver
 };
-static_assert(sizeof(HostStatusBlock) == kHostStatusBytes, "the host fills exactly 172 bytes");
+static_assert(sizeof(HostStatusBlock) == kHostStatusBytes, "the host fills the whole block");
 
 struct HostStatusExchange {
     uint8_t* storage;  // 544 bytes, or null when not obtained
@@ -52,9 +54,8 @@ struct HostStatusExchange {
 // Returns 0, or -1 when the storage could not be obtained (every write and read
 // is then ignored).
 int32_t StatusExchangeInit(HostStatusExchange* exchange);
-// Id 56: takes a new block. Returns 0, also when a size other than 172 or a
-// missing storage makes it ignore the block; -10 for a null block of size 172,
-// which is not read.
+// Id 56 after the handle check: takes a new block, answering as the public
+// header says; a missing storage makes it ignore the block (and answer OK).
 int32_t StatusExchangeWrite(HostStatusExchange* exchange, const void* block, int32_t size);
 // Worker, at the start of every polling pass: moves to the newest waiting
 // block and copies it into the instance's status block, once per block.

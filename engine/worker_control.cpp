@@ -62,7 +62,7 @@ static void AwaitRunEnd(DriverInstance* instance) {
 }
 
 // Under the lock, with no run alive: makes the next one, handing it the
-// library hold. 0, or -2000 when no thread could be made (the run flag then
+// library hold. 0, or QP240REMOTE_E_NO_THREAD when no thread could be made (the run flag then
 // stays set, as the started bit, and the hold stays the caller's).
 static int32_t CreateWorker(DriverInstance* instance, HMODULE* library) {
     // Relaxed: the thread's creation orders these before anything it does.
@@ -80,11 +80,11 @@ static int32_t CreateWorker(DriverInstance* instance, HMODULE* library) {
     if (thread == nullptr) {
         InstanceDropWorker(instance);
         instance->workerLibrary = nullptr;
-        return -2000;
+        return QP240REMOTE_E_NO_THREAD;
     }
     *library = nullptr;
     instance->run = WorkerRun{thread, threadId, instance->run.number + 1, true};
-    return 0;
+    return QP240REMOTE_OK;
 }
 
 // Under the lock: Start's decision, and the start itself.
@@ -100,15 +100,15 @@ static int32_t StartUnderLock(DriverInstance* instance, HMODULE* library) {
     // Relaxed: the flags change only under this lock.
     const uint32_t flags = instance->flags.load(std::memory_order_relaxed);
     if ((flags & kInstanceCreated) == 0)
-        return -1;
+        return QP240REMOTE_E_BAD_HANDLE;
     if ((flags & kInstanceStarted) != 0)
-        return 1;
+        return QP240REMOTE_ALREADY;
     instance->flags.store(flags | kInstanceStarted, std::memory_order_relaxed);
     if (g_workerStartHeldHook != nullptr)
         g_workerStartHeldHook(instance);
     // Beside a run still alive (given up on, still ending, or this is its own
     // thread) the run flag is left alone, so that it is not revived.
-    return instance->run.live ? -2000 : CreateWorker(instance, library);
+    return instance->run.live ? QP240REMOTE_E_NO_THREAD : CreateWorker(instance, library);
 }
 
 int32_t WorkerControlStart(DriverInstance* instance) {
@@ -125,8 +125,8 @@ int32_t WorkerControlStart(DriverInstance* instance) {
 int32_t WorkerControlStop(DriverInstance* instance) {
     AcquireSRWLockExclusive(&instance->lifecycleLock);
     const uint32_t flags = instance->flags.load(std::memory_order_relaxed);
-    const int32_t answer = (flags & kInstanceStarted) != 0 ? 0 : 1;
-    if (answer == 0) {
+    const int32_t answer = (flags & kInstanceStarted) != 0 ? QP240REMOTE_OK : QP240REMOTE_ALREADY;
+    if (answer == QP240REMOTE_OK) {
         // Release pairs with the worker's acquire load between passes.
         instance->runFlag.store(0, std::memory_order_release);
         instance->flags.store(flags & ~kInstanceStarted, std::memory_order_relaxed);

@@ -18,14 +18,14 @@
 //   after a Stop the worker ends once the callback returns, after a Destroy it
 //   makes no further host call at all;
 // - a Start that finds an earlier run still ending waits for it (at most
-//   g_workerStopWaitMs), then starts anew; -2000 when it was given up on, is
+//   g_workerStopWaitMs), then starts anew; QP240REMOTE_E_NO_THREAD when it was given up on, is
 //   still ending after the wait, or the Start is made on its own thread.
 #pragma once
 
 #include "driver/driver_instance.h"
 
 // Start's work after the handle check: 0 a worker started, 1 already started,
-// -2000 no worker could be started (the instance counts as started until
+// QP240REMOTE_E_NO_THREAD no worker could be started (the instance counts as started until
 // Stop), -1 destroyed meanwhile.
 int32_t WorkerControlStart(DriverInstance* instance);
 // Stop's work after the handle check: 0 stopped, 1 not started.

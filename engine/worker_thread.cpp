@@ -12,10 +12,12 @@
 #include "engine/worker_control.h"
 #include "engine/spin_guard.h"
 
-DWORD g_workerStopWaitMs = 10000;
+DWORD g_workerStopWaitMs = QP240REMOTE_STOP_WAIT_MS;
 
-static constexpr DWORD kDetectionSleepMs = 1000;  // at the start of every detection pass
-static constexpr DWORD kPollingSleepMs = 10;      // at the end of every polling pass
+static constexpr DWORD kDetectionSleepMs =
+    QP240REMOTE_DETECTION_PERIOD_MS;  // at the start of every detection pass
+static constexpr DWORD kPollingSleepMs =
+    QP240REMOTE_POLLING_PERIOD_MS;  // at the end of every polling pass
 static constexpr UINT kMaxDeviceListEntries = 128;
 static constexpr UINT kDeviceNameChars = 256;
 static constexpr UINT kRawInputFailed = static_cast<UINT>(-1);

@@ -1,19 +1,17 @@
 /*
- * minimal_host.c - the smallest host of a Kolmar keypad driver.
+ * minimal_host.c - the smallest host of the Kolmar keypad drivers, for a host
+ * that serves both keypad families at once. Both DLLs export the same names,
+ * so it loads each DLL named on its command line and resolves its exports
+ * with GetProcAddress (linking both import libraries would bind every name to
+ * the first DLL). For each it checks the version, makes and starts an
+ * instance, lets the worker look for a keypad for a moment, and takes
+ * everything down in the one safe order. It accepts no keypad:
+ * examples/keypad_host.c shows the whole work of a host.
  *
- * Loads one driver DLL, prints its plug information, makes an instance,
- * starts it, lets its worker look for a keypad for a moment, reads the driver
- * status, then takes everything down in reverse order. Every callback is
- * printed as it arrives.
+ *   x86_64-w64-mingw32-gcc -std=c99 -Iinclude examples/minimal_host.c -o minimal_host.exe
+ *   (Microsoft: cl /Iinclude examples\minimal_host.c)
  *
- * Two ways to reach the exports, chosen when building:
- *   linked through the import library:
- *     gcc -Iinclude examples/minimal_host.c lib/libKolmar32Keys.dll.a
- *     (Microsoft linker: lib/Kolmar32Keys.lib)
- *   resolved at run time with GetProcAddress:
- *     gcc -Iinclude -DMINIMAL_HOST_GETPROCADDRESS examples/minimal_host.c
- *
- * usage: minimal_host Kolmar32Keys.dll   (or Kolmar15Keys.dll)
+ * usage: minimal_host Kolmar32Keys.dll [Kolmar15Keys.dll]
  * Exits 0 when every call answered as the contract says.
  */
 #include <stdio.h>
@@ -22,165 +20,117 @@
 
 #include "qp240_remote.h"
 
-/* The exports this host calls. */
+#define MAX_DRIVERS 2
+
+/* One loaded DLL and the exports this host calls. */
 typedef struct Driver {
+    const char* path;
+    volatile LONG lastCode; /* the latest callback's code */
+    HMODULE module;         /* null while not loaded */
+    int initialised;
+    QP240REMOTE_Handle instance;
     QP240REMOTE_GetPlugInformationFn* GetPlugInformation;
     QP240REMOTE_InitFn* Init;
     QP240REMOTE_EndFn* End;
     QP240REMOTE_CreateFn* Create;
     QP240REMOTE_DestroyFn* Destroy;
     QP240REMOTE_StartFn* Start;
-    QP240REMOTE_StopFn* Stop;
     QP240REMOTE_GetDriverStatusFn* GetDriverStatus;
 } Driver;
 
-#ifdef MINIMAL_HOST_GETPROCADDRESS
 /* GetProcAddress returns a generic function pointer; the detour through
  * void (*)(void) tells the compiler that the cast is meant. */
-#define RESOLVE(module, name) ((name##Fn*)(void (*)(void))GetProcAddress(module, #name))
+#define RESOLVE(driver, name)                                                                      \
+    (((driver)->name = (QP240REMOTE_##name##Fn*)(void (*)(void))GetProcAddress(                    \
+          (driver)->module, "QP240REMOTE_" #name)) != NULL)
 
-static HMODULE LoadDriverLibrary(const char* path, Driver* driver) {
-    HMODULE module = LoadLibraryA(path);
-    if (module == NULL)
-        return NULL;
-    driver->GetPlugInformation = RESOLVE(module, QP240REMOTE_GetPlugInformation);
-    driver->Init = RESOLVE(module, QP240REMOTE_Init);
-    driver->End = RESOLVE(module, QP240REMOTE_End);
-    driver->Create = RESOLVE(module, QP240REMOTE_Create);
-    driver->Destroy = RESOLVE(module, QP240REMOTE_Destroy);
-    driver->Start = RESOLVE(module, QP240REMOTE_Start);
-    driver->Stop = RESOLVE(module, QP240REMOTE_Stop);
-    driver->GetDriverStatus = RESOLVE(module, QP240REMOTE_GetDriverStatus);
-    if (!driver->GetPlugInformation || !driver->Init || !driver->End || !driver->Create ||
-        !driver->Destroy || !driver->Start || !driver->Stop || !driver->GetDriverStatus) {
-        FreeLibrary(module);
-        return NULL;
+/* Runs on a worker thread: this host takes no keypad. */
+static int32_t QP240REMOTE_CALL OnDriver(intptr_t userValue, int32_t code, int32_t argument,
+                                         void* pointer) {
+    Driver* driver = (Driver*)userValue;
+    InterlockedExchange(&driver->lastCode, code);
+    printf("  [%s] callback %d, argument %d, pointer %p\n", driver->path, (int)code, (int)argument,
+           pointer);
+    fflush(stdout);
+    return 0; /* an offer (code 80) refused */
+}
+
+static int Expect(const char* path, const char* call, int32_t answer, int32_t expected) {
+    printf("[%s] %s -> %d\n", path, call, (int)answer);
+    fflush(stdout);
+    return answer == expected;
+}
+
+/* Loads the DLL, checks its version and starts an instance. */
+static int Open(Driver* driver, const char* path) {
+    unsigned char block[QP240REMOTE_PLUG_INFORMATION_SIZE];
+    driver->module = LoadLibraryA(path);
+    if (driver->module == NULL || !RESOLVE(driver, GetPlugInformation) || !RESOLVE(driver, Init) ||
+        !RESOLVE(driver, End) || !RESOLVE(driver, Create) || !RESOLVE(driver, Destroy) ||
+        !RESOLVE(driver, Start) || !RESOLVE(driver, GetDriverStatus)) {
+        printf("[%s] cannot load it or resolve its exports\n", path);
+        return 0;
     }
-    return module;
+    if (driver->GetPlugInformation(QP240REMOTE_PLUG_INFORMATION, block) != QP240REMOTE_OK ||
+        !QP240REMOTE_VERSION_MATCHES(QP240REMOTE_PLUG_VERSION_WORD(block))) {
+        printf("[%s] not a driver of this header's contract\n", path);
+        return 0;
+    }
+    printf("[%s] \"%s\" for \"%s\"\n", path, (const char*)block + QP240REMOTE_PLUG_MODULE_OFFSET,
+           (const char*)block + QP240REMOTE_PLUG_MODEL_OFFSET);
+    /* A first Init that fails is still undone by End (Close). */
+    driver->initialised = 1;
+    if (!Expect(path, "Init", driver->Init(driver->module), QP240REMOTE_OK))
+        return 0;
+    driver->path = path;
+    driver->instance = driver->Create(OnDriver, (intptr_t)driver);
+    if (driver->instance == NULL)
+        return 0;
+    return Expect(path, "Start", driver->Start(driver->instance), QP240REMOTE_OK);
 }
 
-static void FreeDriverLibrary(HMODULE module) {
-    FreeLibrary(module);
-}
-#else
-/* The loader mapped the DLL with the program; the import library named it. */
-static HMODULE LoadDriverLibrary(const char* path, Driver* driver) {
-    driver->GetPlugInformation = QP240REMOTE_GetPlugInformation;
-    driver->Init = QP240REMOTE_Init;
-    driver->End = QP240REMOTE_End;
-    driver->Create = QP240REMOTE_Create;
-    driver->Destroy = QP240REMOTE_Destroy;
-    driver->Start = QP240REMOTE_Start;
-    driver->Stop = QP240REMOTE_Stop;
-    driver->GetDriverStatus = QP240REMOTE_GetDriverStatus;
-    return GetModuleHandleA(path);
-}
-
-static void FreeDriverLibrary(HMODULE module) {
-    (void)module;
-}
-#endif
-
-static const struct {
-    int32_t code;
-    const char* name;
-} kCodeNames[] = {
-    {QP240REMOTE_CODE_WORKER_BEGINS, "worker begins"},
-    {QP240REMOTE_CODE_WORKER_ENDS, "worker ends"},
-    {QP240REMOTE_CODE_CONNECTED, "keypad connected"},
-    {QP240REMOTE_CODE_NO_KEYPAD, "no keypad"},
-    {QP240REMOTE_CODE_OFFER_KEYPAD, "offer of a keypad"},
-    {QP240REMOTE_CODE_CLOSE_KEYPAD, "close the keypad"},
-    {QP240REMOTE_CODE_FILL_STATUS, "fill the status block"},
-    {QP240REMOTE_CODE_MIDI_BYTES, "MIDI bytes"},
-    {QP240REMOTE_CODE_PAD_PRESSED, "pad pressed"},
-    {QP240REMOTE_CODE_PAD_RELEASED, "pad released"},
-    {QP240REMOTE_CODE_STOP_ALL_PADS, "StopAllPads"},
-    {QP240REMOTE_CODE_STOP_ALL_PLISTS, "StopAllPlists"},
-};
-
-static const char* CodeName(int32_t code) {
-    size_t i;
-    for (i = 0; i < sizeof kCodeNames / sizeof kCodeNames[0]; ++i)
-        if (kCodeNames[i].code == code)
-            return kCodeNames[i].name;
-    return "unknown";
-}
-
-static volatile LONG g_lastCode; /* the latest callback code, for main to look at */
-
-/* Runs on the instance's worker thread, never on main's. */
-static int32_t QP240REMOTE_CALL OnDriverCall(intptr_t userValue, int32_t code, int32_t argument,
-                                             void* pointer) {
-    (void)userValue;
-    InterlockedExchange(&g_lastCode, code);
-    printf("  callback %d %s: argument %d, pointer %p\n", code, CodeName(code), argument, pointer);
-    fflush(stdout);
-    if (code == QP240REMOTE_CODE_FILL_STATUS)
-        memset(pointer, 0, QP240REMOTE_HOST_STATUS_SIZE); /* a real host writes its status */
-    /* A real host answers an offer with 1, opens the keypad (the pointer is its
-     * raw-input device handle) and hands each of its RAWINPUT records to
-     * SetGetInformations with id 55. This host reads no keypad: it refuses. */
-    return 0;
-}
-
-static int Expect(const char* call, int32_t result, int32_t expected) {
-    printf("%s -> %d\n", call, result);
-    fflush(stdout);
-    return result == expected;
+/* The one safe teardown: Destroy (which stops the worker), End, FreeLibrary.
+ * Each step checks what it releases, so it serves a half-made Open too. */
+static int Close(Driver* driver, const char* path) {
+    int ok = 1;
+    if (driver->instance != NULL) {
+        ok &= Expect(path, "Destroy", driver->Destroy(driver->instance), QP240REMOTE_OK);
+        driver->instance = NULL;
+        /* Destroy returns once the worker's last callback has returned. */
+        ok &= Expect(path, "last callback before Destroy returned", driver->lastCode,
+                     QP240REMOTE_CODE_WORKER_ENDS);
+    }
+    if (driver->initialised) {
+        ok &= Expect(path, "End", driver->End(), QP240REMOTE_OK);
+        driver->initialised = 0;
+    }
+    if (driver->module != NULL) {
+        FreeLibrary(driver->module);
+        driver->module = NULL;
+    }
+    return ok;
 }
 
 int main(int argc, char** argv) {
-    Driver driver;
-    HMODULE module;
-    char architecture[QP240REMOTE_ARCHITECTURE_TEXT_SIZE];
-    unsigned char block[QP240REMOTE_PLUG_INFORMATION_SIZE];
-    const unsigned char* version = block + QP240REMOTE_PLUG_VERSION_OFFSET;
-    void* instance;
+    Driver drivers[MAX_DRIVERS];
+    int count = argc - 1;
     int ok = 1;
-
-    if (argc != 2) {
-        fprintf(stderr, "usage: %s <driver DLL>\n", argv[0]);
+    int i;
+    if (count < 1 || count > MAX_DRIVERS) {
+        fprintf(stderr, "usage: %s <driver DLL> [<driver DLL>]\n", argv[0]);
         return 2;
     }
-    module = LoadDriverLibrary(argv[1], &driver);
-    if (module == NULL) {
-        fprintf(stderr, "cannot load %s or resolve its exports\n", argv[1]);
-        return 1;
+    memset(drivers, 0, sizeof drivers);
+    for (i = 0; i < count && ok; ++i)
+        ok = Open(&drivers[i], argv[i + 1]);
+    if (ok) {
+        Sleep(300); /* a worker looks for a keypad once a detection period */
+        for (i = 0; i < count; ++i)
+            ok &= Expect(argv[i + 1], "GetDriverStatus",
+                         drivers[i].GetDriverStatus(drivers[i].instance),
+                         QP240REMOTE_DRIVER_DETECTING);
     }
-
-    /* The self-descriptions work before Init. */
-    if (driver.GetPlugInformation(QP240REMOTE_PLUG_ARCHITECTURE_TEXT, architecture) != 0 ||
-        driver.GetPlugInformation(QP240REMOTE_PLUG_INFORMATION, block) != 0) {
-        FreeDriverLibrary(module);
-        return 1;
-    }
-    printf("%s\nmodel \"%s\", module \"%s\", version %u.%u.%u.%u\n", architecture,
-           (const char*)block + QP240REMOTE_PLUG_MODEL_OFFSET,
-           (const char*)block + QP240REMOTE_PLUG_MODULE_OFFSET, version[3], version[2], version[1],
-           version[0]);
-
-    /* After a failed Init, End still takes down what it did. */
-    if (!Expect("QP240REMOTE_Init", driver.Init(module), 0)) {
-        driver.End();
-        FreeDriverLibrary(module);
-        return 1;
-    }
-    instance = driver.Create(OnDriverCall, 0);
-    printf("QP240REMOTE_Create -> %p\n", instance);
-    if (instance != NULL) {
-        ok &= Expect("QP240REMOTE_Start", driver.Start(instance), 0);
-        Sleep(300); /* the worker looks for a keypad once a second */
-        ok &= Expect("QP240REMOTE_GetDriverStatus", driver.GetDriverStatus(instance), 1);
-        /* Stop returns once the worker has made its last call. */
-        ok &= Expect("QP240REMOTE_Stop", driver.Stop(instance), 0);
-        ok &=
-            Expect("last callback before Stop returned", g_lastCode, QP240REMOTE_CODE_WORKER_ENDS);
-        ok &= Expect("QP240REMOTE_Destroy", driver.Destroy(instance), 0);
-    } else {
-        ok = 0;
-    }
-    ok &= Expect("QP240REMOTE_End", driver.End(), 0);
-    FreeDriverLibrary(module);
+    for (i = count - 1; i >= 0; --i)
+        ok &= Close(&drivers[i], argv[i + 1]);
     return ok ? 0 : 1;
 }

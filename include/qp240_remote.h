@@ -1,23 +1,194 @@
 /*
- * qp240_remote.h - what a host needs to drive the Kolmar keypad drivers,
- * Kolmar32Keys.dll and Kolmar15Keys.dll (64-bit Windows): the sixteen exports,
- * the host callback and its codes, the data ids of
- * QP240REMOTE_SetGetInformations, the context record and the sizes of the
- * blocks the host and the driver exchange. Valid C99 and C++; needs only
- * <stddef.h> and <stdint.h>.
+ * qp240_remote.h - the host contract of the Kolmar keypad drivers,
+ * Kolmar32Keys.dll and Kolmar15Keys.dll (64-bit Windows), stated once: every
+ * export with its answers by name, its threads and its timing; the host
+ * callback and its codes; the records the host and the driver exchange and
+ * their sizes. Valid C99 and C++; needs only <stddef.h> and <stdint.h>. A
+ * resource script may include it for the names of its numbers.
  *
- * Link with the import library of one DLL (lib/libKolmar32Keys.dll.a for
- * MinGW, lib/Kolmar32Keys.lib for the Microsoft linker), or load the DLL and
+ * Linking. Link with the import library of one DLL (lib/libKolmar32Keys.dll.a
+ * for MinGW, lib/Kolmar32Keys.lib for the Microsoft linker), or load a DLL and
  * resolve the names with GetProcAddress through the QP240REMOTE_...Fn types.
- * The calling contract in full: docs/host-contract.md.
+ * Both DLLs export the same sixteen names: linking both import libraries binds
+ * every import to the DLL named first, so a host that serves both keypad
+ * families must resolve at least one of them with GetProcAddress. The two can
+ * be loaded into one process side by side; each refuses the other's handles.
  *
- * Status codes are 32-bit signed: 0 done; 1 already in the state asked for
- * (started, stopped, box open, no box); negative an error. Every export that
- * takes an instance handle checks it first and answers -1 to a bad one
- * (GetDriverStatus: 0).
+ * Status codes are 32-bit signed: QP240REMOTE_OK, QP240REMOTE_ALREADY (already
+ * in the state asked for), or a negative QP240REMOTE_E_... code. Every export
+ * that takes a handle checks it first (not null, the whole record readable,
+ * this DLL's signature, not destroyed) and answers QP240REMOTE_E_BAD_HANDLE to
+ * a bad one (GetDriverStatus: QP240REMOTE_DRIVER_NOT_STARTED).
+ *
+ * docs/host-contract.md walks through a host's work and explains the choices;
+ * examples/keypad_host.c does all of it against a keypad.
  */
 #ifndef QP240_REMOTE_H
 #define QP240_REMOTE_H
+
+/* The contract's major version. A DLL keeps it in the top byte of the version
+ * word of its plug information (QP240REMOTE_PLUG_VERSION_OFFSET); a DLL of
+ * another major answers differently, while a greater minor, patch or tweak
+ * number only adds or fixes. A host checks at run time, before Init:
+ *
+ *   unsigned char block[QP240REMOTE_PLUG_INFORMATION_SIZE];
+ *   QP240REMOTE_GetPlugInformation(QP240REMOTE_PLUG_INFORMATION, block);
+ *   if (!QP240REMOTE_VERSION_MATCHES(QP240REMOTE_PLUG_VERSION_WORD(block)))
+ *       refuse the DLL;
+ */
+#define QP240REMOTE_VERSION_MAJOR 1
+/* The 32-bit version word of a plug information block (an array of unsigned
+ * char), little-endian: major, minor, patch, tweak from the top byte down. */
+#define QP240REMOTE_PLUG_VERSION_WORD(block)                                                       \
+    ((uint32_t)(block)[QP240REMOTE_PLUG_VERSION_OFFSET] |                                          \
+     (uint32_t)(block)[QP240REMOTE_PLUG_VERSION_OFFSET + 1] << 8 |                                 \
+     (uint32_t)(block)[QP240REMOTE_PLUG_VERSION_OFFSET + 2] << 16 |                                \
+     (uint32_t)(block)[QP240REMOTE_PLUG_VERSION_OFFSET + 3] << 24)
+#define QP240REMOTE_VERSION_MATCHES(word) ((uint32_t)(word) >> 24 == QP240REMOTE_VERSION_MAJOR)
+
+/* Status codes. One value may carry several names: each export's comment
+ * names the answers it gives. */
+#define QP240REMOTE_OK 0                        /* done */
+#define QP240REMOTE_ALREADY 1                   /* already in the state asked for */
+#define QP240REMOTE_E_BAD_HANDLE (-1)           /* any export with a handle */
+#define QP240REMOTE_E_BOX_CLASS (-1)            /* Init: the box's window class */
+#define QP240REMOTE_E_NULL_OUT (-1)             /* GetPlugInformation: `out` null */
+#define QP240REMOTE_E_TOOLKIT (-2)              /* Init: the drawing toolkit */
+#define QP240REMOTE_E_BAD_INDEX (-2)            /* GetPlugInformation: index */
+#define QP240REMOTE_E_NULL_CONTEXT (-2)         /* GetContext, SetContext: record null */
+#define QP240REMOTE_E_BAD_ID (-2)               /* SetGetInformations: id */
+#define QP240REMOTE_E_REPORT_TOO_SHORT (-2)     /* id 55, 32 keys: dwSizeHid below 36 */
+#define QP240REMOTE_E_CONTEXT_SIZE (-3)         /* SetContext: size not 12 */
+#define QP240REMOTE_E_NOT_CONNECTED (-3)        /* id 55: no keypad connected */
+#define QP240REMOTE_E_NO_USER32 (-4)            /* Init: User32.dll not loaded */
+#define QP240REMOTE_E_NULL_DATA (-10)           /* SetGetInformations: `data` null */
+#define QP240REMOTE_E_OTHER_DEVICE (-11)        /* id 55: not the accepted keypad's */
+#define QP240REMOTE_E_REPORT_TOO_SHORT_15 (-12) /* id 55, 15 keys: dwSizeHid below 17 */
+#define QP240REMOTE_E_KEYS_TOO_SHORT_15 (-13)   /* id 55, 15 keys but product 0x60: below 19 */
+#define QP240REMOTE_E_NO_THREAD (-2000)         /* Start: no worker */
+
+/* QP240REMOTE_GetDriverStatus. */
+#define QP240REMOTE_DRIVER_NOT_STARTED 0 /* not started, or a bad handle */
+#define QP240REMOTE_DRIVER_DETECTING 1   /* started, no keypad accepted yet */
+#define QP240REMOTE_DRIVER_CONNECTED 2   /* a keypad accepted, its reports taken */
+
+/* Sizes in bytes. */
+#define QP240REMOTE_ARCHITECTURE_TEXT_SIZE 43  /* GetPlugInformation index 0, zero included */
+#define QP240REMOTE_PLUG_INFORMATION_SIZE 1676 /* GetPlugInformation index 1 */
+#define QP240REMOTE_HOST_STATUS_SIZE 172       /* the status block: code 151, id 56 */
+#define QP240REMOTE_CONTEXT_SIZE 12            /* GetContext, SetContext */
+
+/* Timing, in milliseconds. */
+#define QP240REMOTE_DETECTION_PERIOD_MS 1000 /* a started worker looks for a keypad */
+#define QP240REMOTE_POLLING_PERIOD_MS 10     /* a connected worker takes the reports */
+#define QP240REMOTE_STOP_WAIT_MS 10000       /* the longest Stop, Start, Destroy wait */
+
+/* Indexes of QP240REMOTE_GetPlugInformation. */
+#define QP240REMOTE_PLUG_ARCHITECTURE_TEXT 0 /* "Lorendel QP240 Remote Driver Architecture " */
+#define QP240REMOTE_PLUG_INFORMATION 1
+
+/* Fields of the plug information block: texts are 8-bit, zero-padded to the
+ * field's end; numbers are 32-bit little-endian. */
+#define QP240REMOTE_PLUG_MODEL_OFFSET 0x000       /* 128 bytes: "Stream Deck XL" / "... 15" */
+#define QP240REMOTE_PLUG_DRIVER_KIND_OFFSET 0x080 /* 256 bytes: "HID Remote Driver" */
+#define QP240REMOTE_PLUG_MODULE_OFFSET 0x180      /* 1184 bytes: "Kolmar32Keys" / "KolmarKeys" */
+#define QP240REMOTE_PLUG_GUID_OFFSET 0x620        /* 16 bytes, the standard GUID layout */
+#define QP240REMOTE_PLUG_VERSION_OFFSET 0x634     /* the version word, see above */
+/* The numbers at 0x630 and from 0x638 to 0x648 are the host's own: the DLLs
+ * hand them over unchanged and read none of them. 0x630 holds the family's
+ * number in bits 16..23 (12 for 32 keys, 13 for 15 keys); 0x638 holds 4100,
+ * 0x63C 0x40000180, 0x640 0, 0x644 600, 0x648 500, in both DLLs. The 64 bytes
+ * from 0x64C are zero. */
+#define QP240REMOTE_PLUG_HOST_NUMBER_OFFSET 0x630
+#define QP240REMOTE_PLUG_HOST_WORDS_OFFSET 0x638 /* five words */
+
+/* The keypads: USB vendor 0x0FD9, HID usage page 0x0C, usage 0x01 (the family's
+ * products in docs/host-contract.md). A host registers for their raw input
+ * with these. */
+#define QP240REMOTE_KEYPAD_VENDOR_ID 0x0FD9
+#define QP240REMOTE_KEYPAD_USAGE_PAGE 0x000C
+#define QP240REMOTE_KEYPAD_USAGE 0x0001
+
+/* The keypad picture the box shows: bitmap resource 500 of each DLL. */
+#define QP240REMOTE_KEYPAD_PICTURE_ID 500
+
+/* The configuration box's smallest useful client size, in pixels. Its two
+ * fields run from x 250 to 20 short of the right edge, so below 271 wide they
+ * vanish and no click reaches them; below 496 the longest field text (the
+ * MIDI caption, in Arial 18) is cut off. The lower field ends at y 284. The
+ * pictures of the box show it at 600 x 300. */
+#define QP240REMOTE_BOX_MIN_WIDTH 496
+#define QP240REMOTE_BOX_MIN_HEIGHT 284
+
+/* Ids of QP240REMOTE_SetGetInformations. */
+#define QP240REMOTE_INFO_INPUT_REPORT 55 /* an input report of the accepted keypad */
+#define QP240REMOTE_INFO_HOST_STATUS 56  /* a new status block */
+
+/* The input-report record of id 55 is the 64-bit RAWINPUT of a HID device as
+ * GetRawInputData(RID_INPUT) fills it. The driver reads these three fields
+ * only; dwCount (offset 28) is not read, so only the record's first report
+ * counts, and the size argument is not consulted: the record must hold at
+ * least 32 + dwSizeHid bytes. */
+#define QP240REMOTE_RAWINPUT_DEVICE_OFFSET 8       /* hDevice, 8 bytes */
+#define QP240REMOTE_RAWINPUT_REPORT_SIZE_OFFSET 24 /* dwSizeHid, 32-bit unsigned */
+#define QP240REMOTE_RAWINPUT_REPORT_OFFSET 32      /* bRawData: report byte 0 first */
+
+/* Callback codes, with the argument and the pointer each comes with. Order of
+ * one worker run: 50; for each offer 80, then 70 (refused) or 151 and 60
+ * (accepted); key events; at the end 81, 70, 51. */
+#define QP240REMOTE_CODE_WORKER_BEGINS 50     /* 0, null: the run's first call */
+#define QP240REMOTE_CODE_WORKER_ENDS 51       /* 0, null: the run's last call */
+#define QP240REMOTE_CODE_CONNECTED 60         /* 0, null: reports are taken from now on */
+#define QP240REMOTE_CODE_NO_KEYPAD 70         /* 0, null: after a refusal, and at the end */
+#define QP240REMOTE_CODE_OFFER_KEYPAD 80      /* 0, raw-input device handle: open the keypad */
+#define QP240REMOTE_CODE_CLOSE_KEYPAD 81      /* 0, that handle or null: close the keypad */
+#define QP240REMOTE_CODE_FILL_STATUS 151      /* 172, the instance's status block: fill it */
+#define QP240REMOTE_CODE_MIDI_BYTES 1301      /* byte count (3 per message), the bytes */
+#define QP240REMOTE_CODE_PAD_PRESSED 1310     /* pad number, null */
+#define QP240REMOTE_CODE_PAD_RELEASED 1311    /* pad number, null */
+#define QP240REMOTE_CODE_STOP_ALL_PADS 1314   /* 0, null: StopAllPads pressed (either mode) */
+#define QP240REMOTE_CODE_STOP_ALL_PLISTS 1315 /* 0, null: StopAllPlists pressed (either mode) */
+/* 80, "open the keypad": a matching keypad is offered; answer nonzero (any
+ * value) to accept it, 0 to refuse (it is offered again a detection period
+ * later; only the first matching device of the system's list is ever offered).
+ * Raw input has no per-device open: opening means registering for the
+ * reports of the keypads' usage (RegisterRawInputDevices with
+ * QP240REMOTE_KEYPAD_USAGE_PAGE, QP240REMOTE_KEYPAD_USAGE and RIDEV_INPUTSINK
+ * on a window of the host's, a message-only window will do) and handing each
+ * WM_INPUT record of this device handle to id 55; records of other devices are
+ * the host's to skip (id 55 answers them QP240REMOTE_E_OTHER_DEVICE). The
+ * callback runs on the worker: register on the window's own thread (post it a
+ * message) rather than wait for that thread here.
+ * 81, "close the keypad": the run ends; unregister (RIDEV_REMOVE) unless the
+ * host still reads another keypad of that usage. Id 55 answers
+ * QP240REMOTE_E_NOT_CONNECTED from here on.
+ * 151: fill all 172 bytes of the status block at the pointer before returning.
+ * 1301: Note On 0x90 | channel, note QP240REMOTE_MIDI_NOTE_BASE + pad number,
+ * velocity 0x40; Note Off 0x80 | channel, the same note, velocity 0; a key
+ * whose note would leave 0..127 sends nothing. The bytes are valid only
+ * during the call. Pad number = padBank * stride + key index, stride 25 (32
+ * keys) or 12 (15 keys). */
+#define QP240REMOTE_MIDI_NOTE_BASE 0x40 /* the note of pad number 0 */
+
+/* The host status block: QP240REMOTE_HOST_STATUS_SIZE bytes of the host's own
+ * status, laid out as the host likes. The driver keeps the newest copy per
+ * instance (it takes one per polling period; copies handed faster may be
+ * skipped) and never reads, shows or stores its contents. */
+
+/* The calling convention of the exports and the callback; 64-bit Windows has
+ * one, named so that a compiler told to use another default still calls
+ * them right. */
+#ifdef _WIN32
+#define QP240REMOTE_CALL __cdecl
+#else
+#define QP240REMOTE_CALL
+#endif
+
+/* Key modes of the context record. */
+#define QP240REMOTE_KEY_MODE_PADS 0 /* pad protocol: codes 1310 and 1311 */
+#define QP240REMOTE_KEY_MODE_MIDI 1 /* MIDI: code 1301 */
+
+#ifndef RC_INVOKED
 
 #include <stddef.h>
 #include <stdint.h>
@@ -26,69 +197,35 @@
 #error "the Kolmar keypad drivers are 64-bit DLLs"
 #endif
 
-/* 64-bit Windows has one calling convention; it is named so that a compiler
- * told to use another default still calls the exports and the callback right. */
-#ifdef _WIN32
-#define QP240REMOTE_CALL __cdecl
-#else
-#define QP240REMOTE_CALL
-#endif
-
 #ifdef __cplusplus
 extern "C" {
 #endif
 
-/* Sizes in bytes. */
-#define QP240REMOTE_ARCHITECTURE_TEXT_SIZE 43  /* GetPlugInformation index 0, zero included */
-#define QP240REMOTE_PLUG_INFORMATION_SIZE 1676 /* GetPlugInformation index 1 */
-#define QP240REMOTE_HOST_STATUS_SIZE 172       /* callback 151, SetGetInformations id 56 */
-#define QP240REMOTE_CONTEXT_SIZE 12            /* GetContext, SetContext */
+/* An instance, as QP240REMOTE_Create returns it: a pointer to a record of the
+ * DLL's that the host never looks into. Sources written for an untyped handle
+ * (void*) define QP240REMOTE_UNTYPED_HANDLES before including this header;
+ * either way the handle is one pointer, so the DLLs' interface is the same. */
+#ifdef QP240REMOTE_UNTYPED_HANDLES
+typedef void* QP240REMOTE_Handle;
+#else
+typedef struct QP240REMOTE_Instance* QP240REMOTE_Handle;
+#endif
 
-/* Indexes of QP240REMOTE_GetPlugInformation. */
-#define QP240REMOTE_PLUG_ARCHITECTURE_TEXT 0
-#define QP240REMOTE_PLUG_INFORMATION 1
-
-/* Fields of the plug information block; texts are zero-padded to the field's
- * end, numbers little-endian. The rest of the block is the host's own. */
-#define QP240REMOTE_PLUG_MODEL_OFFSET 0x000       /* 128 bytes: "Stream Deck XL" / "... 15" */
-#define QP240REMOTE_PLUG_DRIVER_KIND_OFFSET 0x080 /* 256 bytes: "HID Remote Driver" */
-#define QP240REMOTE_PLUG_MODULE_OFFSET 0x180      /* 1184 bytes: "Kolmar32Keys" / "KolmarKeys" */
-#define QP240REMOTE_PLUG_GUID_OFFSET 0x620        /* 16 bytes, the standard GUID layout */
-#define QP240REMOTE_PLUG_VERSION_OFFSET 0x634     /* 32 bits, the major number in the top byte */
-
-/* The host's callback. Called only on the instance's worker thread, one call
- * at a time per instance; its result is ignored except for code 80. */
+/* The host's callback, given to Create with a user value that comes back as
+ * its first argument. Called only on the instance's worker thread, one call
+ * at a time per instance (instances call back concurrently); its result is
+ * read only for code 80. It may call the driver back, Stop and Destroy of its
+ * own instance included, but must never wait for a host thread that is itself
+ * inside Stop, Start or Destroy of the same instance. */
 typedef int32_t(QP240REMOTE_CALL* QP240REMOTE_Callback)(intptr_t userValue, int32_t code,
                                                         int32_t argument, void* pointer);
 
-/* Callback codes: argument, pointer. */
-#define QP240REMOTE_CODE_WORKER_BEGINS 50     /* 0, null: first call of a worker run */
-#define QP240REMOTE_CODE_WORKER_ENDS 51       /* 0, null: last call of a worker run */
-#define QP240REMOTE_CODE_CONNECTED 60         /* 0, null: the accepted keypad is polled */
-#define QP240REMOTE_CODE_NO_KEYPAD 70         /* 0, null: after a refusal, and at worker end */
-#define QP240REMOTE_CODE_OFFER_KEYPAD 80      /* 0, raw-input device handle: nonzero accepts */
-#define QP240REMOTE_CODE_CLOSE_KEYPAD 81      /* 0, device handle or null: close the keypad */
-#define QP240REMOTE_CODE_FILL_STATUS 151      /* 172, status block: fill all 172 bytes */
-#define QP240REMOTE_CODE_MIDI_BYTES 1301      /* byte count, bytes valid during the call */
-#define QP240REMOTE_CODE_PAD_PRESSED 1310     /* pad number, null */
-#define QP240REMOTE_CODE_PAD_RELEASED 1311    /* pad number, null */
-#define QP240REMOTE_CODE_STOP_ALL_PADS 1314   /* 0, null: the StopAllPads key was pressed */
-#define QP240REMOTE_CODE_STOP_ALL_PLISTS 1315 /* 0, null: the StopAllPlists key was pressed */
-
-/* Ids of QP240REMOTE_SetGetInformations. */
-#define QP240REMOTE_INFO_INPUT_REPORT 55 /* a 64-bit RAWINPUT record of the accepted keypad */
-#define QP240REMOTE_INFO_HOST_STATUS 56  /* a new 172-byte status block */
-
-/* Key modes of the context record. */
-#define QP240REMOTE_KEY_MODE_PADS 0 /* pad protocol: codes 1310 and 1311 */
-#define QP240REMOTE_KEY_MODE_MIDI 1 /* MIDI: code 1301 */
-
-/* The context record of GetContext and SetContext; a host may keep it in its
- * documents. Copied unchanged in both directions, without range checks. */
+/* The context record of GetContext and SetContext, which a host may keep in
+ * its documents. Copied unchanged both ways, without range checks. */
 typedef struct QP240REMOTE_Context {
     int32_t keyMode;     /* QP240REMOTE_KEY_MODE_...; any value but 1 acts as pads */
-    int32_t midiChannel; /* 0..15 for MIDI channels 1..16 */
-    int32_t padBank;     /* pad number = padBank * (25 or 12) + key index */
+    int32_t midiChannel; /* 0..15 for MIDI channels 1..16; only the low 4 bits count */
+    int32_t padBank;     /* pad number = padBank * stride + key index; never stored */
 } QP240REMOTE_Context;
 
 /* C99 has no static assertion: a negative array size stops the compile. */
@@ -99,58 +236,180 @@ typedef char QP240REMOTE_ContextLayoutCheck[offsetof(QP240REMOTE_Context, midiCh
                                                 ? 1
                                                 : -1];
 
-/* The exports, each as a function type (for GetProcAddress) and a declaration.
- * `module` is the DLL's HMODULE and `parent` an HWND; `handle` is what
- * QP240REMOTE_Create returned. */
+/* The exports, each as a function type (for GetProcAddress) and a
+ * declaration. `module` is an HMODULE and `parent` an HWND.
+ *
+ * Threads: every export may be called from any host thread at the same time
+ * as any other, but for the library-level pair: Init must have returned before
+ * any other thread calls Create, and End and Init must not run while any other
+ * export is in flight. Do not call Stop, Start or Destroy under the loader
+ * lock (DllMain, static destructors).
+ *
+ * Teardown: the one safe sequence is Destroy (or Stop, then Destroy) of each
+ * instance on a host thread, not under the loader lock; then End; then
+ * FreeLibrary. A host that unloads without them leaks its instances, and a
+ * worker still running keeps the DLL mapped through its own module reference
+ * and goes on calling the host's callback. */
 
-/* Once after loading. 0; -1 the box's window class not registered (also a
- * second Init without End); -2 drawing toolkit not started; -4 User32.dll not
- * loaded (never while the DLL is: it imports User32.dll). After a failure,
- * End before unloading or trying again. */
+/* QP240REMOTE_Init: once after loading; library-level (see Threads).
+ * module [I] the DLL's HMODULE, or null: the DLL records its own when it is
+ * loaded, and reads the argument only when it did not (a host linked through
+ * the import library has no handle of the DLL at hand).
+ * Answers QP240REMOTE_OK; QP240REMOTE_E_BOX_CLASS the box's window class could
+ * not be registered, also on a second Init without End; QP240REMOTE_E_TOOLKIT
+ * the drawing toolkit could not start; QP240REMOTE_E_NO_USER32 User32.dll is
+ * not loaded (never while the DLL is: it imports User32.dll).
+ * What a failed Init did stays done. After a failed first Init (the first of
+ * the load, or the first since End) call End before unloading or trying again:
+ * it undoes what Init got to. A QP240REMOTE_E_BOX_CLASS from a second Init
+ * without End leaves the first in force: do not follow it with End, which
+ * would end the first. Create makes no instance after a failed Init. */
 typedef int32_t QP240REMOTE_CALL QP240REMOTE_InitFn(void* module);
-/* Before unloading. Always 0; instances are not touched. */
+/* QP240REMOTE_End: before unloading; library-level (see Threads). Destroy
+ * every instance first (which closes its box). Answers QP240REMOTE_OK. The
+ * saved settings and the error text survive it; an Init after End starts the
+ * library again. */
 typedef int32_t QP240REMOTE_CALL QP240REMOTE_EndFn(void);
-/* At any time. 0 written; -1 `out` null; -2 index not 0 or 1. */
+/* QP240REMOTE_GetPlugInformation: at any time, also before Init.
+ * index [I] QP240REMOTE_PLUG_ARCHITECTURE_TEXT or QP240REMOTE_PLUG_INFORMATION
+ * out   [O] room for QP240REMOTE_ARCHITECTURE_TEXT_SIZE or
+ *           QP240REMOTE_PLUG_INFORMATION_SIZE bytes
+ * Answers QP240REMOTE_OK written; QP240REMOTE_E_NULL_OUT `out` null;
+ * QP240REMOTE_E_BAD_INDEX another index, whatever `out` is. */
 typedef int32_t QP240REMOTE_CALL QP240REMOTE_GetPlugInformationFn(int32_t index, void* out);
-/* At any time: "no-error", "Object not created" or "Library is not
- * initialized"; the address never changes. */
+/* QP240REMOTE_GetLastErrorString: at any time. The library's one error text:
+ * "no-error" at load; "Object not created" after a call with a destroyed
+ * instance's record that still exists; "Library is not initialized" after a
+ * Create before any successful Init. Nothing resets it; one buffer for all
+ * threads, whose address never changes. */
 typedef const char* QP240REMOTE_CALL QP240REMOTE_GetLastErrorStringFn(void);
-/* The new instance, or null (no successful Init yet, or out of memory). */
-typedef void* QP240REMOTE_CALL QP240REMOTE_CreateFn(QP240REMOTE_Callback callback,
-                                                    intptr_t userValue);
-/* 0 destroyed: the box closed, the worker stopped, the settings saved. */
-typedef int32_t QP240REMOTE_CALL QP240REMOTE_DestroyFn(void* handle);
-/* 0 started; 1 already started; -2000 no worker thread (or one that Stop
- * gave up on still lives): the instance counts as started until Stop. Waits,
- * at most 10 s, for the worker of an earlier run that is still ending. */
-typedef int32_t QP240REMOTE_CALL QP240REMOTE_StartFn(void* handle);
-/* 0 stopped; 1 not started. Waits for the worker, at most 10 s: about 1 s
- * while it looks for a keypad, 10 ms once one is connected. */
-typedef int32_t QP240REMOTE_CALL QP240REMOTE_StopFn(void* handle);
-/* 0 not started (or bad handle); 1 started, no keypad; 2 keypad connected. */
-typedef int32_t QP240REMOTE_CALL QP240REMOTE_GetDriverStatusFn(void* handle);
-/* 12. */
-typedef int32_t QP240REMOTE_CALL QP240REMOTE_GetContextSizeFn(void* handle);
-/* 0 written to the 12 bytes at `out`; -2 `out` null. */
-typedef int32_t QP240REMOTE_CALL QP240REMOTE_GetContextFn(void* handle, void* out);
-/* 0 taken; -2 `in` null; -3 size not 12. */
-typedef int32_t QP240REMOTE_CALL QP240REMOTE_SetContextFn(void* handle, const void* in,
+/* QP240REMOTE_Create: after Init has returned.
+ * callback  [I] called on the instance's worker thread
+ * userValue [I] the callback's first argument
+ * Answers the new instance's handle, or null: a null callback (no instance);
+ * no successful Init yet (the error text becomes "Library is not
+ * initialized", unless an Init got as far as QP240REMOTE_E_NO_USER32); a
+ * system without the raw-input functions; out of memory. The instance starts from the library's
+ * defaults: the key mode and channel read at Init or saved by the latest
+ * Destroy, padBank 0. The host owns the handle until it passes it to
+ * Destroy. */
+typedef QP240REMOTE_Handle QP240REMOTE_CALL QP240REMOTE_CreateFn(QP240REMOTE_Callback callback,
+                                                                 intptr_t userValue);
+/* QP240REMOTE_Destroy: answers QP240REMOTE_OK, or QP240REMOTE_E_BAD_HANDLE
+ * (also for a second Destroy). Saves the key mode and the channel (the
+ * library's defaults and the registry take one instance's pair, as one step
+ * against other Destroys; the next Create starts from it), closes the box,
+ * stops the worker as Stop does, and frees the instance; after it returns no
+ * callback of the instance comes. From inside a callback it does not wait,
+ * and the worker makes no further callbacks at all, no 81 either: the host
+ * closes the keypad it opened itself. */
+typedef int32_t QP240REMOTE_CALL QP240REMOTE_DestroyFn(QP240REMOTE_Handle handle);
+/* QP240REMOTE_Start: answers QP240REMOTE_OK a worker started;
+ * QP240REMOTE_ALREADY already started; QP240REMOTE_E_BAD_HANDLE;
+ * QP240REMOTE_E_NO_THREAD no thread could be made, or a worker Stop gave up
+ * on still lives, or the Start was made on the ending worker's own thread, or
+ * the worker of an earlier run was still ending after the wait below: after
+ * it the instance counts as started until Stop. A worker of an earlier run
+ * that is still ending is waited for, at most QP240REMOTE_STOP_WAIT_MS.
+ * The worker's first offer comes about a detection period after Start. */
+typedef int32_t QP240REMOTE_CALL QP240REMOTE_StartFn(QP240REMOTE_Handle handle);
+/* QP240REMOTE_Stop: answers QP240REMOTE_OK stopped; QP240REMOTE_ALREADY not
+ * started; QP240REMOTE_E_BAD_HANDLE.
+ * On a host thread, whichever it answers, it returns only once the worker's
+ * last callback (51) has returned (also when another thread's Stop, or a Stop
+ * from inside a callback, began the ending), or once it gave up after
+ * QP240REMOTE_STOP_WAIT_MS (a callback that blocks): a worker given up on
+ * makes no further callbacks once the callback in hand returns. The wait
+ * lasts about a detection period while detecting, the snapshot in hand plus a
+ * polling period while connected, plus whatever a callback in progress takes;
+ * an offer may still come during it.
+ * From inside a callback of its own instance it answers at once; 81, 70, 51
+ * follow after that callback returns.
+ * Under the loader lock Stop is not held up by the worker's thread exit (the
+ * wait ends on its last callback), but a worker whose thread has not begun
+ * yet cannot begin while the lock is held: Stop then gives up after
+ * QP240REMOTE_STOP_WAIT_MS and that worker makes no callback at all. */
+typedef int32_t QP240REMOTE_CALL QP240REMOTE_StopFn(QP240REMOTE_Handle handle);
+/* QP240REMOTE_GetDriverStatus: answers QP240REMOTE_DRIVER_NOT_STARTED (also
+ * for a bad handle), QP240REMOTE_DRIVER_DETECTING or
+ * QP240REMOTE_DRIVER_CONNECTED. Changes nothing, not even the error text. */
+typedef int32_t QP240REMOTE_CALL QP240REMOTE_GetDriverStatusFn(QP240REMOTE_Handle handle);
+/* QP240REMOTE_GetContextSize: answers QP240REMOTE_CONTEXT_SIZE, or
+ * QP240REMOTE_E_BAD_HANDLE. */
+typedef int32_t QP240REMOTE_CALL QP240REMOTE_GetContextSizeFn(QP240REMOTE_Handle handle);
+/* QP240REMOTE_GetContext:
+ * out [O] a QP240REMOTE_Context (there is no size argument; no more than
+ *         QP240REMOTE_CONTEXT_SIZE bytes are written)
+ * Answers QP240REMOTE_OK; QP240REMOTE_E_NULL_CONTEXT `out` null;
+ * QP240REMOTE_E_BAD_HANDLE. */
+typedef int32_t QP240REMOTE_CALL QP240REMOTE_GetContextFn(QP240REMOTE_Handle handle, void* out);
+/* QP240REMOTE_SetContext:
+ * in   [I] a QP240REMOTE_Context, taken without range checks
+ * size [I] QP240REMOTE_CONTEXT_SIZE
+ * Answers QP240REMOTE_OK; QP240REMOTE_E_NULL_CONTEXT `in` null (checked before
+ * the size); QP240REMOTE_E_CONTEXT_SIZE; QP240REMOTE_E_BAD_HANDLE.
+ * An open box repaints its fields; a running worker uses the values from its
+ * next snapshot on. Neither context call touches the registry or the
+ * library's defaults, but the instance's Destroy saves the key mode and
+ * channel SetContext set. */
+typedef int32_t QP240REMOTE_CALL QP240REMOTE_SetContextFn(QP240REMOTE_Handle handle, const void* in,
                                                           int32_t size);
-/* 0; with reset 1 the instance takes the library's defaults. */
-typedef int32_t QP240REMOTE_CALL QP240REMOTE_ResetContextFn(void* handle, int32_t reset);
-/* 0 created (also when the window could not be made); 1 an open box moved.
- * The box's messages run on the calling thread. */
-typedef int32_t QP240REMOTE_CALL QP240REMOTE_OpenConfigBoxFn(void* handle, void* parent, int32_t x,
-                                                             int32_t y, int32_t width,
-                                                             int32_t height);
-/* 0 closed; 1 no box open. */
-typedef int32_t QP240REMOTE_CALL QP240REMOTE_CloseConfigBoxFn(void* handle);
-/* Id 55: 0 taken (also when the queue was full); -3 no keypad connected; -10
- * `data` null; -11 another device; -2 (32 keys), -12 or -13 (15 keys) report
- * too short. Id 56: 0 (a size other than 172 is ignored); -10 a null block of
- * size 172. Other ids: -2. */
-typedef int32_t QP240REMOTE_CALL QP240REMOTE_SetGetInformationsFn(void* handle, int32_t id,
-                                                                  void* data, int32_t size);
+/* QP240REMOTE_ResetContext:
+ * reset [I] 1: take the library's defaults (as Create does); any other value
+ *           changes nothing
+ * Answers QP240REMOTE_OK (an open box repaints either way), or
+ * QP240REMOTE_E_BAD_HANDLE. */
+typedef int32_t QP240REMOTE_CALL QP240REMOTE_ResetContextFn(QP240REMOTE_Handle handle,
+                                                            int32_t reset);
+/* QP240REMOTE_OpenConfigBox: the box as a child window of `parent`.
+ * parent              [I] an HWND of the host's
+ * x, y, width, height [I] in the parent's client pixels; at least
+ *                         QP240REMOTE_BOX_MIN_WIDTH x QP240REMOTE_BOX_MIN_HEIGHT
+ * Answers QP240REMOTE_OK a box was made, also when the window could not be
+ * made (the instance then has no box; the next open tries again);
+ * QP240REMOTE_ALREADY an open box was moved, sized and shown;
+ * QP240REMOTE_E_BAD_HANDLE.
+ * The box's messages run on the thread that made it, which must pump messages
+ * while it is open. Moving an open box from another thread waits until the
+ * box's thread pumps. A click on KEY MODE or M.I.D.I. Channel changes the
+ * instance at once (the registry gets it at Destroy). A box destroyed with
+ * its parent is forgotten: the next open makes a new one. */
+typedef int32_t QP240REMOTE_CALL QP240REMOTE_OpenConfigBoxFn(QP240REMOTE_Handle handle,
+                                                             void* parent, int32_t x, int32_t y,
+                                                             int32_t width, int32_t height);
+/* QP240REMOTE_CloseConfigBox: answers QP240REMOTE_OK closed;
+ * QP240REMOTE_ALREADY no box open (also when it went with its parent);
+ * QP240REMOTE_E_BAD_HANDLE. From a thread other than the box's it unbinds the
+ * box at once (after a paint or click it is handling) and leaves the window's
+ * destruction to the box's thread, which does it when next it pumps; until
+ * then End cannot unregister the box's window class (the next Init takes the
+ * leftover class down). */
+typedef int32_t QP240REMOTE_CALL QP240REMOTE_CloseConfigBoxFn(QP240REMOTE_Handle handle);
+/* QP240REMOTE_SetGetInformations: hands the driver something of the host's.
+ * id   [I] QP240REMOTE_INFO_INPUT_REPORT or QP240REMOTE_INFO_HOST_STATUS
+ * data [I] the input-report record or the status block
+ * size [I] id 56: QP240REMOTE_HOST_STATUS_SIZE; id 55: not consulted
+ * Id 55, on the thread that reads the keypad, for every report after 60: the
+ * key bytes are queued and the call returns at once (the worker translates
+ * them within a polling period). Answers QP240REMOTE_OK taken, and also when
+ * the queue of 127 waiting snapshots was full or the call could not get the
+ * producers' guard (several threads' id-55 calls for one instance take turns;
+ * one that finds the guard held too long drops its snapshot);
+ * QP240REMOTE_E_NOT_CONNECTED no keypad connected (checked first, so also for
+ * a null record); QP240REMOTE_E_NULL_DATA; QP240REMOTE_E_OTHER_DEVICE not the
+ * accepted keypad's, or held up while the keypad was connected anew;
+ * QP240REMOTE_E_REPORT_TOO_SHORT (32 keys, keys from report byte 4),
+ * QP240REMOTE_E_REPORT_TOO_SHORT_15 or QP240REMOTE_E_KEYS_TOO_SHORT_15 (15
+ * keys: product 0x60 has its keys in report bytes 1..15 by rows of five right
+ * to left, the others from byte 4). Bit 0 of a key byte is the key's state.
+ * Id 56, at any time between Create and Destroy, started or not: a new status
+ * block. Answers QP240REMOTE_OK, also for a size other than 172, which is
+ * ignored whatever the pointer; QP240REMOTE_E_NULL_DATA a null block of size
+ * 172, which is not read.
+ * Other ids: QP240REMOTE_E_BAD_ID. A bad handle: QP240REMOTE_E_BAD_HANDLE. */
+typedef int32_t QP240REMOTE_CALL QP240REMOTE_SetGetInformationsFn(QP240REMOTE_Handle handle,
+                                                                  int32_t id, void* data,
+                                                                  int32_t size);
 
 QP240REMOTE_InitFn QP240REMOTE_Init;
 QP240REMOTE_EndFn QP240REMOTE_End;
@@ -172,5 +431,7 @@ QP240REMOTE_SetGetInformationsFn QP240REMOTE_SetGetInformations;
 #ifdef __cplusplus
 } /* extern "C" */
 #endif
+
+#endif /* RC_INVOKED */
 
 #endif /* QP240_REMOTE_H */

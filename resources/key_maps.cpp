@@ -8,8 +8,14 @@
 #include <cstdio>
 
 #include "driver/variant_profile.h"
-#include "engine/key_translation.h"
+#include "include/qp240_remote.h"
 #include "resources/keypad_layout.h"
+
+// The note a pad plays in MIDI mode; within 0..127 for every key of banks 0
+// and 1, the two banks the maps show.
+static int NoteOfPad(int pad) {
+    return QP240REMOTE_MIDI_NOTE_BASE + pad;
+}
 
 // "E4": the note's name, with middle C (60) as C4.
 static void NoteName(int note, char* out, size_t size) {
@@ -25,7 +31,7 @@ static void KeyCell(const VariantProfile& profile, int key, char* out, size_t si
     } else if (key == profile.stopAllPlistsKey) {
         std::snprintf(out, size, "**STOP ALL PLISTS**");
     } else {
-        const int note = MidiNoteOfKey(0, profile.padStride, key);
+        const int note = NoteOfPad(key);
         char name[16];
         NoteName(note, name, sizeof name);
         std::snprintf(out, size, "**%d**: pad %d, note %d (%s)", key + 1, key, note, name);
@@ -54,11 +60,11 @@ static void WriteFamily(const KeypadLayout& layout) {
     std::printf("\n| Key on the picture | Pad (bank 0) | MIDI note (bank 0) | In bank 1 |\n"
                 "|---|---|---|---|\n");
     for (int key = 0; key < profile.padKeyCount; ++key) {
-        const int note = MidiNoteOfKey(0, profile.padStride, key);
+        const int note = NoteOfPad(key);
         char name[16];
         NoteName(note, name, sizeof name);
         std::printf("| %d | %d | %d (%s) | pad %d, note %d |\n", key + 1, key, note, name,
-                    key + profile.padStride, MidiNoteOfKey(1, profile.padStride, key));
+                    key + profile.padStride, NoteOfPad(profile.padStride + key));
     }
     std::printf("| STOP ALL PADS | stops all pads | none | the same |\n"
                 "| STOP ALL PLISTS | stops all playlists | none | the same |\n\n");
@@ -78,7 +84,7 @@ int main() {
                 "move to another bank.\n\n"
                 "This file is written by `resources/make-keypad-pictures.sh` from the drivers' "
                 "own tables.\n\n",
-                kMidiNoteBase);
+                QP240REMOTE_MIDI_NOTE_BASE);
     for (const KeypadLayout& layout : kKeypadLayouts)
         WriteFamily(layout);
     return 0;

@@ -1,4 +1,4 @@
-// Draws the two keypad pictures, bitmap 500 of each deliverable, and writes
+// Draws the two keypad pictures, the bitmap resource of each deliverable, and writes
 // them as 24-bit BMP files: rounded light-blue tiles on a dark grey ground,
 // numbered row by row, the last two tiles pink and reading STOP ALL PADS and
 // STOP ALL PLISTS. The lettering is a built-in pixel font, so the output is

@@ -1,6 +1,6 @@
 #!/bin/sh
-# Redraws the two keypad pictures (bitmap 500 of each deliverable) into this
-# folder and rewrites docs/key-maps.md, with the native compiler the project
+# Redraws the two keypad pictures (the bitmap resource of each deliverable) into
+# this folder and rewrites docs/key-maps.md, with the native compiler the project
 # installs. Run it after changing resources/keypad_pictures.cpp,
 # resources/key_maps.cpp or the keypad layout, and commit what it writes.
 set -e

@@ -4,7 +4,7 @@
 set -e
 packages="cmake ninja-build g++ g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64
 mingw-w64-tools wine wine64 googletest libgtest-dev libbenchmark-dev fonts-liberation
-clang libclang-rt-14-dev lld clang-tidy"
+clang libclang-rt-14-dev lld clang-tidy clang-format"
 missing=""
 for package in $packages; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||

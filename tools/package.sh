@@ -48,7 +48,7 @@ for document in $documents; do
 done
 
 # For host engineers: the C header, both import libraries of each DLL (MinGW
-# and Microsoft linker), the example host and the calling contract it follows.
+# and Microsoft linker), the example hosts and the calling contract they follow.
 cmake --build --preset windows --target import_libraries
 mkdir -p "$stage/include" "$stage/lib" "$stage/examples"
 cp include/qp240_remote.h "$stage/include/"
@@ -59,14 +59,15 @@ for deliverable in Kolmar32Keys Kolmar15Keys; do
         libraries="$libraries lib/$library"
     done
 done
-cp examples/minimal_host.c "$stage/examples/"
+cp examples/keypad_host.c examples/minimal_host.c "$stage/examples/"
 cp docs/host-contract.md "$stage/docs/"
 
 files=""
 for program in $programs; do
     files="$files $program $program.debug"
 done
-files="$files $documents include/qp240_remote.h$libraries examples/minimal_host.c docs/host-contract.md"
+files="$files $documents include/qp240_remote.h$libraries examples/keypad_host.c examples/minimal_host.c"
+files="$files docs/host-contract.md"
 # shellcheck disable=SC2086 # the file names hold no spaces
 (cd "$stage" && sha256sum $files > SHA256SUMS)
 

@@ -3,8 +3,9 @@
 # and under ThreadSanitizer, a short run of every fuzz target, the Windows
 # tests, the DLL table checks and the end-to-end tests under Wine; then the DLLs
 # and every Windows test built again with clang and lld, their table checks and
-# the end-to-end tests against the clang-built DLLs, and clang-tidy over the
-# product code. Exits nonzero when any test failed.
+# the end-to-end tests against the clang-built DLLs, clang-tidy over the
+# product code, and the formatting of every C and C++ file. Exits nonzero when
+# any test failed.
 cd "$(dirname "$0")/.." || exit 2
 tools/install-deps.sh || exit 2
 
@@ -23,8 +24,11 @@ done
 echo "== clang-tidy =="
 tools/clang-tidy.sh build/windows-clang || failed="$failed clang-tidy"
 
+echo "== format =="
+tools/check-format.sh || failed="$failed format"
+
 if [ -n "$failed" ]; then
     echo "FAILED:$failed"
     exit 1
 fi
-echo "all tests passed (native-asan, native-tsan, fuzz, windows, windows-clang, clang-tidy)"
+echo "all tests passed (native-asan, native-tsan, fuzz, windows, windows-clang, clang-tidy, format)"

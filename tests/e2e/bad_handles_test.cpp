@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "include/qp240_remote.h"
 #include "tests/e2e/e2e_support.h"
 
 namespace {
@@ -14,7 +15,7 @@ namespace {
 // Every export that takes a handle refuses `handle`, Destroy included.
 void ExpectRefused(const Deliverable& d, void* handle, const std::string& what) {
     EXPECT_EQ(CallEveryHandleExport(d, handle), kEveryHandleExportRefused) << what;
-    EXPECT_EQ(d.Destroy(handle), -1) << what;
+    EXPECT_EQ(d.Destroy(handle), QP240REMOTE_E_BAD_HANDLE) << what;
 }
 
 class BadHandles : public EachDeliverable {};

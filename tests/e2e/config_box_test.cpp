@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "config/settings_key.h"
+#include "include/qp240_remote.h"
 #include "tests/e2e/e2e_support.h"
 #include "tools/host_simulator/config_box_view.h"
 
@@ -133,8 +134,9 @@ TEST_P(ConfigBoxThroughTheDll, ShowsTheDllsOwnKeypadPictureAndTakesClicks) {
     EXPECT_EQ(PixelAt(shown, 250, 177), 0xE6E6E6u) << "KEY MODE outline";
 
     // The picture at (10, 10) is bitmap 500 of the DLL, pixel for pixel.
-    HBITMAP resource = static_cast<HBITMAP>(
-        LoadImageA(d.module, MAKEINTRESOURCEA(500), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    HBITMAP resource =
+        static_cast<HBITMAP>(LoadImageA(d.module, MAKEINTRESOURCEA(QP240REMOTE_KEYPAD_PICTURE_ID),
+                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     ASSERT_NE(resource, nullptr);
     DIBSECTION dib = {};
     ASSERT_EQ(GetObjectA(resource, sizeof dib, &dib), static_cast<int>(sizeof dib));
@@ -261,7 +263,7 @@ TEST_P(UnloadedWhileABoxIsOpenElsewhere, TheBoxClosesWithoutTheLibrary) {
     ASSERT_TRUE(DeliverableLoad(&d, DeliverablePath(*GetParam()).c_str(), error, sizeof error))
         << error;
     EXPECT_EQ(d.Init(d.module), 0);
-    EXPECT_EQ(d.Init(d.module), -1) << "a second Init without End";
+    EXPECT_EQ(d.Init(d.module), QP240REMOTE_E_BOX_CLASS) << "a second Init without End";
     EXPECT_EQ(d.End(), 0);
 }
 

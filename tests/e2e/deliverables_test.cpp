@@ -7,6 +7,7 @@
 
 #include "driver/variant_profile.h"
 #include "driver/version.h"
+#include "include/qp240_remote.h"
 #include "tests/e2e/e2e_support.h"
 
 namespace {
@@ -52,8 +53,9 @@ TEST_P(EachDeliverable, VersionRecordAndKeypadPictureAreInTheFile) {
 
     HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     ASSERT_NE(module, nullptr);
-    HBITMAP picture = static_cast<HBITMAP>(
-        LoadImageA(module, MAKEINTRESOURCEA(500), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    HBITMAP picture =
+        static_cast<HBITMAP>(LoadImageA(module, MAKEINTRESOURCEA(QP240REMOTE_KEYPAD_PICTURE_ID),
+                                        IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     ASSERT_NE(picture, nullptr);
     BITMAP bitmap = {};
     GetObjectA(picture, sizeof bitmap, &bitmap);
@@ -66,13 +68,13 @@ TEST_P(EachDeliverable, VersionRecordAndKeypadPictureAreInTheFile) {
 
 TEST_P(EachDeliverable, PlugInformationNamesTheDeliverable) {
     const VariantProfile& profile = *GetParam();
-    uint8_t block[1676 + 16];
+    uint8_t block[QP240REMOTE_PLUG_INFORMATION_SIZE + 16];
     std::memset(block, 0xCC, sizeof block);
     ASSERT_EQ(d.GetPlugInformation(1, block), 0);
     EXPECT_STREQ(reinterpret_cast<const char*>(block), profile.modelName);
     EXPECT_STREQ(reinterpret_cast<const char*>(block + 0x180), profile.moduleName);
     EXPECT_EQ(0, std::memcmp(block + 0x620, profile.guid, 16));
-    for (size_t i = 1676; i < sizeof block; ++i)
+    for (size_t i = QP240REMOTE_PLUG_INFORMATION_SIZE; i < sizeof block; ++i)
         ASSERT_EQ(block[i], 0xCC) << "written past the block at " << i;
 
     char text[43 + 8];
@@ -80,9 +82,9 @@ TEST_P(EachDeliverable, PlugInformationNamesTheDeliverable) {
     ASSERT_EQ(d.GetPlugInformation(0, text), 0);
     EXPECT_STREQ(text, "Lorendel QP240 Remote Driver Architecture ");
     EXPECT_EQ(static_cast<uint8_t>(text[43]), 0xCC);
-    EXPECT_EQ(d.GetPlugInformation(0, nullptr), -1);
-    EXPECT_EQ(d.GetPlugInformation(1, nullptr), -1);
-    EXPECT_EQ(d.GetPlugInformation(2, nullptr), -2);
+    EXPECT_EQ(d.GetPlugInformation(0, nullptr), QP240REMOTE_E_NULL_OUT);
+    EXPECT_EQ(d.GetPlugInformation(1, nullptr), QP240REMOTE_E_NULL_OUT);
+    EXPECT_EQ(d.GetPlugInformation(2, nullptr), QP240REMOTE_E_BAD_INDEX);
 }
 
 TEST_P(EachDeliverable, CreateBeforeInitFailsThenAWholeLifecycleRuns) {
@@ -139,11 +141,11 @@ TEST_F(BothDeliverables, EachRefusesTheOthersInstance) {
 
     // The 15-key record is shorter than the 32-key one; each must still fail
     // on the GUID, not crash, and leave the error text alone.
-    EXPECT_EQ(keys32.GetContextSize(instance15), -1);
-    EXPECT_EQ(keys15.GetContextSize(instance32), -1);
-    EXPECT_EQ(keys32.Start(instance15), -1);
+    EXPECT_EQ(keys32.GetContextSize(instance15), QP240REMOTE_E_BAD_HANDLE);
+    EXPECT_EQ(keys15.GetContextSize(instance32), QP240REMOTE_E_BAD_HANDLE);
+    EXPECT_EQ(keys32.Start(instance15), QP240REMOTE_E_BAD_HANDLE);
     EXPECT_EQ(keys15.GetDriverStatus(instance32), 0);
-    EXPECT_EQ(keys15.Destroy(instance32), -1);
+    EXPECT_EQ(keys15.Destroy(instance32), QP240REMOTE_E_BAD_HANDLE);
     EXPECT_STREQ(keys32.GetLastErrorString(), "no-error");
     EXPECT_STREQ(keys15.GetLastErrorString(), "no-error");
 

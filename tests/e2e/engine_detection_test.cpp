@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver/host_callback.h"
+#include "include/qp240_remote.h"
 #include "tests/e2e/engine_support.h"
 
 namespace {
@@ -19,17 +19,19 @@ TEST_F(BothDrivers, DecoysAndTheOtherFamilysKeypadAreNeverOffered) {
     }
     Sleep(1300);  // a pass over decoys only
     for (SimulatedHost& host : hosts)
-        EXPECT_EQ(SimulatedHostCount(&host, kHostOfferKeypad), 0) << host.label;
+        EXPECT_EQ(SimulatedHostCount(&host, QP240REMOTE_CODE_OFFER_KEYPAD), 0) << host.label;
 
     // Each family's keypad last in the list, the other family's before it.
     const HANDLE keypad15 = SimulatedDevicePlug(KeypadDevice(kProfile15Keys.productIds[2]));
     const HANDLE keypad32 = SimulatedDevicePlug(KeypadDevice(kProfile32Keys.productIds[2]));
     const HANDLE expected[2] = {keypad32, keypad15};
     for (SimulatedHost& host : hosts)
-        ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostOfferKeypad, 2, 2 * kConnectTimeoutMs));
+        ASSERT_TRUE(
+            SimulatedHostWaitFor(&host, QP240REMOTE_CODE_OFFER_KEYPAD, 2, 2 * kConnectTimeoutMs));
     for (int i = 0; i < 2; ++i) {
         drivers[i].driver.Stop(hosts[i].instance);
-        for (const SimulatedHostCall& offer : SimulatedHostCallsWith(&hosts[i], kHostOfferKeypad))
+        for (const SimulatedHostCall& offer :
+             SimulatedHostCallsWith(&hosts[i], QP240REMOTE_CODE_OFFER_KEYPAD))
             EXPECT_EQ(offer.pointer, expected[i]) << hosts[i].label;
         DestroyInstance(drivers[i], &hosts[i]);
     }
@@ -41,16 +43,18 @@ void RefusedThenOfferedAgain(DriverUnderTest& d) {
     CreateInstance(d, &host, d.profile->deliverableName);
     host.refusals = 1;
     ASSERT_EQ(d.driver.Start(host.instance), 0);
-    ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostOfferKeypad, 1, kConnectTimeoutMs));
+    ASSERT_TRUE(SimulatedHostWaitFor(&host, QP240REMOTE_CODE_OFFER_KEYPAD, 1, kConnectTimeoutMs));
     EXPECT_EQ(d.driver.GetDriverStatus(host.instance), 1);
-    ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostConnected, 1, kConnectTimeoutMs));
+    ASSERT_TRUE(SimulatedHostWaitFor(&host, QP240REMOTE_CODE_CONNECTED, 1, kConnectTimeoutMs));
     EXPECT_EQ(d.driver.GetDriverStatus(host.instance), 2);
     d.driver.Stop(host.instance);
     const std::vector<SimulatedHostCall> calls = SimulatedHostCalls(&host);
     ASSERT_EQ(SimulatedHostCodes(&host),
-              (std::vector<int32_t>{kHostWorkerBegins, kHostOfferKeypad, kHostNoKeypad,
-                                    kHostOfferKeypad, kHostFillStatus, kHostConnected,
-                                    kHostCloseKeypad, kHostNoKeypad, kHostWorkerEnds}));
+              (std::vector<int32_t>{QP240REMOTE_CODE_WORKER_BEGINS, QP240REMOTE_CODE_OFFER_KEYPAD,
+                                    QP240REMOTE_CODE_NO_KEYPAD, QP240REMOTE_CODE_OFFER_KEYPAD,
+                                    QP240REMOTE_CODE_FILL_STATUS, QP240REMOTE_CODE_CONNECTED,
+                                    QP240REMOTE_CODE_CLOSE_KEYPAD, QP240REMOTE_CODE_NO_KEYPAD,
+                                    QP240REMOTE_CODE_WORKER_ENDS}));
     EXPECT_EQ(calls[1].pointer, calls[3].pointer);
     const unsigned interval = calls[3].ms - calls[1].ms;
     EXPECT_GE(interval, 950u);
@@ -69,9 +73,9 @@ void StopWhileSnapshotsWaitThenRunWithoutTheKeypad(DriverUnderTest& d) {
     SimulatedHost host;
     CreateInstance(d, &host, d.profile->deliverableName);
     ASSERT_TRUE(SimulatedHostStartAndConnect(&host, kConnectTimeoutMs));
-    host.blockCode = kHostPadPressed;
+    host.blockCode = QP240REMOTE_CODE_PAD_PRESSED;
     ASSERT_EQ(SimulatedHostSetKey(&host, 0, true), 0);
-    ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostPadPressed, 1, kEventTimeoutMs));
+    ASSERT_TRUE(SimulatedHostWaitFor(&host, QP240REMOTE_CODE_PAD_PRESSED, 1, kEventTimeoutMs));
     for (int32_t key = 1; key <= 10; ++key)
         ASSERT_EQ(SimulatedHostSetKey(&host, key, true), 0);
 
@@ -82,8 +86,9 @@ void StopWhileSnapshotsWaitThenRunWithoutTheKeypad(DriverUnderTest& d) {
     SetEvent(host.release);
     stopper.join();
     host.blockCode = 0;
-    EXPECT_EQ(SimulatedHostCount(&host, kHostPadPressed), 1) << "waiting snapshots dropped";
-    EXPECT_EQ(SimulatedHostCallsWith(&host, kHostCloseKeypad).at(0).pointer, keypad);
+    EXPECT_EQ(SimulatedHostCount(&host, QP240REMOTE_CODE_PAD_PRESSED), 1)
+        << "waiting snapshots dropped";
+    EXPECT_EQ(SimulatedHostCallsWith(&host, QP240REMOTE_CODE_CLOSE_KEYPAD).at(0).pointer, keypad);
 
     SimulatedDeviceUnplug(keypad);
     const size_t before = SimulatedHostCalls(&host).size();
@@ -92,7 +97,7 @@ void StopWhileSnapshotsWaitThenRunWithoutTheKeypad(DriverUnderTest& d) {
     EXPECT_EQ(d.driver.Stop(host.instance), 0);
     const std::vector<SimulatedHostCall> calls = SimulatedHostCalls(&host);
     ASSERT_EQ(calls.size(), before + 4);  // 50, 81, 70, 51
-    EXPECT_EQ(calls[before + 1].code, kHostCloseKeypad);
+    EXPECT_EQ(calls[before + 1].code, QP240REMOTE_CODE_CLOSE_KEYPAD);
     EXPECT_EQ(calls[before + 1].pointer, nullptr) << "not the first run's handle";
     DestroyInstance(d, &host);
 }

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "driver/host_callback.h"
+#include "include/qp240_remote.h"
 #include "tests/e2e/engine_support.h"
 #include "tools/host_simulator/callback_log.h"
 
@@ -44,11 +44,11 @@ void RoadOfOneKeyPress(DriverUnderTest& d) {
     ASSERT_EQ(SimulatedHostSetKey(&host, profile.stopAllPadsKey, false), 0);
     std::vector<SimulatedHostCall> events = WaitForEvents(&host, from, 3);
     ASSERT_EQ(events.size(), 3u) << profile.deliverableName;
-    EXPECT_EQ(events[0].code, kHostPadPressed);
+    EXPECT_EQ(events[0].code, QP240REMOTE_CODE_PAD_PRESSED);
     EXPECT_EQ(events[0].argument, 3);
-    EXPECT_EQ(events[1].code, kHostPadReleased);
+    EXPECT_EQ(events[1].code, QP240REMOTE_CODE_PAD_RELEASED);
     EXPECT_EQ(events[1].argument, 3);
-    EXPECT_EQ(events[2].code, kHostStopAllPads);
+    EXPECT_EQ(events[2].code, QP240REMOTE_CODE_STOP_ALL_PADS);
 
     // MIDI on channel 1: the same key as a Note On and a Note Off.
     const int32_t midi[3] = {1, 0, 0};
@@ -68,16 +68,16 @@ void RoadOfOneKeyPress(DriverUnderTest& d) {
     ASSERT_EQ(SimulatedHostSetKeys(&host, all, profile.keyCount), 0);
     events = WaitForEvents(&host, from, 3);
     ASSERT_EQ(events.size(), 3u);
-    EXPECT_EQ(events[0].code, kHostStopAllPads);
-    EXPECT_EQ(events[1].code, kHostStopAllPlists);
-    EXPECT_EQ(events[2].code, kHostMidiBytes);
+    EXPECT_EQ(events[0].code, QP240REMOTE_CODE_STOP_ALL_PADS);
+    EXPECT_EQ(events[1].code, QP240REMOTE_CODE_STOP_ALL_PLISTS);
+    EXPECT_EQ(events[2].code, QP240REMOTE_CODE_MIDI_BYTES);
     EXPECT_EQ(events[2].argument, 3 * profile.padKeyCount);
 
     EXPECT_EQ(d.driver.Stop(host.instance), 0);
     const std::vector<SimulatedHostCall> calls = SimulatedHostCalls(&host);
     for (const SimulatedHostCall& call : calls)
         EXPECT_EQ(call.threadId, calls[0].threadId) << "callbacks come from the worker only";
-    EXPECT_EQ(SimulatedHostCallsWith(&host, kHostCloseKeypad).at(0).pointer, keypad);
+    EXPECT_EQ(SimulatedHostCallsWith(&host, QP240REMOTE_CODE_CLOSE_KEYPAD).at(0).pointer, keypad);
     DestroyInstance(d, &host);
 }
 
@@ -106,13 +106,13 @@ void EveryModelsLayout(DriverUnderTest& d) {
         const std::vector<SimulatedHostCall> events = WaitForEvents(&host, from, expected);
         ASSERT_EQ(events.size(), expected) << "product " << product;
         for (int32_t key = 0; key < profile.padKeyCount; ++key) {
-            EXPECT_EQ(events[2 * key].code, kHostPadPressed);
+            EXPECT_EQ(events[2 * key].code, QP240REMOTE_CODE_PAD_PRESSED);
             EXPECT_EQ(events[2 * key].argument, key) << "product " << product;
-            EXPECT_EQ(events[2 * key + 1].code, kHostPadReleased);
+            EXPECT_EQ(events[2 * key + 1].code, QP240REMOTE_CODE_PAD_RELEASED);
             EXPECT_EQ(events[2 * key + 1].argument, key) << "product " << product;
         }
-        EXPECT_EQ(events[expected - 2].code, kHostStopAllPads);
-        EXPECT_EQ(events[expected - 1].code, kHostStopAllPlists);
+        EXPECT_EQ(events[expected - 2].code, QP240REMOTE_CODE_STOP_ALL_PADS);
+        EXPECT_EQ(events[expected - 1].code, QP240REMOTE_CODE_STOP_ALL_PLISTS);
         EXPECT_EQ(d.driver.Stop(host.instance), 0);
         SimulatedDeviceUnplug(keypad);
     }

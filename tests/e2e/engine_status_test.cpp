@@ -2,7 +2,7 @@
 // allocated on the report path or in a polling pass.
 #include <cstring>
 
-#include "driver/host_callback.h"
+#include "include/qp240_remote.h"
 #include "tests/e2e/engine_support.h"
 #include "tools/host_simulator/heap_watch.h"
 
@@ -14,7 +14,7 @@ bool BlockShows(SimulatedHost* host, int32_t mark) {
     const DWORD start = GetTickCount();
     for (;;) {
         bool whole = true;
-        for (int32_t i = 0; i < kStatusBlockWords; ++i)
+        for (size_t i = 0; i < QP240REMOTE_HOST_STATUS_SIZE / sizeof(int32_t); ++i)
             whole = whole && host->statusBlock[i] == mark;
         if (whole)
             return true;
@@ -28,17 +28,26 @@ void StatusBlockThroughThePointerOf151(DriverUnderTest& d) {
     SimulatedDevicePlug(KeypadDevice(d.profile->productIds[0]));
     SimulatedHost host;
     CreateInstance(d, &host, d.profile->deliverableName);
-    int32_t block[kStatusBlockWords] = {};
+    int32_t block[QP240REMOTE_HOST_STATUS_SIZE / sizeof(int32_t)] = {};
     // Not started: taken and kept for later; wrong sizes ignored; a null
     // block of the right size refused.
-    EXPECT_EQ(d.driver.SetGetInformations(host.instance, 56, block, 172), 0);
-    EXPECT_EQ(d.driver.SetGetInformations(host.instance, 56, block, 171), 0);
-    EXPECT_EQ(d.driver.SetGetInformations(host.instance, 56, block, 173), 0);
-    EXPECT_EQ(d.driver.SetGetInformations(host.instance, 56, nullptr, 172), -10);
+    EXPECT_EQ(d.driver.SetGetInformations(host.instance, QP240REMOTE_INFO_HOST_STATUS, block,
+                                          QP240REMOTE_HOST_STATUS_SIZE),
+              0);
+    EXPECT_EQ(d.driver.SetGetInformations(host.instance, QP240REMOTE_INFO_HOST_STATUS, block,
+                                          QP240REMOTE_HOST_STATUS_SIZE - 1),
+              0);
+    EXPECT_EQ(d.driver.SetGetInformations(host.instance, QP240REMOTE_INFO_HOST_STATUS, block,
+                                          QP240REMOTE_HOST_STATUS_SIZE + 1),
+              0);
+    EXPECT_EQ(d.driver.SetGetInformations(host.instance, QP240REMOTE_INFO_HOST_STATUS, nullptr,
+                                          QP240REMOTE_HOST_STATUS_SIZE),
+              QP240REMOTE_E_NULL_DATA);
 
     ASSERT_TRUE(SimulatedHostStartAndConnect(&host, kConnectTimeoutMs));
-    const SimulatedHostCall fill = SimulatedHostCallsWith(&host, kHostFillStatus).at(0);
-    EXPECT_EQ(fill.argument, 172);
+    const SimulatedHostCall fill =
+        SimulatedHostCallsWith(&host, QP240REMOTE_CODE_FILL_STATUS).at(0);
+    EXPECT_EQ(fill.argument, QP240REMOTE_HOST_STATUS_SIZE);
     ASSERT_EQ(static_cast<void*>(host.statusBlock), fill.pointer);
     const int32_t filled = host.statusBlock[0];
     EXPECT_TRUE(BlockShows(&host, filled));
@@ -85,7 +94,7 @@ TEST_F(BothDrivers, NothingIsAllocatedOnTheReportPathOrInPollingPasses) {
     for (int i = 0; i < 2; ++i)
         ASSERT_EQ(drivers[i].driver.Start(hosts[i].instance), 0);
     for (SimulatedHost& host : hosts)
-        ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostConnected, 1, kConnectTimeoutMs));
+        ASSERT_TRUE(SimulatedHostWaitFor(&host, QP240REMOTE_CODE_CONNECTED, 1, kConnectTimeoutMs));
     EXPECT_GE(HeapWatchAllocations(), 2);
 
     // Connected from here on: only the report path and polling passes run.

@@ -2,7 +2,7 @@
 
 #include <thread>
 
-#include "driver/host_callback.h"
+#include "include/qp240_remote.h"
 #include "tests/e2e/e2e_support.h"
 
 void BothDrivers::SetUp() {
@@ -48,7 +48,8 @@ std::vector<SimulatedHostCall> KeyEvents(SimulatedHost* host, size_t from) {
     const std::vector<SimulatedHostCall> calls = SimulatedHostCalls(host);
     std::vector<SimulatedHostCall> events;
     for (size_t i = from; i < calls.size(); ++i)
-        if (calls[i].code >= kHostMidiBytes && calls[i].code <= kHostStopAllPlists)
+        if (calls[i].code >= QP240REMOTE_CODE_MIDI_BYTES &&
+            calls[i].code <= QP240REMOTE_CODE_STOP_ALL_PLISTS)
             events.push_back(calls[i]);
     return events;
 }

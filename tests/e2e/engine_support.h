@@ -9,12 +9,13 @@
 #include <gtest/gtest.h>
 
 #include "driver/variant_profile.h"
+#include "include/qp240_remote.h"
 #include "tools/host_simulator/deliverable.h"
 #include "tools/host_simulator/simulated_host.h"
 #include "tools/host_simulator/simulated_keypads.h"
 
 // One detection period plus room for a busy machine.
-inline constexpr DWORD kConnectTimeoutMs = 2500;
+inline constexpr DWORD kConnectTimeoutMs = QP240REMOTE_DETECTION_PERIOD_MS + 1500;
 // A few polling periods.
 inline constexpr DWORD kEventTimeoutMs = 1000;
 

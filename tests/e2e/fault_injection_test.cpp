@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "include/qp240_remote.h"
 #include "tests/e2e/e2e_support.h"
 #include "tools/host_simulator/import_patch.h"
 
@@ -110,9 +111,12 @@ TEST_P(FaultInjection, EveryAllocationOfCreateFailedInTurn) {
         // A ring or exchange without storage: the instance still works and
         // takes data without storing into missing storage.
         ASSERT_NE(instance, nullptr) << "allocation " << fail;
-        uint8_t block[172] = {};
-        EXPECT_EQ(d.SetGetInformations(instance, 56, block, sizeof block), 0);
-        EXPECT_EQ(d.SetGetInformations(instance, 55, block, sizeof block), -3);
+        uint8_t block[QP240REMOTE_HOST_STATUS_SIZE] = {};
+        EXPECT_EQ(d.SetGetInformations(instance, QP240REMOTE_INFO_HOST_STATUS, block, sizeof block),
+                  0);
+        EXPECT_EQ(
+            d.SetGetInformations(instance, QP240REMOTE_INFO_INPUT_REPORT, block, sizeof block),
+            QP240REMOTE_E_NOT_CONNECTED);
         EXPECT_EQ(d.Start(instance), 0);
         EXPECT_EQ(d.Stop(instance), 0);
         EXPECT_EQ(d.Destroy(instance), 0);
@@ -126,7 +130,7 @@ TEST_P(FaultInjection, StartWithoutAThreadCountsAsStartedUntilStop) {
     void* instance = d.Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     Patch("kernel32.dll", "CreateThread", NoCreateThread);
-    EXPECT_EQ(d.Start(instance), -2000);
+    EXPECT_EQ(d.Start(instance), QP240REMOTE_E_NO_THREAD);
     EXPECT_EQ(d.Start(instance), 1);
     EXPECT_EQ(d.GetDriverStatus(instance), 1);
     EXPECT_EQ(d.Stop(instance), 0);
@@ -140,17 +144,17 @@ TEST_P(FaultInjection, StartWithoutAThreadCountsAsStartedUntilStop) {
 
 TEST_P(FaultInjection, InitFailsAtTheBoxClassThenAtTheToolkitAndWhatWasDoneStaysDone) {
     Patch("user32.dll", "RegisterClassExA", NoRegisterClassExA);
-    EXPECT_EQ(d.Init(d.module), -1);
+    EXPECT_EQ(d.Init(d.module), QP240REMOTE_E_BOX_CLASS);
     EXPECT_EQ(d.Create(IgnoringCallback, 0), nullptr);
     EXPECT_STREQ(d.GetLastErrorString(), "Library is not initialized");
     Unpatch();
 
     Patch("user32.dll", "RegisterClassA", NoRegisterClassA);
-    EXPECT_EQ(d.Init(d.module), -2);
+    EXPECT_EQ(d.Init(d.module), QP240REMOTE_E_TOOLKIT);
     EXPECT_EQ(d.Create(IgnoringCallback, 0), nullptr);
     Unpatch();
     // The box class stayed registered: another Init fails at it.
-    EXPECT_EQ(d.Init(d.module), -1);
+    EXPECT_EQ(d.Init(d.module), QP240REMOTE_E_BOX_CLASS);
 
     // End undoes both; a new Init then succeeds.
     EXPECT_EQ(d.End(), 0);
@@ -163,7 +167,7 @@ TEST_P(FaultInjection, InitFailsAtTheBoxClassThenAtTheToolkitAndWhatWasDoneStays
 
 TEST_P(FaultInjection, MissingUserInterfaceModuleOrRawInputFunction) {
     Patch("kernel32.dll", "GetModuleHandleA", NoModuleHandleA);
-    EXPECT_EQ(d.Init(d.module), -4);
+    EXPECT_EQ(d.Init(d.module), QP240REMOTE_E_NO_USER32);
     Unpatch();
     // The initialised mark is set, but without the raw-input functions no
     // instance is made, and no error text says so.

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "driver/host_callback.h"
+#include "include/qp240_remote.h"
 #include "tests/e2e/engine_support.h"
 #include "tools/host_simulator/heap_watch.h"
 #include "tools/host_simulator/process_counts.h"
@@ -110,7 +110,7 @@ TEST_F(BothDrivers, TheCountsSeeWhatAConnectedInstanceHolds) {
         ASSERT_EQ(drivers[i].driver.Start(hosts[i].instance), 0);
     }
     for (SimulatedHost& host : hosts)
-        ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostConnected, 1, kConnectTimeoutMs));
+        ASSERT_TRUE(SimulatedHostWaitFor(&host, QP240REMOTE_CODE_CONNECTED, 1, kConnectTimeoutMs));
     const Holdings running = TakeHoldings();
     EXPECT_EQ(running.heap.blocks, before.heap.blocks + 2 * kAllocationsPerLifetime);
     EXPECT_GT(running.heap.bytes, before.heap.bytes);

@@ -3,13 +3,14 @@
 // one as a system before Windows 10 1803 would, through each DLL's own imports.
 #include <gtest/gtest.h>
 
+#include "include/qp240_remote.h"
 #include "tests/e2e/engine_support.h"
 #include "tools/host_simulator/import_patch.h"
 
 namespace {
 
 constexpr DWORD kHighResolutionFlag = 0x2;  // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
-constexpr DWORD kPollingMs = 10;
+constexpr DWORD kPollingMs = QP240REMOTE_POLLING_PERIOD_MS;
 
 // What each DLL's worker asked of the system. The two DLLs are patched with
 // different functions, so each record sees one DLL only.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/report_intake.h"
+#include "include/qp240_remote.h"
 #include "tests/fuzz/fuzz_instance.h"
 
 namespace {
@@ -20,25 +21,25 @@ int32_t NoHost(intptr_t, int32_t, int32_t, void*) {
 int32_t ExpectedIntake(uint32_t productId, const std::vector<uint8_t>& record,
                        std::vector<uint8_t>* snapshot) {
     uint32_t length = 0;
-    std::memcpy(&length, record.data() + 24, 4);
-    const uint8_t* report = record.data() + 32;
+    std::memcpy(&length, record.data() + QP240REMOTE_RAWINPUT_REPORT_SIZE_OFFSET, 4);
+    const uint8_t* report = record.data() + QP240REMOTE_RAWINPUT_REPORT_OFFSET;
     snapshot->assign(kProfile.keyCount, 0);
     if (KOLMAR_KEY_COUNT == 32) {
         if (length < 36)
-            return -2;
+            return QP240REMOTE_E_REPORT_TOO_SHORT;
         for (int k = 0; k < 32; ++k)
             (*snapshot)[k] = report[4 + k];
         return 0;
     }
     if (length < 17)
-        return -12;
+        return QP240REMOTE_E_REPORT_TOO_SHORT_15;
     if (productId == 0x60) {
         for (int k = 0; k < 15; ++k)
             (*snapshot)[k] = report[5 * (k / 5) + 5 - k % 5];
         return 0;
     }
     if (length < 19)
-        return -13;
+        return QP240REMOTE_E_KEYS_TOO_SHORT_15;
     for (int k = 0; k < 15; ++k)
         (*snapshot)[k] = report[4 + k];
     return 0;
@@ -91,9 +92,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
         const int32_t result = ReportIntake(instance, record.data());
         std::vector<uint8_t> snapshot;
-        int32_t expected = -3;
+        int32_t expected = QP240REMOTE_E_NOT_CONNECTED;
         if (connected)
-            expected = source != device ? -11 : ExpectedIntake(productId, record, &snapshot);
+            expected = source != device ? QP240REMOTE_E_OTHER_DEVICE
+                                        : ExpectedIntake(productId, record, &snapshot);
         if (result != expected)
             std::abort();
         if (result == 0) {
@@ -105,9 +107,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (instance->reportQueue.refusedCount.load() != refused)
         std::abort();
-    if (!connected && ReportIntake(instance, nullptr) != -3)
+    if (!connected && ReportIntake(instance, nullptr) != QP240REMOTE_E_NOT_CONNECTED)
         std::abort();
-    if (connected && ReportIntake(instance, nullptr) != -10)
+    if (connected && ReportIntake(instance, nullptr) != QP240REMOTE_E_NULL_DATA)
         std::abort();
     while (!waiting.empty()) {
         if (!ReportQueuePop(&instance->reportQueue, popped.data()) || popped != waiting.front())

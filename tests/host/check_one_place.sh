@@ -1,9 +1,28 @@
 #!/bin/sh
-# The version and the export list are each written once: the project version
-# in CMakeLists.txt, the export names in driver/exports.txt. Fails on a source
-# file that writes the version again, on a .def file in the tree (the build
-# makes them from the list), or on a public header whose declared exports
-# differ from the list.
+# Facts written once, and the check that they stay so:
+# - the version: the project version in CMakeLists.txt; no source file writes
+#   it again;
+# - the export list: driver/exports.txt; the build makes the .def files from
+#   it, and the public header declares exactly those exports;
+# - the contract's numbers: the public header, include/qp240_remote.h, names
+#   every status code, the size of the status block (172), of the plug
+#   information (1676) and the keypad picture's resource id (500). Everyone
+#   else, the DLLs included, uses the names.
+#
+# What counts as writing one of those numbers again: its appearance in the
+# code of a C, C++ or resource file (comments and string literals are prose and
+# do not count; nor do the docs, whose tables explain the header):
+# - 172, 1676, -10, -11, -12, -13 and -2000 anywhere: no other fact of the
+#   project has these values;
+# - 500 as a resource id: in MAKEINTRESOURCE(...), or as the id a resource
+#   line opens with (500 is also a fine window height or timeout);
+# - -1 to -4 where they are an export's answer, since they are common numbers
+#   otherwise: on a line that also calls an export, in a return statement of
+#   the files that make the exports' answers, and as a too-short status of a
+#   variant profile.
+# The values themselves are the DLLs' interface, which hosts compile in: the
+# list below pins each name to the value the contract gives it, so an edit of
+# the header that would change the interface fails here.
 # usage: check_one_place.sh <source directory>
 cd "$1" || exit 2
 status=0
@@ -31,5 +50,104 @@ if [ "$declared" != "$listed" ]; then
     echo "FAIL include/qp240_remote.h declares other exports than driver/exports.txt lists"
     status=1
 fi
-[ $status -eq 0 ] && echo "version $version and $(printf '%s\n' "$listed" | wc -l) exports, each written once"
+
+pinned="QP240REMOTE_OK 0
+QP240REMOTE_ALREADY 1
+QP240REMOTE_E_BAD_HANDLE (-1)
+QP240REMOTE_E_BOX_CLASS (-1)
+QP240REMOTE_E_NULL_OUT (-1)
+QP240REMOTE_E_TOOLKIT (-2)
+QP240REMOTE_E_BAD_INDEX (-2)
+QP240REMOTE_E_NULL_CONTEXT (-2)
+QP240REMOTE_E_BAD_ID (-2)
+QP240REMOTE_E_REPORT_TOO_SHORT (-2)
+QP240REMOTE_E_CONTEXT_SIZE (-3)
+QP240REMOTE_E_NOT_CONNECTED (-3)
+QP240REMOTE_E_NO_USER32 (-4)
+QP240REMOTE_E_NULL_DATA (-10)
+QP240REMOTE_E_OTHER_DEVICE (-11)
+QP240REMOTE_E_REPORT_TOO_SHORT_15 (-12)
+QP240REMOTE_E_KEYS_TOO_SHORT_15 (-13)
+QP240REMOTE_E_NO_THREAD (-2000)
+QP240REMOTE_DRIVER_NOT_STARTED 0
+QP240REMOTE_DRIVER_DETECTING 1
+QP240REMOTE_DRIVER_CONNECTED 2
+QP240REMOTE_ARCHITECTURE_TEXT_SIZE 43
+QP240REMOTE_PLUG_INFORMATION_SIZE 1676
+QP240REMOTE_HOST_STATUS_SIZE 172
+QP240REMOTE_CONTEXT_SIZE 12
+QP240REMOTE_KEYPAD_PICTURE_ID 500
+QP240REMOTE_INFO_INPUT_REPORT 55
+QP240REMOTE_INFO_HOST_STATUS 56
+QP240REMOTE_RAWINPUT_DEVICE_OFFSET 8
+QP240REMOTE_RAWINPUT_REPORT_SIZE_OFFSET 24
+QP240REMOTE_RAWINPUT_REPORT_OFFSET 32
+QP240REMOTE_PLUG_VERSION_OFFSET 0x634"
+defined=$(sed -n 's/^#define \(QP240REMOTE_[A-Z0-9_]*\) \([^ ]*\).*/\1 \2/p' include/qp240_remote.h)
+printf '%s\n' "$pinned" | while read -r name value; do
+    actual=$(printf '%s\n' "$defined" | sed -n "s/^$name //p")
+    [ "$actual" = "$value" ] || echo "FAIL include/qp240_remote.h: $name is ${actual:-missing}, the contract says $value"
+done | grep . && status=1
+
+# A C-family file's code, line for line, with comments and string and
+# character literals blanked out.
+code_of() {
+    awk '
+    {
+        out = ""
+        n = length($0)
+        for (i = 1; i <= n; ++i) {
+            c = substr($0, i, 1)
+            two = substr($0, i, 2)
+            if (inComment) {
+                if (two == "*/") { inComment = 0; ++i }
+                continue
+            }
+            if (quote != "") {
+                if (c == "\\") { ++i; continue }
+                if (c == quote) quote = ""
+                continue
+            }
+            if (two == "//") break
+            if (two == "/*") { inComment = 1; ++i; continue }
+            if (c == "\"" || c == "'\''") { quote = c; out = out " "; continue }
+            out = out c
+        }
+        print out
+    }' "$1"
+}
+
+exports=$(sed 's/^QP240REMOTE_//' driver/exports.txt | grep -v '^#' | paste -sd'|' -)
+answering="driver/exports.cpp driver/handle_check.cpp engine/report_intake.cpp
+engine/snapshot_cut.cpp engine/worker_control.cpp"
+numbers=0
+for file in $(printf '%s\n' "$files" | grep -E '\.(h|c|cpp|rc)$' | grep -v '^include/qp240_remote\.h$'); do
+    found=$(code_of "$file" | awk -v exports="$exports" -v answering=" $(echo $answering) " \
+        -v file="$file" '
+    function show(what) { printf "FAIL %s:%d writes %s; use the public header'\''s name\n", file, NR, what }
+    {
+        line = " " $0 " "
+        if (match(line, /[^A-Za-z0-9_.](172|1676)[^A-Za-z0-9_.]/))
+            show(substr(line, RSTART + 1, RLENGTH - 2))
+        if (match(line, /[^]A-Za-z0-9_)]-(1[0-3]|2000)[^A-Za-z0-9_.]/))
+            show(substr(line, RSTART + 1, RLENGTH - 2))
+        if (line ~ /MAKEINTRESOURCE[AW]?\( *500 *\)/ || (file ~ /\.rc$/ && $1 == "500"))
+            show("the resource id 500")
+        small = "[^]A-Za-z0-9_)]-[1-4][^A-Za-z0-9_.]"
+        if (match(line, "(QP240REMOTE_|[.>])(" exports ")\\(") && match(line, small))
+            show(substr(line, RSTART + 1, RLENGTH - 2) " beside an export call")
+        if (index(answering, " " file " ") && match(line, /return -[1-4];/))
+            show(substr(line, RSTART, RLENGTH))
+        if (match(line, /[Ss]tatus = -[1-4];/))
+            show(substr(line, RSTART, RLENGTH))
+    }')
+    if [ -n "$found" ]; then
+        printf '%s\n' "$found"
+        numbers=1
+    fi
+done
+[ $numbers -ne 0 ] && status=1
+
+[ $status -eq 0 ] &&
+    echo "version $version, $(printf '%s\n' "$listed" | wc -l) exports and the contract's numbers, each written once"
 exit $status

@@ -11,6 +11,14 @@ static int32_t QP240REMOTE_CALL Callback(intptr_t userValue, int32_t code, int32
 
 QP240REMOTE_Callback header_check_callback = Callback;
 
+/* The version check a host makes, on a block it read. */
+int header_check_version(const unsigned char* block) {
+    return QP240REMOTE_VERSION_MATCHES(QP240REMOTE_PLUG_VERSION_WORD(block));
+}
+
+/* The handle is one pointer, typed or not. */
+typedef char HeaderCheckHandleSize[sizeof(QP240REMOTE_Handle) == sizeof(void*) ? 1 : -1];
+
 struct HeaderCheckExports {
     QP240REMOTE_InitFn* init;
     QP240REMOTE_EndFn* end;

@@ -55,7 +55,7 @@ TEST(ConfigBoxLayout, AClientAtMost270WideLeavesNoFieldToHit) {
         const FieldRect client = {0, 0, width, 300};
         const FieldRect mode = ModeFieldRect(client);
         EXPECT_LE(mode.right, mode.left) << width;
-        for (int32_t x = -10; x < 300; ++x)
+        for (int32_t x = -16; x < 300; ++x)
             ASSERT_FALSE(FieldHit(mode, x, 170)) << width << " at " << x;
     }
     const FieldRect mode = ModeFieldRect(FieldRect{0, 0, 272, 300});

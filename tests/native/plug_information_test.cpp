@@ -7,6 +7,7 @@
 
 #include "driver/guid_text.h"
 #include "driver/version.h"
+#include "include/qp240_remote.h"
 
 namespace {
 
@@ -22,14 +23,34 @@ TEST(ArchitectureText, IsFortyTwoCharactersEndingInASpaceThenAZero) {
     EXPECT_EQ(std::strlen(kArchitectureText), 42u);
 }
 
+// The block as the deliverables document it, for the variant built here:
+// texts, and every byte from the GUID to the end but the version word.
+struct DocumentedBlock {
+    const char* model;
+    const char* module;
+    uint8_t guidAndNumber[20];  // 0x620..0x633
+};
+constexpr DocumentedBlock kDocumented32Keys = {
+    "Stream Deck XL", "Kolmar32Keys", {0xFD, 0x08, 0x79, 0x05, 0xD9, 0x45, 0x2C, 0x4A, 0x8A, 0xBD,
+                                       0xAF, 0xD1, 0x66, 0x7D, 0xB9, 0xC5, 0x00, 0x00, 0x0C, 0x00}};
+constexpr DocumentedBlock kDocumented15Keys = {
+    "Stream Deck 15", "KolmarKeys", {0xEC, 0x37, 0xF4, 0x0C, 0x6C, 0xFB, 0x41, 0x43, 0x8C, 0xD3,
+                                     0x9D, 0xB8, 0x26, 0x74, 0x3B, 0x3E, 0x00, 0x00, 0x0D, 0x00}};
+constexpr const DocumentedBlock& kDocumented =
+    KOLMAR_KEY_COUNT == 32 ? kDocumented32Keys : kDocumented15Keys;
+// 0x638..0x64B, the same in both: 4100, 0x40000180, 0, 600, 500.
+constexpr uint8_t kDocumentedHostWords[20] = {0x04, 0x10, 0x00, 0x00, 0x80, 0x01, 0x00,
+                                              0x40, 0x00, 0x00, 0x00, 0x00, 0x58, 0x02,
+                                              0x00, 0x00, 0xF4, 0x01, 0x00, 0x00};
+
 TEST(PlugInformation, TextFieldsArePaddedWithZerosToTheirEnds) {
-    ASSERT_EQ(sizeof kPlugInformation.bytes, 1676u);
+    ASSERT_EQ(sizeof kPlugInformation.bytes, size_t{QP240REMOTE_PLUG_INFORMATION_SIZE});
     const struct {
         size_t offset, width;
         const char* text;
-    } fields[] = {{0x000, 128, kProfile.modelName},
+    } fields[] = {{0x000, 128, kDocumented.model},
                   {0x080, 256, "HID Remote Driver"},
-                  {0x180, 1184, kProfile.moduleName}};
+                  {0x180, 1184, kDocumented.module}};
     for (const auto& field : fields) {
         const size_t length = std::strlen(field.text);
         EXPECT_EQ(0, std::memcmp(kPlugInformation.bytes + field.offset, field.text, length));
@@ -38,19 +59,17 @@ TEST(PlugInformation, TextFieldsArePaddedWithZerosToTheirEnds) {
     }
 }
 
-TEST(PlugInformation, NumbersAndGuidSitAtTheirOffsets) {
-    EXPECT_EQ(0, std::memcmp(kPlugInformation.bytes + 0x620, kProfile.guid, 16));
-    EXPECT_EQ(kPlugInformation.bytes[0x632], KOLMAR_KEY_COUNT == 32 ? 12 : 13);
-    EXPECT_EQ(WordAt(0x630),
-              static_cast<uint32_t>(KOLMAR_KEY_COUNT == 32 ? 0x000C0000 : 0x000D0000));
+TEST(PlugInformation, NumbersAndGuidAreTheDocumentedBytes) {
+    for (size_t i = 0; i < sizeof kDocumented.guidAndNumber; ++i)
+        EXPECT_EQ(kPlugInformation.bytes[0x620 + i], kDocumented.guidAndNumber[i])
+            << "offset " << i;
+    EXPECT_EQ(0, std::memcmp(kPlugInformation.bytes + 0x620, kProfile.guid, 16))
+        << "the GUID is also the instance signature and the settings key";
     EXPECT_EQ(WordAt(0x634), uint32_t{KOLMAR_VERSION_MAJOR} << 24 | KOLMAR_VERSION_MINOR << 16 |
                                  KOLMAR_VERSION_PATCH << 8 | KOLMAR_VERSION_TWEAK);
-    EXPECT_EQ(WordAt(0x638), 4100u);
-    EXPECT_EQ(WordAt(0x63C), 0x40000180u);
-    EXPECT_EQ(WordAt(0x640), 0u);
-    EXPECT_EQ(WordAt(0x644), 600u);
-    EXPECT_EQ(WordAt(0x648), 500u);
-    for (size_t i = 0x64C; i < 1676; ++i)
+    for (size_t i = 0; i < sizeof kDocumentedHostWords; ++i)
+        EXPECT_EQ(kPlugInformation.bytes[0x638 + i], kDocumentedHostWords[i]) << "offset " << i;
+    for (size_t i = 0x64C; i < QP240REMOTE_PLUG_INFORMATION_SIZE; ++i)
         ASSERT_EQ(kPlugInformation.bytes[i], 0) << "offset " << i;
 }
 

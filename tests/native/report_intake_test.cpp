@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "include/qp240_remote.h"
 #include "tests/native/engine_test_instance.h"
 
 namespace {
@@ -32,19 +33,20 @@ class ReportIntakeTest : public ::testing::Test {
 };
 
 TEST_F(ReportIntakeTest, NotConnectedComesFirstEvenForANullRecord) {
-    EXPECT_EQ(ReportIntake(instance, nullptr), -3);
+    EXPECT_EQ(ReportIntake(instance, nullptr), QP240REMOTE_E_NOT_CONNECTED);
     const std::vector<uint8_t> record = MakeRecord(kKeypad, KeysReport(1), kFullLength);
-    EXPECT_EQ(ReportIntake(instance, record.data()), -3);
+    EXPECT_EQ(ReportIntake(instance, record.data()), QP240REMOTE_E_NOT_CONNECTED);
     EXPECT_EQ(instance->reportQueue.writeIndex.load(), 0);
 }
 
 TEST_F(ReportIntakeTest, ConnectedChecksRecordDeviceAndLengthThenQueues) {
     ConnectTestInstance(instance, kKeypad, kProduct);
-    EXPECT_EQ(ReportIntake(instance, nullptr), -10);
+    EXPECT_EQ(ReportIntake(instance, nullptr), QP240REMOTE_E_NULL_DATA);
     EXPECT_EQ(ReportIntake(instance, MakeRecord(kOtherDevice, KeysReport(1), kFullLength).data()),
-              -11);
+              QP240REMOTE_E_OTHER_DEVICE);
     EXPECT_EQ(ReportIntake(instance, MakeRecord(kKeypad, KeysReport(1), kFullLength - 1).data()),
-              KOLMAR_KEY_COUNT == 32 ? -2 : -13);
+              KOLMAR_KEY_COUNT == 32 ? QP240REMOTE_E_REPORT_TOO_SHORT
+                                     : QP240REMOTE_E_KEYS_TOO_SHORT_15);
     EXPECT_EQ(instance->reportQueue.writeIndex.load(), 0);
 
     ASSERT_EQ(ReportIntake(instance, MakeRecord(kKeypad, KeysReport(0x81), kFullLength).data()), 0);
@@ -73,7 +75,9 @@ TEST_F(ReportIntakeTest, ACallHeldWhileTheConnectionIsRenewedLeavesTheNewRingEmp
     const struct {
         void (*renew)(DriverInstance*);
         int32_t answer;
-    } cases[] = {{Disconnect, -3}, {ConnectOtherDevice, -11}, {ReconnectSameDevice, -11}};
+    } cases[] = {{Disconnect, QP240REMOTE_E_NOT_CONNECTED},
+                 {ConnectOtherDevice, QP240REMOTE_E_OTHER_DEVICE},
+                 {ReconnectSameDevice, QP240REMOTE_E_OTHER_DEVICE}};
     for (const auto& renewal : cases) {
         ConnectTestInstance(instance, kKeypad, kProduct);
         g_reportIntakeBeforePush = renewal.renew;
@@ -90,7 +94,8 @@ TEST_F(ReportIntakeTest, TheRecordedProductChoosesTheLayout) {
     ConnectTestInstance(instance, kKeypad, 0x60);
     std::vector<uint8_t> report(17, 0);
     report[1] = 1;  // key 4 on product 0x60
-    EXPECT_EQ(ReportIntake(instance, MakeRecord(kKeypad, report, 16).data()), -12);
+    EXPECT_EQ(ReportIntake(instance, MakeRecord(kKeypad, report, 16).data()),
+              QP240REMOTE_E_REPORT_TOO_SHORT_15);
     ASSERT_EQ(ReportIntake(instance, MakeRecord(kKeypad, report, 17).data()), 0);
     uint8_t snapshot[15];
     ASSERT_TRUE(ReportQueuePop(&instance->reportQueue, snapshot));

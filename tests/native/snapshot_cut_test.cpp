@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "include/qp240_remote.h"
+
 namespace {
 
 // A report whose byte j is `fill(j)`; the rest of its room stays zero.
@@ -34,8 +36,10 @@ TEST(SnapshotCut32Keys, ShortReportIsRefusedAndTheSnapshotUntouched) {
     const std::vector<uint8_t> report = Report(36, ByteNumber);
     uint8_t snapshot[32];
     std::memset(snapshot, 0xEE, sizeof snapshot);
-    EXPECT_EQ(CutKeySnapshot(kProfile32Keys, report.data(), 35, 0x8F, snapshot), -2);
-    EXPECT_EQ(CutKeySnapshot(kProfile32Keys, report.data(), 0, 0xBA, snapshot), -2);
+    EXPECT_EQ(CutKeySnapshot(kProfile32Keys, report.data(), 35, 0x8F, snapshot),
+              QP240REMOTE_E_REPORT_TOO_SHORT);
+    EXPECT_EQ(CutKeySnapshot(kProfile32Keys, report.data(), 0, 0xBA, snapshot),
+              QP240REMOTE_E_REPORT_TOO_SHORT);
     for (uint8_t byte : snapshot)
         ASSERT_EQ(byte, 0xEE);
     // The length is unsigned: a huge stated length is not "short".
@@ -46,9 +50,12 @@ TEST(SnapshotCut15Keys, OtherModelsTakeReportBytes4To18FromLength19) {
     const std::vector<uint8_t> report = Report(64, ByteNumber);
     uint8_t snapshot[15];
     for (uint32_t product : {0x6Du, 0x80u, 0xA5u, 0xB9u}) {
-        EXPECT_EQ(CutKeySnapshot(kProfile15Keys, report.data(), 16, product, snapshot), -12);
-        EXPECT_EQ(CutKeySnapshot(kProfile15Keys, report.data(), 17, product, snapshot), -13);
-        EXPECT_EQ(CutKeySnapshot(kProfile15Keys, report.data(), 18, product, snapshot), -13);
+        EXPECT_EQ(CutKeySnapshot(kProfile15Keys, report.data(), 16, product, snapshot),
+                  QP240REMOTE_E_REPORT_TOO_SHORT_15);
+        EXPECT_EQ(CutKeySnapshot(kProfile15Keys, report.data(), 17, product, snapshot),
+                  QP240REMOTE_E_KEYS_TOO_SHORT_15);
+        EXPECT_EQ(CutKeySnapshot(kProfile15Keys, report.data(), 18, product, snapshot),
+                  QP240REMOTE_E_KEYS_TOO_SHORT_15);
         ASSERT_EQ(CutKeySnapshot(kProfile15Keys, report.data(), 19, product, snapshot), 0);
         for (int k = 0; k < 15; ++k)
             ASSERT_EQ(snapshot[k], 4 + k) << "product " << product << " key " << k;
@@ -58,7 +65,8 @@ TEST(SnapshotCut15Keys, OtherModelsTakeReportBytes4To18FromLength19) {
 TEST(SnapshotCut15Keys, Product60ReadsBytes1To15ByReversedRowsFromLength17) {
     const std::vector<uint8_t> report = Report(17, ByteNumber);
     uint8_t snapshot[15];
-    EXPECT_EQ(CutKeySnapshot(kProfile15Keys, report.data(), 16, 0x60, snapshot), -12);
+    EXPECT_EQ(CutKeySnapshot(kProfile15Keys, report.data(), 16, 0x60, snapshot),
+              QP240REMOTE_E_REPORT_TOO_SHORT_15);
     ASSERT_EQ(CutKeySnapshot(kProfile15Keys, report.data(), 17, 0x60, snapshot), 0);
     const uint8_t expected[15] = {5, 4, 3, 2, 1, 10, 9, 8, 7, 6, 15, 14, 13, 12, 11};
     for (int k = 0; k < 15; ++k)

@@ -10,6 +10,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include "include/qp240_remote.h"
 #include "tests/native/engine_test_instance.h"
 
 namespace {
@@ -65,7 +66,7 @@ TEST_F(StatusExchangeTest, WrongSizesAreIgnoredAndANullBlockIsRefused) {
     EXPECT_EQ(StatusExchangeWrite(&exchange(), &block, 171), 0);
     EXPECT_EQ(StatusExchangeWrite(&exchange(), &block, 173), 0);
     EXPECT_EQ(StatusExchangeWrite(&exchange(), nullptr, 100), 0);
-    EXPECT_EQ(StatusExchangeWrite(&exchange(), nullptr, kHostStatusBytes), -10);
+    EXPECT_EQ(StatusExchangeWrite(&exchange(), nullptr, kHostStatusBytes), QP240REMOTE_E_NULL_DATA);
     EXPECT_EQ(exchange().slotStates[1], 0);
     EXPECT_EQ(exchange().writerSlot, 1);
 }
@@ -80,7 +81,7 @@ TEST_F(StatusExchangeTest, FirstPassAfterConnectionCopiesTheBlockTheHostFilled) 
     Write(3);  // waits from before the connection: discarded by the re-priming
     Connect(11);
     ASSERT_EQ(Codes(host), (std::vector<int32_t>{kHostFillStatus}));
-    EXPECT_EQ(host.calls[0].argument, 172);
+    EXPECT_EQ(host.calls[0].argument, QP240REMOTE_HOST_STATUS_SIZE);
     EXPECT_EQ(host.calls[0].pointer, &instance->statusBlock);
     instance->statusBlock = Block(0);
     EXPECT_EQ(Read(), 11);

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "driver/export_list.h"
-#include "driver/platform_types.h"
+#include "toolkit/platform_types.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "driver/platform_types.h"
+#include "toolkit/platform_types.h"
 
 // What a window's client area shows now, as top-down RGB rows.
 struct WindowPicture {

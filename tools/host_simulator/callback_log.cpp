@@ -5,35 +5,34 @@
 #include <cstring>
 
 #include "driver/guid_text.h"
-#include "driver/host_callback.h"
 #include "driver/plug_information.h"
-#include "driver/platform_types.h"
+#include "toolkit/platform_types.h"
 
 const char* HostCodeMeaning(int32_t code) {
     switch (code) {
-        case kHostWorkerBegins:
+        case QP240REMOTE_CODE_WORKER_BEGINS:
             return "worker begins";
-        case kHostWorkerEnds:
+        case QP240REMOTE_CODE_WORKER_ENDS:
             return "worker ends";
-        case kHostConnected:
+        case QP240REMOTE_CODE_CONNECTED:
             return "keypad connected";
-        case kHostNoKeypad:
+        case QP240REMOTE_CODE_NO_KEYPAD:
             return "no keypad";
-        case kHostOfferKeypad:
+        case QP240REMOTE_CODE_OFFER_KEYPAD:
             return "offer keypad";
-        case kHostCloseKeypad:
+        case QP240REMOTE_CODE_CLOSE_KEYPAD:
             return "close keypad";
-        case kHostFillStatus:
+        case QP240REMOTE_CODE_FILL_STATUS:
             return "fill host status";
-        case kHostMidiBytes:
+        case QP240REMOTE_CODE_MIDI_BYTES:
             return "MIDI";
-        case kHostPadPressed:
+        case QP240REMOTE_CODE_PAD_PRESSED:
             return "pad pressed";
-        case kHostPadReleased:
+        case QP240REMOTE_CODE_PAD_RELEASED:
             return "pad released";
-        case kHostStopAllPads:
+        case QP240REMOTE_CODE_STOP_ALL_PADS:
             return "StopAllPads";
-        case kHostStopAllPlists:
+        case QP240REMOTE_CODE_STOP_ALL_PLISTS:
             return "StopAllPlists";
     }
     return "unknown code";
@@ -81,21 +80,21 @@ void DescribeCallback(char* out, size_t size, int32_t code, int32_t argument, co
     out[0] = '\0';
     Append(out, size, &used, "callback %d %s", code, HostCodeMeaning(code));
     switch (code) {
-        case kHostPadPressed:
-        case kHostPadReleased:
+        case QP240REMOTE_CODE_PAD_PRESSED:
+        case QP240REMOTE_CODE_PAD_RELEASED:
             Append(out, size, &used, ": pad %d", argument);
             break;
-        case kHostMidiBytes: {
+        case QP240REMOTE_CODE_MIDI_BYTES: {
             char midi[512];
             DescribeMidi(midi, sizeof midi, static_cast<const uint8_t*>(pointer), argument);
             Append(out, size, &used, ": %s", midi);
             break;
         }
-        case kHostOfferKeypad:
-        case kHostCloseKeypad:
+        case QP240REMOTE_CODE_OFFER_KEYPAD:
+        case QP240REMOTE_CODE_CLOSE_KEYPAD:
             Append(out, size, &used, ": device %p", pointer);
             break;
-        case kHostFillStatus:
+        case QP240REMOTE_CODE_FILL_STATUS:
             Append(out, size, &used, ": %d bytes at %p", argument, pointer);
             break;
     }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "driver/export_list.h"
-#include "driver/platform_types.h"
+#include "toolkit/platform_types.h"
 #include "include/qp240_remote.h"
 
 struct Deliverable {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "driver/platform_types.h"
+#include "toolkit/platform_types.h"
 #include "driver/variant_profile.h"
 #include "engine/device_match.h"
 #include "tools/host_simulator/system_error.h"

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "driver/platform_types.h"
+#include "toolkit/platform_types.h"
 
 // Redirects `module`'s heap imports (from msvcrt.dll); safe to repeat for the
 // same or another module. False when the module imports none of them.

@@ -43,25 +43,28 @@ uint32_t BuildKeypadReport(const KeypadModel& model, const uint8_t* keyStates, u
 
 size_t WrapRawInputRecord(HANDLE device, const uint8_t* report, uint32_t length,
                           uint32_t statedLength, uint8_t* record, size_t room) {
-    const size_t size = kRawInputReportOffset + length;
+    const size_t size = QP240REMOTE_RAWINPUT_REPORT_OFFSET + length;
     if (size > room)
         return 0;
     const uint32_t type = RIM_TYPEHID;
     const uint32_t recordSize = static_cast<uint32_t>(size);
     const uint64_t wParam = RIM_INPUT;
     const uint32_t count = 1;
-    std::memset(record, 0, kRawInputReportOffset);
+    std::memset(record, 0, QP240REMOTE_RAWINPUT_REPORT_OFFSET);
     std::memcpy(record + 0, &type, sizeof type);
     std::memcpy(record + 4, &recordSize, sizeof recordSize);
-    std::memcpy(record + kRawInputDeviceOffset, &device, sizeof device);
+    std::memcpy(record + QP240REMOTE_RAWINPUT_DEVICE_OFFSET, &device, sizeof device);
     std::memcpy(record + 16, &wParam, sizeof wParam);
-    std::memcpy(record + kRawInputReportSizeOffset, &statedLength, sizeof statedLength);
+    std::memcpy(record + QP240REMOTE_RAWINPUT_REPORT_SIZE_OFFSET, &statedLength,
+                sizeof statedLength);
     std::memcpy(record + 28, &count, sizeof count);
-    std::memcpy(record + kRawInputReportOffset, report, length);
+    std::memcpy(record + QP240REMOTE_RAWINPUT_REPORT_OFFSET, report, length);
     return size;
 }
 
-static_assert(offsetof(RAWINPUT, header.hDevice) == kRawInputDeviceOffset, "hDevice at 8");
-static_assert(offsetof(RAWINPUT, data.hid.dwSizeHid) == kRawInputReportSizeOffset,
+static_assert(offsetof(RAWINPUT, header.hDevice) == QP240REMOTE_RAWINPUT_DEVICE_OFFSET,
+              "hDevice at 8");
+static_assert(offsetof(RAWINPUT, data.hid.dwSizeHid) == QP240REMOTE_RAWINPUT_REPORT_SIZE_OFFSET,
               "dwSizeHid at 24");
-static_assert(offsetof(RAWINPUT, data.hid.bRawData) == kRawInputReportOffset, "report at 32");
+static_assert(offsetof(RAWINPUT, data.hid.bRawData) == QP240REMOTE_RAWINPUT_REPORT_OFFSET,
+              "report at 32");

@@ -6,7 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/platform_types.h"
+#include "include/qp240_remote.h"
+#include "toolkit/platform_types.h"
 
 inline constexpr int32_t kMaxKeypadKeys = 32;
 
@@ -31,11 +32,9 @@ const KeypadModel* FindKeypadModel(uint32_t productId);
 // Returns the report's length.
 uint32_t BuildKeypadReport(const KeypadModel& model, const uint8_t* keyStates, uint8_t* report);
 
-// Offsets of the 64-bit RAWINPUT record of a HID device.
-inline constexpr size_t kRawInputDeviceOffset = 8;
-inline constexpr size_t kRawInputReportSizeOffset = 24;
-inline constexpr size_t kRawInputReportOffset = 32;
-inline constexpr size_t kRawInputRecordRoom = kRawInputReportOffset + 1024;
+// Room for a 64-bit RAWINPUT record of a HID device (the offsets the driver
+// reads are the public header's) with a report of up to 1024 bytes.
+inline constexpr size_t kRawInputRecordRoom = QP240REMOTE_RAWINPUT_REPORT_OFFSET + 1024;
 
 // Wraps a report of `device` as the system's RAWINPUT record: dwType HID,
 // dwSize, hDevice at 8, wParam, dwSizeHid at 24, dwCount 1, the bytes from

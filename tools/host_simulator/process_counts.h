@@ -7,7 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/platform_types.h"
+#include "toolkit/platform_types.h"
 
 int LiveGdiObjects();
 // The same without window DCs and regions under Wine, which keeps the DCs of

@@ -9,8 +9,6 @@
 #include "tools/host_simulator/heap_watch.h"
 #include "tools/host_simulator/simulated_keypads.h"
 
-static constexpr uint32_t kDetectionPeriodMs = 1000;  // the drivers look once a second
-
 // From the pad protocol on channel 1, whatever the user had stored, then
 // MIDI, for a family whose command keys are `stopAllPads` and `stopAllPads + 1`.
 static std::vector<HostStep> DemonstrationScript(int32_t stopAllPads) {
@@ -174,7 +172,7 @@ static int RunHost(const PlannedRun& run, const SimulatorOptions& options) {
         LogLine("QP240REMOTE_Start -> %d", driver.Start(instance));
         const uint32_t offers = options.refusals < 0 ? 2 : static_cast<uint32_t>(options.refusals);
         if (SimulatedHostWaitFor(&host, QP240REMOTE_CODE_CONNECTED, 1,
-                                 (offers + 1) * kDetectionPeriodMs + 800)) {
+                                 (offers + 1) * QP240REMOTE_DETECTION_PERIOD_MS + 800)) {
             LogLine("QP240REMOTE_GetDriverStatus -> %d", driver.GetDriverStatus(instance));
             const bool counting = options.countAllocations && HeapWatchInstall(driver.module);
             HeapWatchResetCount();

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/host_callback.h"
 #include "tools/host_simulator/callback_log.h"
 #include "tools/host_simulator/simulated_keypads.h"
 
@@ -58,7 +57,7 @@ static unsigned HostMilliseconds(const SimulatedHost* host) {
 // Returns the callback's answer.
 static int32_t ServeCall(SimulatedHost* host, int32_t code, void* pointer) {
     switch (code) {
-        case kHostOfferKeypad:
+        case QP240REMOTE_CODE_OFFER_KEYPAD:
             if (host->refusals != 0) {
                 if (host->refusals > 0)
                     --host->refusals;
@@ -67,11 +66,11 @@ static int32_t ServeCall(SimulatedHost* host, int32_t code, void* pointer) {
             host->openDevice = pointer;
             SetEvent(host->opened);
             return host->accepting;
-        case kHostCloseKeypad:
+        case QP240REMOTE_CODE_CLOSE_KEYPAD:
             host->openDevice = nullptr;
             ResetEvent(host->opened);
             return 0;
-        case kHostFillStatus:
+        case QP240REMOTE_CODE_FILL_STATUS:
             // The driver's block: the host fills all of it before it returns.
             host->statusBlock = static_cast<int32_t*>(pointer);
             ++host->statusMark;
@@ -91,7 +90,7 @@ int32_t SimulatedHostCallback(intptr_t userValue, int32_t code, int32_t argument
                               GetCurrentThreadId(),
                               HostMilliseconds(host),
                               host->driver->GetDriverStatus(host->instance)};
-    if (code == kHostMidiBytes && pointer != nullptr && argument > 0) {
+    if (code == QP240REMOTE_CODE_MIDI_BYTES && pointer != nullptr && argument > 0) {
         const uint8_t* bytes = static_cast<const uint8_t*>(pointer);
         call.bytes.assign(bytes, bytes + argument);
     }
@@ -103,7 +102,7 @@ int32_t SimulatedHostCallback(intptr_t userValue, int32_t code, int32_t argument
     if (host->print) {
         char line[768];
         DescribeCallback(line, sizeof line, code, argument, pointer);
-        if (code == kHostOfferKeypad)
+        if (code == QP240REMOTE_CODE_OFFER_KEYPAD)
             LogLine("  [%s] %s -> host %s", host->label, line, answer ? "accepts" : "refuses");
         else
             LogLine("  [%s] %s", host->label, line);
@@ -157,9 +156,9 @@ bool SimulatedHostWaitFor(SimulatedHost* host, int32_t code, int32_t count, DWOR
 }
 
 bool SimulatedHostStartAndConnect(SimulatedHost* host, DWORD timeoutMs) {
-    const int32_t connections = SimulatedHostCount(host, kHostConnected);
+    const int32_t connections = SimulatedHostCount(host, QP240REMOTE_CODE_CONNECTED);
     return host->driver->Start(host->instance) == 0 &&
-           SimulatedHostWaitFor(host, kHostConnected, connections + 1, timeoutMs);
+           SimulatedHostWaitFor(host, QP240REMOTE_CODE_CONNECTED, connections + 1, timeoutMs);
 }
 
 HANDLE SimulatedHostOpenDevice(SimulatedHost* host) {
@@ -224,7 +223,7 @@ int32_t SimulatedHostSendStatus(SimulatedHost* host, int32_t* mark) {
     for (int32_t& word : block)
         word = next;
     const int32_t result = host->driver->SetGetInformations(
-        host->instance, QP240REMOTE_INFO_HOST_STATUS, block, kHostStatusBytes);
+        host->instance, QP240REMOTE_INFO_HOST_STATUS, block, QP240REMOTE_HOST_STATUS_SIZE);
     if (host->print)
         LogLine("  [%s] host sends status block %d (id 56) -> %d", host->label, next, result);
     if (mark != nullptr)

@@ -8,11 +8,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/status_exchange.h"
 #include "tools/host_simulator/deliverable.h"
 #include "tools/host_simulator/keypad_reports.h"
 
-inline constexpr int32_t kStatusBlockWords = kHostStatusWords;
+inline constexpr int32_t kStatusBlockWords = QP240REMOTE_HOST_STATUS_SIZE / 4;
 
 struct SimulatedHostCall {
     int32_t code;

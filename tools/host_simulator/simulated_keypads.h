@@ -10,7 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/platform_types.h"
+#include "toolkit/platform_types.h"
 
 inline constexpr size_t kSimulatedNameRoom = 128;
 inline constexpr int32_t kMaxSimulatedDevices = 256;

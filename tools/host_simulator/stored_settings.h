@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "driver/platform_types.h"
+#include "toolkit/platform_types.h"
 #include "driver/variant_profile.h"
 
 struct StoredValue {

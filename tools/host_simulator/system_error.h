@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "driver/platform_types.h"
+#include "toolkit/platform_types.h"
 
 // "The specified module could not be found. (error 126)"; the number alone
 // when the system has no text for it. `subject` (may be null) fills the

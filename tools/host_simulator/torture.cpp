@@ -168,16 +168,17 @@ static bool TortureDeliverable(const char* path, const TortureSettings& settings
                          settings.seconds * 1000 + kStuckAfterMs, label, start};
     const HANDLE watcher = CreateThread(nullptr, 0, WatchRun, &watchdog, 0, nullptr);
 
-    CallTimer timer = TimerBegin(torture, kCallInit, -1, false);
-    CheckAnswer(torture, kCallInit, -1, torture->driver.Init(torture->driver.module), {0});
+    CallTimer timer = TimerBegin(torture, kCallInit, kNoSlot, false);
+    CheckAnswer(torture, kCallInit, kNoSlot, torture->driver.Init(torture->driver.module),
+                {QP240REMOTE_OK});
     TimerEnd(torture, timer);
     DriveForTheRunsTime(torture);
     ValidateHeaps(torture);
     if (settings.longMode) {
         TortureUnloadWhileBlocked(torture, path);
     } else {
-        timer = TimerBegin(torture, kCallEnd, -1, false);
-        CheckAnswer(torture, kCallEnd, -1, torture->driver.End(), {0});
+        timer = TimerBegin(torture, kCallEnd, kNoSlot, false);
+        CheckAnswer(torture, kCallEnd, kNoSlot, torture->driver.End(), {QP240REMOTE_OK});
         TimerEnd(torture, timer);
         DeliverableUnload(&torture->driver);
     }

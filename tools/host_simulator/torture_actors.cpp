@@ -43,7 +43,7 @@ static void StopFromCallback(Torture* torture, int index) {
     if (slot->instance != nullptr) {
         const int32_t answer =
             TimedHandleCall(torture, kCallStop, index, true, torture->driver.Stop, slot->instance);
-        CheckAnswer(torture, kCallStop, index, answer, {0, 1});
+        CheckAnswer(torture, kCallStop, index, answer, {QP240REMOTE_OK, QP240REMOTE_ALREADY});
         torture->callbackStops.fetch_add(1, std::memory_order_relaxed);
     }
     ReleaseSRWLockShared(&slot->lock);
@@ -58,8 +58,9 @@ static void StartFromCallback(Torture* torture, int index) {
                                                torture->driver.Start, slot->instance);
         // Running, the instance is started; ending, its own worker's Start
         // cannot wait for itself. A second worker would answer 0.
-        CheckAnswer(torture, kCallStart, index, answer, {1, -2000});
-        if (answer == -2000) {
+        CheckAnswer(torture, kCallStart, index, answer,
+                    {QP240REMOTE_ALREADY, QP240REMOTE_E_NO_THREAD});
+        if (answer == QP240REMOTE_E_NO_THREAD) {
             EnterCriticalSection(&slot->track);
             slot->startFailed = true;
             LeaveCriticalSection(&slot->track);
@@ -95,10 +96,12 @@ static void BoxFromCallback(Torture* torture, int index) {
         const int32_t opened = torture->driver.OpenConfigBox(slot->instance, host, kHostMargin,
                                                              kHostMargin, kBoxWidth, kBoxHeight);
         TimerEnd(torture, timer);
-        CheckAnswer(torture, kCallOpenConfigBox, index, opened, {0, 1});
+        CheckAnswer(torture, kCallOpenConfigBox, index, opened,
+                    {QP240REMOTE_OK, QP240REMOTE_ALREADY});
         const int32_t closed = TimedHandleCall(torture, kCallCloseConfigBox, index, true,
                                                torture->driver.CloseConfigBox, slot->instance);
-        CheckAnswer(torture, kCallCloseConfigBox, index, closed, {0, 1});
+        CheckAnswer(torture, kCallCloseConfigBox, index, closed,
+                    {QP240REMOTE_OK, QP240REMOTE_ALREADY});
         torture->callbackBoxes.fetch_add(1, std::memory_order_relaxed);
     }
     ReleaseSRWLockShared(&slot->lock);
@@ -272,7 +275,7 @@ void TortureDestroyInstance(Torture* torture, int index, bool gated, bool fromCa
     AdmitReaders(slot);
     // From here on every callback of the old instance is a late one.
     slot->generation.fetch_add(1);
-    CheckAnswer(torture, kCallDestroy, index, answer, {0});
+    CheckAnswer(torture, kCallDestroy, index, answer, {QP240REMOTE_OK});
     if (slot->blockingLong.load())
         NoteGiveUp(torture, index);
     else if (!inCallback)
@@ -293,12 +296,12 @@ static void CheckedStop(Torture* torture, int index) {
     const uint64_t calledAt = torture->sequence.fetch_add(1) + 1;
     const int32_t answer =
         TimedHandleCall(torture, kCallStop, index, false, torture->driver.Stop, slot->instance);
-    CheckAnswer(torture, kCallStop, index, answer, {0, 1});
+    CheckAnswer(torture, kCallStop, index, answer, {QP240REMOTE_OK, QP240REMOTE_ALREADY});
     if (slot->blockingLong.load())
         NoteGiveUp(torture, index);
     else
-        CheckRunEnded(torture, index, calledAt, answer == 0 ? "Stop (0)" : "Stop (1)");
-    if (answer == 0) {
+        CheckRunEnded(torture, index, calledAt, answer == QP240REMOTE_OK ? "Stop (0)" : "Stop (1)");
+    if (answer == QP240REMOTE_OK) {
         EnterCriticalSection(&slot->track);
         slot->startFailed = false;
         LeaveCriticalSection(&slot->track);
@@ -312,15 +315,16 @@ static void CheckedStart(Torture* torture, int index) {
     const bool blocked = slot->blockingLong.load();
     const int32_t answer =
         TimedHandleCall(torture, kCallStart, index, false, torture->driver.Start, slot->instance);
-    if (answer == -2000) {
+    if (answer == QP240REMOTE_E_NO_THREAD) {
         EnterCriticalSection(&slot->track);
         slot->startFailed = true;
         LeaveCriticalSection(&slot->track);
     }
     if (blocked || GivenUpWorkerMayLive(torture, index) || slot->blockingLong.load())
-        CheckAnswer(torture, kCallStart, index, answer, {0, 1, -2000});
+        CheckAnswer(torture, kCallStart, index, answer,
+                    {QP240REMOTE_OK, QP240REMOTE_ALREADY, QP240REMOTE_E_NO_THREAD});
     else
-        CheckAnswer(torture, kCallStart, index, answer, {0, 1});
+        CheckAnswer(torture, kCallStart, index, answer, {QP240REMOTE_OK, QP240REMOTE_ALREADY});
 }
 
 static void CheckedSetContext(Torture* torture, int index, TortureRandom* random) {
@@ -334,7 +338,10 @@ static void CheckedSetContext(Torture* torture, int index, TortureRandom* random
     const CallTimer timer = TimerBegin(torture, kCallSetContext, index, false);
     const int32_t answer = torture->driver.SetContext(instance, in, size);
     TimerEnd(torture, timer);
-    CheckAnswer(torture, kCallSetContext, index, answer, {form == 0 ? -2 : form == 1 ? -3 : 0});
+    CheckAnswer(torture, kCallSetContext, index, answer,
+                {form == 0   ? QP240REMOTE_E_NULL_CONTEXT
+                 : form == 1 ? QP240REMOTE_E_CONTEXT_SIZE
+                             : QP240REMOTE_OK});
 }
 
 static void SendStatusBlock(Torture* torture, int index, TortureRandom* random) {
@@ -348,7 +355,7 @@ static void SendStatusBlock(Torture* torture, int index, TortureRandom* random) 
     const int32_t answer = torture->driver.SetGetInformations(
         torture->slots[index].instance, QP240REMOTE_INFO_HOST_STATUS, block, size);
     TimerEnd(torture, timer);
-    CheckAnswer(torture, kCallSetGetInformations, index, answer, {0});
+    CheckAnswer(torture, kCallSetGetInformations, index, answer, {QP240REMOTE_OK});
 }
 
 // The calls that need neither a handle nor Init.
@@ -356,11 +363,12 @@ static void LibraryCalls(Torture* torture, TortureRandom* random) {
     const Deliverable& driver = torture->driver;
     uint8_t out[QP240REMOTE_PLUG_INFORMATION_SIZE];
     const int32_t which = static_cast<int32_t>(RandomBelow(random, 3));
-    CallTimer timer = TimerBegin(torture, kCallGetPlugInformation, -1, false);
+    CallTimer timer = TimerBegin(torture, kCallGetPlugInformation, kNoSlot, false);
     const int32_t answer = driver.GetPlugInformation(which, out);
     TimerEnd(torture, timer);
-    CheckAnswer(torture, kCallGetPlugInformation, -1, answer, {which < 2 ? 0 : -2});
-    timer = TimerBegin(torture, kCallGetLastErrorString, -1, false);
+    CheckAnswer(torture, kCallGetPlugInformation, kNoSlot, answer,
+                {which < 2 ? QP240REMOTE_OK : QP240REMOTE_E_BAD_INDEX});
+    timer = TimerBegin(torture, kCallGetLastErrorString, kNoSlot, false);
     const char* text = driver.GetLastErrorString();
     TimerEnd(torture, timer);
     if (text == nullptr ||
@@ -390,7 +398,9 @@ static void InstanceCall(Torture* torture, int index, TortureRandom* random) {
         case 5: {
             const int32_t answer = TimedHandleCall(torture, kCallGetDriverStatus, index, false,
                                                    driver.GetDriverStatus, instance);
-            CheckAnswer(torture, kCallGetDriverStatus, index, answer, {0, 1, 2});
+            CheckAnswer(torture, kCallGetDriverStatus, index, answer,
+                        {QP240REMOTE_DRIVER_NOT_STARTED, QP240REMOTE_DRIVER_DETECTING,
+                         QP240REMOTE_DRIVER_CONNECTED});
             break;
         }
         case 6: {
@@ -398,7 +408,7 @@ static void InstanceCall(Torture* torture, int index, TortureRandom* random) {
             const CallTimer timer = TimerBegin(torture, kCallGetContext, index, false);
             int32_t answer = driver.GetContext(instance, &context);
             TimerEnd(torture, timer);
-            CheckAnswer(torture, kCallGetContext, index, answer, {0});
+            CheckAnswer(torture, kCallGetContext, index, answer, {QP240REMOTE_OK});
             answer = TimedHandleCall(torture, kCallGetContextSize, index, false,
                                      driver.GetContextSize, instance);
             CheckAnswer(torture, kCallGetContextSize, index, answer, {QP240REMOTE_CONTEXT_SIZE});
@@ -412,7 +422,7 @@ static void InstanceCall(Torture* torture, int index, TortureRandom* random) {
             const int32_t answer =
                 driver.ResetContext(instance, static_cast<int32_t>(RandomBelow(random, 2)));
             TimerEnd(torture, timer);
-            CheckAnswer(torture, kCallResetContext, index, answer, {0});
+            CheckAnswer(torture, kCallResetContext, index, answer, {QP240REMOTE_OK});
             break;
         }
         case 9:
@@ -576,7 +586,7 @@ static void Round(Torture* torture, int index, TortureRandom* random) {
             TortureDestroyInstance(torture, index, false, false);
             TortureCreateInstance(torture, index);
         } else if (roll == 1) {
-            const CallTimer timer = TimerBegin(torture, kCallCreate, -1, false);
+            const CallTimer timer = TimerBegin(torture, kCallCreate, kNoSlot, false);
             void* none = torture->driver.Create(nullptr, 0);
             TimerEnd(torture, timer);
             if (none != nullptr)
@@ -629,7 +639,8 @@ DWORD WINAPI TortureReaderThread(LPVOID number) {
             TimerEnd(torture, timer);
             // The keypad may have gone, or been connected anew, since the
             // host read it.
-            CheckAnswer(torture, kCallSetGetInformations, index, answer, {0, -3, -11});
+            CheckAnswer(torture, kCallSetGetInformations, index, answer,
+                        {QP240REMOTE_OK, QP240REMOTE_E_NOT_CONNECTED, QP240REMOTE_E_OTHER_DEVICE});
         }
         ReaderLeaves(slot);
     }
@@ -682,13 +693,15 @@ static void BoxAction(Torture* torture, int index, HWND host, TortureRandom* ran
             instance, host, kHostMargin + static_cast<int32_t>(RandomBelow(random, 9)), kHostMargin,
             kBoxWidth, kBoxHeight);
         TimerEnd(torture, timer);
-        CheckAnswer(torture, kCallOpenConfigBox, index, answer, {0, 1});
+        CheckAnswer(torture, kCallOpenConfigBox, index, answer,
+                    {QP240REMOTE_OK, QP240REMOTE_ALREADY});
         if (answer == 0 && BoxesBoundTo(torture, instance) == 1)
             torture->boxesMade.fetch_add(1, std::memory_order_relaxed);
     } else if (action == 2) {
         const int32_t answer = TimedHandleCall(torture, kCallCloseConfigBox, index, false,
                                                torture->driver.CloseConfigBox, instance);
-        CheckAnswer(torture, kCallCloseConfigBox, index, answer, {0, 1});
+        CheckAnswer(torture, kCallCloseConfigBox, index, answer,
+                    {QP240REMOTE_OK, QP240REMOTE_ALREADY});
     } else if (HWND box = FindConfigBoxAfter(host, nullptr)) {
         ClickConfigField(box, static_cast<int>(RandomBelow(random, 2)));
     }
@@ -765,7 +778,7 @@ void TortureUnloadWhileBlocked(Torture* torture, const char* path) {
     g_probe.callsAfterGiveUp.store(0);
 
     void* instance = driver->Create(ProbeCallback, 0);
-    if (instance == nullptr || driver->Start(instance) != 0 ||
+    if (instance == nullptr || driver->Start(instance) != QP240REMOTE_OK ||
         WaitForSingleObject(g_probe.blocked, 5000) != WAIT_OBJECT_0) {
         Violate(torture, kNothingDone, "the unload probe's worker never blocked");
         SetEvent(g_probe.letGo);
@@ -773,19 +786,19 @@ void TortureUnloadWhileBlocked(Torture* torture, const char* path) {
             driver->Destroy(instance);
         DeliverableUnload(driver);
     } else {
-        CallTimer timer = TimerBegin(torture, kCallStop, -1, false);
+        CallTimer timer = TimerBegin(torture, kCallStop, kNoSlot, false);
         const int32_t stopped = driver->Stop(instance);
         const DWORD stopMs = GetTickCount() - timer.start;
-        CheckAnswer(torture, kCallStop, -1, stopped, {0});
+        CheckAnswer(torture, kCallStop, kNoSlot, stopped, {QP240REMOTE_OK});
         if (stopMs < 9000 || stopMs > 12500)
             Violate(torture, kTooSlow, "Stop of a blocked worker took %lu ms, not about 10 s",
                     stopMs);
         g_probe.givenUp.store(true);
         torture->givenUp.fetch_add(1, std::memory_order_relaxed);
-        timer = TimerBegin(torture, kCallDestroy, -1, true);
-        CheckAnswer(torture, kCallDestroy, -1, driver->Destroy(instance), {0});
+        timer = TimerBegin(torture, kCallDestroy, kNoSlot, true);
+        CheckAnswer(torture, kCallDestroy, kNoSlot, driver->Destroy(instance), {QP240REMOTE_OK});
         TimerEnd(torture, timer);
-        timer = TimerBegin(torture, kCallEnd, -1, false);
+        timer = TimerBegin(torture, kCallEnd, kNoSlot, false);
         driver->End();
         TimerEnd(torture, timer);
         DeliverableUnload(driver);
@@ -796,11 +809,13 @@ void TortureUnloadWhileBlocked(Torture* torture, const char* path) {
         char error[512];
         for (int cycle = 0; cycle < 2 && DeliverableLoad(driver, path, error, sizeof error);
              ++cycle) {
-            CheckAnswer(torture, kCallInit, -1, driver->Init(driver->module), {0});
+            CheckAnswer(torture, kCallInit, kNoSlot, driver->Init(driver->module),
+                        {QP240REMOTE_OK});
             if (void* other = driver->Create(SpareCallback, 0)) {
-                CheckAnswer(torture, kCallStart, -1, driver->Start(other), {0});
-                CheckAnswer(torture, kCallStop, -1, driver->Stop(other), {0});
-                CheckAnswer(torture, kCallDestroy, -1, driver->Destroy(other), {0});
+                CheckAnswer(torture, kCallStart, kNoSlot, driver->Start(other), {QP240REMOTE_OK});
+                CheckAnswer(torture, kCallStop, kNoSlot, driver->Stop(other), {QP240REMOTE_OK});
+                CheckAnswer(torture, kCallDestroy, kNoSlot, driver->Destroy(other),
+                            {QP240REMOTE_OK});
             }
             driver->End();
             DeliverableUnload(driver);

@@ -214,7 +214,9 @@ void CheckQuietInstance(Torture* torture, int index) {
     TortureSlot* slot = &torture->slots[index];
     const int32_t status = TimedHandleCall(torture, kCallGetDriverStatus, index, false,
                                            torture->driver.GetDriverStatus, slot->instance);
-    CheckAnswer(torture, kCallGetDriverStatus, index, status, {0, 1, 2});
+    CheckAnswer(torture, kCallGetDriverStatus, index, status,
+                {QP240REMOTE_DRIVER_NOT_STARTED, QP240REMOTE_DRIVER_DETECTING,
+                 QP240REMOTE_DRIVER_CONNECTED});
     EnterCriticalSection(&slot->track);
     const bool startFailed = slot->startFailed;
     LeaveCriticalSection(&slot->track);

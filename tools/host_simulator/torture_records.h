@@ -17,6 +17,7 @@ struct VariantProfile;
 inline constexpr int kTortureSlots = 3;          // instances driven at once
 inline constexpr int kTortureDriverThreads = 3;  // host threads calling the instance exports
 inline constexpr int kTortureBoxThreads = 2;     // host threads with windows of their own
+inline constexpr int kNoSlot = -1;               // a call made with no instance of the slots
 
 enum TortureCall {
 #define KOLMAR_TORTURE_CALL(name) kCall##name,

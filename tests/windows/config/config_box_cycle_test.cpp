@@ -10,9 +10,9 @@
 #include "driver/library_state.h"
 #include "include/qp240_remote.h"
 #include "tests/windows/config/config_test_support.h"
-#include "tools/host_simulator/process_counts.h"
 #include "toolkit/drawing_resources.h"
 #include "toolkit/list_view.h"
+#include "tools/host_simulator/process_counts.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ void RunCycle(HWND host, CycleObjects* made) {
     SendMessageA(made->box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 170));
     SendMessageA(made->box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 260));
     PumpHostMessages();
-    const DriverContext context = {1, 4, 0};
+    const QP240REMOTE_Context context = {1, 4, 0};
     QP240REMOTE_SetContext(handle, &context, sizeof context);
     QP240REMOTE_OpenConfigBox(handle, host, 5, 5, 620, 310);
     UpdateWindow(made->box);

@@ -89,7 +89,7 @@ class ConfigBoxRender : public LibraryTest {
     }
     DriverInstance* Instance() { return static_cast<DriverInstance*>(handle); }
     void SetContext(int32_t keyMode, int32_t channel) {
-        const DriverContext context = {keyMode, channel, 0};
+        const QP240REMOTE_Context context = {keyMode, channel, 0};
         QP240REMOTE_SetContext(handle, &context, sizeof context);
         PumpHostMessages();
     }
@@ -124,10 +124,10 @@ TEST_F(ConfigBoxRender, TheStaticLayerIsTheKeypadPictureAndThreeCentredLinesOnBl
     ExpectBlack(canvas, 590, 0, kWidth, kHeight, "right margin");
     ExpectBlack(canvas, 250, 90, kWidth, kHeight, "below the version line");
 
-    // Title (colour 13), model (14) and version (13), each centred on the
-    // text column (200 to 590) and in its own band.
-    const COLORREF light = g_drawing.palette[13];
-    const COLORREF lighter = g_drawing.palette[14];
+    // Title (colour 13, light grey), model (14, very light grey) and version
+    // (13), each centred on the text column (200 to 590) and in its own band.
+    const COLORREF light = RGB(180, 180, 180);
+    const COLORREF lighter = RGB(230, 230, 230);
     // (The picture reaches into the column up to x = 250.)
     ExpectTextIn(canvas, 250, 10, 590, 28, light, "title");
     ExpectTextIn(canvas, 250, 28, 590, 66, lighter, "model");
@@ -147,9 +147,11 @@ TEST_F(ConfigBoxRender, TheStaticLayerIsTheKeypadPictureAndThreeCentredLinesOnBl
 
 TEST_F(ConfigBoxRender, FieldsAreRoundedOutlinesInColour14WithLabelAndValueInside) {
     RenderConfigBox(Instance(), box, &canvas);
-    const uint32_t outline = Rgb(g_drawing.palette[14]);
-    const COLORREF label = g_drawing.palette[12];
-    const COLORREF value = g_drawing.palette[14];
+    // Colour 14 (very light grey) for outline and value, 12 (mid grey) for
+    // the label, as the palette documents them.
+    const uint32_t outline = Rgb(RGB(230, 230, 230));
+    const COLORREF label = RGB(130, 130, 130);
+    const COLORREF value = RGB(230, 230, 230);
 
     for (const int top : {150, 230}) {
         const int bottom = top + 54;
@@ -267,8 +269,9 @@ TEST_F(ConfigBoxRender, TheKeypadPictureIsTheLayoutOfThisKeypad) {
     int width = 0, height = 0;
     const std::vector<uint32_t> pixels = BitmapPixels(g_library.keypadPicture, &width, &height);
     // Stored with 24 bits per pixel (the loaded picture takes the screen's depth).
-    HBITMAP stored = static_cast<HBITMAP>(LoadImageA(
-        GetModuleHandleA(nullptr), MAKEINTRESOURCEA(500), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    HBITMAP stored = static_cast<HBITMAP>(
+        LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(QP240REMOTE_KEYPAD_PICTURE_ID),
+                   IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
     ASSERT_NE(stored, nullptr);
     BITMAP info = {};
     GetObjectA(stored, sizeof info, &info);

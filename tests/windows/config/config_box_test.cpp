@@ -70,13 +70,13 @@ class ConfigBoxTest : public LibraryTest {
         PumpHostMessages();
         return Instance()->configBox.window;
     }
-    DriverContext Context() {
-        DriverContext context = {};
+    QP240REMOTE_Context Context() {
+        QP240REMOTE_Context context = {};
         QP240REMOTE_GetContext(handle, &context);
         return context;
     }
     void SetContext(int32_t keyMode, int32_t channel) {
-        const DriverContext context = {keyMode, channel, 0};
+        const QP240REMOTE_Context context = {keyMode, channel, 0};
         ASSERT_EQ(QP240REMOTE_SetContext(handle, &context, sizeof context), 0);
     }
     // A press and release at client (x, y), then whatever they caused.

@@ -12,13 +12,13 @@
 
 namespace {
 
-DriverContext ContextOf(void* instance) {
-    DriverContext context = {-7, -7, -7};
+QP240REMOTE_Context ContextOf(void* instance) {
+    QP240REMOTE_Context context = {-7, -7, -7};
     EXPECT_EQ(QP240REMOTE_GetContext(instance, &context), 0);
     return context;
 }
 
-void ExpectContext(const DriverContext& context, int32_t keyMode, int32_t channel,
+void ExpectContext(const QP240REMOTE_Context& context, int32_t keyMode, int32_t channel,
                    int32_t padBank) {
     EXPECT_EQ(context.keyMode, keyMode);
     EXPECT_EQ(context.midiChannel, channel);
@@ -27,7 +27,7 @@ void ExpectContext(const DriverContext& context, int32_t keyMode, int32_t channe
 
 // Creates an instance, gives it `context` and destroys it: what a host does
 // when the user changed the settings and closed the document.
-void DestroyWith(DriverContext context) {
+void DestroyWith(QP240REMOTE_Context context) {
     void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     ASSERT_EQ(QP240REMOTE_SetContext(instance, &context, sizeof context), 0);
@@ -35,13 +35,13 @@ void DestroyWith(DriverContext context) {
 }
 
 // What a new instance starts from after a fresh Init.
-DriverContext ContextAfterInit() {
+QP240REMOTE_Context ContextAfterInit() {
     EXPECT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
     void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     EXPECT_NE(instance, nullptr);
     if (instance == nullptr)
-        return DriverContext{-7, -7, -7};
-    const DriverContext context = ContextOf(instance);
+        return QP240REMOTE_Context{-7, -7, -7};
+    const QP240REMOTE_Context context = ContextOf(instance);
     QP240REMOTE_Destroy(instance);
     return context;
 }
@@ -69,7 +69,7 @@ TEST_F(Settings, FirstRunStartsInPadModeOnChannelZeroAndCreatesNoKeyUntilDestroy
     ExpectContext(ContextOf(instance), 0, 0, 0);
     EXPECT_FALSE(SettingsKeyExists()) << "loading must never create the key";
 
-    const DriverContext chosen = {1, 11, 3};
+    const QP240REMOTE_Context chosen = {1, 11, 3};
     ASSERT_EQ(QP240REMOTE_SetContext(instance, &chosen, sizeof chosen), 0);
     EXPECT_FALSE(SettingsKeyExists()) << "only Destroy writes the registry";
     ASSERT_EQ(QP240REMOTE_Destroy(instance), 0);
@@ -98,7 +98,7 @@ TEST_F(Settings, StoredValuesLoadWithoutAClamp) {
 TEST_F(Settings, ValuesOfAnotherTypeOrLongerThanFourBytesLeaveTheDefaultAsItWas) {
     // Defaults of 1 and 7, in this process and in the registry.
     ASSERT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
-    DestroyWith(DriverContext{1, 7, 0});
+    DestroyWith(QP240REMOTE_Context{1, 7, 0});
     QP240REMOTE_End();
 
     const DWORD dword = 0;
@@ -118,7 +118,7 @@ TEST_F(Settings, ValuesOfAnotherTypeOrLongerThanFourBytesLeaveTheDefaultAsItWas)
 TEST_F(Settings, ABinaryValueShorterThanFourBytesReadsItsMissingBytesAsZero) {
     // Defaults of -1: every bit set, so bytes left over from them would show.
     ASSERT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
-    DestroyWith(DriverContext{-1, -1, 0});
+    DestroyWith(QP240REMOTE_Context{-1, -1, 0});
     QP240REMOTE_End();
 
     const uint8_t oneByte[1] = {5};
@@ -138,8 +138,8 @@ TEST_F(Settings, TheInstanceDestroyedLastDecides) {
     void* b = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(a, nullptr);
     ASSERT_NE(b, nullptr);
-    const DriverContext contextA = {1, 5, 2};
-    const DriverContext contextB = {0, 2, 9};
+    const QP240REMOTE_Context contextA = {1, 5, 2};
+    const QP240REMOTE_Context contextB = {0, 2, 9};
     QP240REMOTE_SetContext(a, &contextA, sizeof contextA);
     QP240REMOTE_SetContext(b, &contextB, sizeof contextB);
 
@@ -208,7 +208,7 @@ TEST_F(Settings, AnUnwritableKeyStillHandsTheValuesToTheNextInstance) {
     void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     ExpectContext(ContextOf(instance), 0, 0, 0);
-    const DriverContext chosen = {1, 9, 4};
+    const QP240REMOTE_Context chosen = {1, 9, 4};
     QP240REMOTE_SetContext(instance, &chosen, sizeof chosen);
     EXPECT_EQ(QP240REMOTE_Destroy(instance), 0);
 
@@ -230,7 +230,7 @@ TEST_F(Settings, AnUnwritableKeyStillHandsTheValuesToTheNextInstance) {
 
 TEST_F(Settings, EndKeepsTheDefaultsAndTheNextInitReloadsOverThem) {
     ASSERT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
-    DestroyWith(DriverContext{1, 4, 0});
+    DestroyWith(QP240REMOTE_Context{1, 4, 0});
     QP240REMOTE_End();
     EXPECT_EQ(g_libraryDefaults.keyMode, 1);
     EXPECT_EQ(g_libraryDefaults.midiChannel, 4);
@@ -253,7 +253,7 @@ TEST_F(Settings, ResetContextTakesTheDefaultsOnlyWhenAskedWith1) {
     ASSERT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
     void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
-    const DriverContext chosen = {0, 13, 5};
+    const QP240REMOTE_Context chosen = {0, 13, 5};
     QP240REMOTE_SetContext(instance, &chosen, sizeof chosen);
 
     EXPECT_EQ(QP240REMOTE_ResetContext(instance, 0), 0);
@@ -274,7 +274,7 @@ TEST_F(Settings, AFailedInitLoadsNothing) {
     // The box class exists already, so Init stops at its registration.
     ASSERT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
     g_libraryDefaults = LibraryDefaults{0, 0, 0};
-    EXPECT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), -1);
+    EXPECT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), QP240REMOTE_E_BOX_CLASS);
     EXPECT_EQ(g_libraryDefaults.keyMode, 0);
     EXPECT_EQ(g_libraryDefaults.midiChannel, 0);
 }

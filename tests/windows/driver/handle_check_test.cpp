@@ -28,14 +28,14 @@ class HandleCheck : public ::testing::Test {
 
 TEST_F(HandleCheck, NullUnreadableAndForeignHandlesAreRefusedWithoutErrorText) {
     EXPECT_EQ(CallEveryHandleExport(nullptr), kAllRefused);
-    EXPECT_EQ(QP240REMOTE_Destroy(nullptr), -1);
+    EXPECT_EQ(QP240REMOTE_Destroy(nullptr), QP240REMOTE_E_BAD_HANDLE);
 
     // A released page: nothing there can be read.
     void* page = VirtualAlloc(nullptr, 4096, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
     ASSERT_NE(page, nullptr);
     ASSERT_TRUE(VirtualFree(page, 0, MEM_RELEASE));
     EXPECT_EQ(CallEveryHandleExport(page), kAllRefused);
-    EXPECT_EQ(QP240REMOTE_Destroy(page), -1);
+    EXPECT_EQ(QP240REMOTE_Destroy(page), QP240REMOTE_E_BAD_HANDLE);
 
     // Small integers, as a confused host might pass.
     EXPECT_EQ(CallEveryHandleExport(reinterpret_cast<void*>(16)), kAllRefused);
@@ -43,13 +43,13 @@ TEST_F(HandleCheck, NullUnreadableAndForeignHandlesAreRefusedWithoutErrorText) {
     // Readable zeros, and a created record of the other deliverable.
     alignas(16) uint8_t zeros[sizeof(DriverInstance)] = {};
     EXPECT_EQ(CallEveryHandleExport(zeros), kAllRefused);
-    EXPECT_EQ(QP240REMOTE_Destroy(zeros), -1);
+    EXPECT_EQ(QP240REMOTE_Destroy(zeros), QP240REMOTE_E_BAD_HANDLE);
     const VariantProfile& other = KOLMAR_KEY_COUNT == 32 ? kProfile15Keys : kProfile32Keys;
     alignas(16) uint8_t foreign[sizeof(DriverInstance)] = {};
     std::memcpy(foreign, other.guid, 16);
     foreign[16] = kInstanceCreated;
     EXPECT_EQ(CallEveryHandleExport(foreign), kAllRefused);
-    EXPECT_EQ(QP240REMOTE_Destroy(foreign), -1);
+    EXPECT_EQ(QP240REMOTE_Destroy(foreign), QP240REMOTE_E_BAD_HANDLE);
 
     EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "no-error");
 }
@@ -99,7 +99,7 @@ TEST_F(HandleCheck, StaleHandleOfADestroyedInstanceIsRefusedNotFreedTwice) {
     ASSERT_NE(instance, nullptr);
     ASSERT_EQ(QP240REMOTE_Destroy(instance), 0);
     // The freed block is still mapped in the heap: the handle must not pass.
-    EXPECT_EQ(QP240REMOTE_Destroy(instance), -1);
+    EXPECT_EQ(QP240REMOTE_Destroy(instance), QP240REMOTE_E_BAD_HANDLE);
     EXPECT_EQ(CallEveryHandleExport(instance), kAllRefused);
 }
 

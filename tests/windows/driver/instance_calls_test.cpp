@@ -55,8 +55,8 @@ TEST_F(InstanceCalls, StartAndStopAnswerOnceEachAndTheStatusFollows) {
     // that is not the caller's.
     const std::vector<SimulatedHostCall> calls = SimulatedHostCalls(&host);
     ASSERT_GE(calls.size(), 2u);
-    EXPECT_EQ(calls.front().code, kHostWorkerBegins);
-    EXPECT_EQ(calls.back().code, kHostWorkerEnds);
+    EXPECT_EQ(calls.front().code, QP240REMOTE_CODE_WORKER_BEGINS);
+    EXPECT_EQ(calls.back().code, QP240REMOTE_CODE_WORKER_ENDS);
     for (const SimulatedHostCall& call : calls) {
         EXPECT_EQ(call.threadId, calls.front().threadId);
         EXPECT_NE(call.threadId, GetCurrentThreadId());
@@ -65,13 +65,13 @@ TEST_F(InstanceCalls, StartAndStopAnswerOnceEachAndTheStatusFollows) {
     // A second run starts a new worker.
     EXPECT_EQ(QP240REMOTE_Start(instance), 0);
     EXPECT_EQ(QP240REMOTE_Stop(instance), 0);
-    EXPECT_EQ(SimulatedHostCodes(&host).back(), kHostWorkerEnds);
+    EXPECT_EQ(SimulatedHostCodes(&host).back(), QP240REMOTE_CODE_WORKER_ENDS);
 }
 
 TEST_F(InstanceCalls, ContextRoundTripsTwelveBytesWithoutRangeChecks) {
     EXPECT_EQ(QP240REMOTE_GetContextSize(instance), 12);
 
-    const DriverContext wild = {7, 200, -3};
+    const QP240REMOTE_Context wild = {7, 200, -3};
     EXPECT_EQ(QP240REMOTE_SetContext(instance, &wild, 12), 0);
     uint8_t out[12 + 4];
     std::memset(out, 0xCC, sizeof out);
@@ -79,28 +79,28 @@ TEST_F(InstanceCalls, ContextRoundTripsTwelveBytesWithoutRangeChecks) {
     EXPECT_EQ(0, std::memcmp(out, &wild, 12));
     for (size_t i = 12; i < sizeof out; ++i)
         EXPECT_EQ(out[i], 0xCC) << "written past the context at " << i;
-    EXPECT_EQ(QP240REMOTE_GetContext(instance, nullptr), -2);
+    EXPECT_EQ(QP240REMOTE_GetContext(instance, nullptr), QP240REMOTE_E_NULL_CONTEXT);
 }
 
 TEST_F(InstanceCalls, SetContextRefusesNullBeforeSizeAndChangesNothingOnRefusal) {
-    const DriverContext before = {1, 4, 0};
+    const QP240REMOTE_Context before = {1, 4, 0};
     ASSERT_EQ(QP240REMOTE_SetContext(instance, &before, 12), 0);
-    const DriverContext other = {0, 9, 2};
-    EXPECT_EQ(QP240REMOTE_SetContext(instance, nullptr, 11), -2);
-    EXPECT_EQ(QP240REMOTE_SetContext(instance, &other, 11), -3);
-    EXPECT_EQ(QP240REMOTE_SetContext(instance, &other, 13), -3);
-    DriverContext now = {};
+    const QP240REMOTE_Context other = {0, 9, 2};
+    EXPECT_EQ(QP240REMOTE_SetContext(instance, nullptr, 11), QP240REMOTE_E_NULL_CONTEXT);
+    EXPECT_EQ(QP240REMOTE_SetContext(instance, &other, 11), QP240REMOTE_E_CONTEXT_SIZE);
+    EXPECT_EQ(QP240REMOTE_SetContext(instance, &other, 13), QP240REMOTE_E_CONTEXT_SIZE);
+    QP240REMOTE_Context now = {};
     ASSERT_EQ(QP240REMOTE_GetContext(instance, &now), 0);
     EXPECT_EQ(0, std::memcmp(&now, &before, 12));
 }
 
 TEST_F(InstanceCalls, ResetContextTakesTheDefaultsOnlyForOne) {
     g_libraryDefaults = LibraryDefaults{1, 5, 0};
-    const DriverContext set = {0, 2, 3};
+    const QP240REMOTE_Context set = {0, 2, 3};
     ASSERT_EQ(QP240REMOTE_SetContext(instance, &set, 12), 0);
     EXPECT_EQ(QP240REMOTE_ResetContext(instance, 0), 0);
     EXPECT_EQ(QP240REMOTE_ResetContext(instance, 2), 0);
-    DriverContext now = {};
+    QP240REMOTE_Context now = {};
     ASSERT_EQ(QP240REMOTE_GetContext(instance, &now), 0);
     EXPECT_EQ(0, std::memcmp(&now, &set, 12));
 
@@ -112,13 +112,18 @@ TEST_F(InstanceCalls, ResetContextTakesTheDefaultsOnlyForOne) {
 }
 
 TEST_F(InstanceCalls, DataDispatchByIdentifier) {
-    uint8_t block[172] = {};
-    EXPECT_EQ(QP240REMOTE_SetGetInformations(instance, 57, block, sizeof block), -2);
-    EXPECT_EQ(QP240REMOTE_SetGetInformations(instance, 0, nullptr, 0), -2);
-    EXPECT_EQ(QP240REMOTE_SetGetInformations(instance, 56, block, 100), 0);
-    EXPECT_EQ(QP240REMOTE_SetGetInformations(instance, 56, block, 172), 0);
+    uint8_t block[QP240REMOTE_HOST_STATUS_SIZE] = {};
+    EXPECT_EQ(QP240REMOTE_SetGetInformations(instance, 57, block, sizeof block),
+              QP240REMOTE_E_BAD_ID);
+    EXPECT_EQ(QP240REMOTE_SetGetInformations(instance, 0, nullptr, 0), QP240REMOTE_E_BAD_ID);
+    EXPECT_EQ(QP240REMOTE_SetGetInformations(instance, QP240REMOTE_INFO_HOST_STATUS, block, 100),
+              0);
+    EXPECT_EQ(QP240REMOTE_SetGetInformations(instance, QP240REMOTE_INFO_HOST_STATUS, block,
+                                             QP240REMOTE_HOST_STATUS_SIZE),
+              0);
     // No keypad is connected, so a report is refused before the record is read.
-    EXPECT_EQ(QP240REMOTE_SetGetInformations(instance, 55, nullptr, 0), -3);
+    EXPECT_EQ(QP240REMOTE_SetGetInformations(instance, QP240REMOTE_INFO_INPUT_REPORT, nullptr, 0),
+              QP240REMOTE_E_NOT_CONNECTED);
 }
 
 TEST_F(InstanceCalls, ConfigBoxOpensOnceMovesOnTheSecondOpenAndClosesOnce) {
@@ -150,18 +155,18 @@ TEST_F(InstanceCalls, DestroyOfAStartedInstanceWithABoxSavesItsSettingsForTheNex
     ASSERT_EQ(QP240REMOTE_OpenConfigBox(instance, parent, 0, 0, 600, 300), 0);
     const HWND box = static_cast<DriverInstance*>(instance)->configBox.window;
     ASSERT_EQ(QP240REMOTE_Start(instance), 0);
-    const DriverContext chosen = {1, 11, 4};
+    const QP240REMOTE_Context chosen = {1, 11, 4};
     ASSERT_EQ(QP240REMOTE_SetContext(instance, &chosen, 12), 0);
 
     EXPECT_EQ(QP240REMOTE_Destroy(instance), 0);
     instance = nullptr;
     EXPECT_FALSE(IsWindow(box));
-    EXPECT_EQ(SimulatedHostCodes(&host).back(), kHostWorkerEnds);
+    EXPECT_EQ(SimulatedHostCodes(&host).back(), QP240REMOTE_CODE_WORKER_ENDS);
 
     // Key mode and channel carry over; PadBank never does.
     instance = QP240REMOTE_Create(SimulatedHostCallback, reinterpret_cast<intptr_t>(&host));
     ASSERT_NE(instance, nullptr);
-    DriverContext next = {};
+    QP240REMOTE_Context next = {};
     ASSERT_EQ(QP240REMOTE_GetContext(instance, &next), 0);
     EXPECT_EQ(next.keyMode, 1);
     EXPECT_EQ(next.midiChannel, 11);

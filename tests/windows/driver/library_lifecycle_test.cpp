@@ -42,7 +42,7 @@ TEST_F(LibraryLifecycle, ErrorTextIsCopiedOverTheStartOfOneFixedBuffer) {
 
     DriverInstance* record = static_cast<DriverInstance*>(instance);
     record->flags.store(0);
-    EXPECT_EQ(QP240REMOTE_GetContextSize(instance), -1);
+    EXPECT_EQ(QP240REMOTE_GetContextSize(instance), QP240REMOTE_E_BAD_HANDLE);
     EXPECT_EQ(QP240REMOTE_GetLastErrorString(), text);
     // The shorter text and its zero overwrite the start; the tail of the
     // longer one stays behind it.
@@ -75,7 +75,7 @@ TEST_F(LibraryLifecycle, SecondInitWithoutEndFailsAtTheClassAndLeaksNothing) {
     ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
     const HBITMAP picture = g_library.keypadPicture;
     const int32_t toolkitCount = g_drawing.referenceCount;
-    EXPECT_EQ(QP240REMOTE_Init(nullptr), -1);
+    EXPECT_EQ(QP240REMOTE_Init(nullptr), QP240REMOTE_E_BOX_CLASS);
     // The held picture is kept rather than loaded a second time, and the
     // toolkit is not started again.
     EXPECT_EQ(g_library.keypadPicture, picture);
@@ -99,7 +99,7 @@ TEST_F(LibraryLifecycle, EndReleasesWhatInitMadeAndKeepsTheRest) {
     // after End still makes an instance with those defaults.
     void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
-    DriverContext context = {};
+    QP240REMOTE_Context context = {};
     ASSERT_EQ(QP240REMOTE_GetContext(instance, &context), 0);
     EXPECT_EQ(context.keyMode, 1);
     EXPECT_EQ(context.midiChannel, 9);
@@ -125,7 +125,7 @@ TEST_F(LibraryLifecycle, AfterAnInitThatFailedAtTheToolkitEndAndInitLeaveAWorkin
     taken.hInstance = g_library.module;
     taken.lpszClassName = MLV_CLASS_NAME;
     ASSERT_NE(RegisterClassA(&taken), 0);
-    EXPECT_EQ(QP240REMOTE_Init(nullptr), -2);
+    EXPECT_EQ(QP240REMOTE_Init(nullptr), QP240REMOTE_E_TOOLKIT);
     ASSERT_TRUE(UnregisterClassA(MLV_CLASS_NAME, g_library.module));
     EXPECT_EQ(QP240REMOTE_End(), 0);
     EXPECT_EQ(g_drawing.referenceCount, 0);
@@ -160,11 +160,12 @@ TEST_F(LibraryLifecycle, ProcessAttachModuleWinsOverInitsArgument) {
 }
 
 TEST_F(LibraryLifecycle, PlugInformationNeedsNoInit) {
-    uint8_t block[1676] = {};
+    uint8_t block[QP240REMOTE_PLUG_INFORMATION_SIZE] = {};
     EXPECT_EQ(QP240REMOTE_GetPlugInformation(1, block), 0);
     EXPECT_EQ(0, std::memcmp(block + 0x620, kProfile.guid, 16));
-    EXPECT_EQ(QP240REMOTE_GetPlugInformation(-1, block), -2);
-    EXPECT_EQ(QP240REMOTE_GetPlugInformation(2, nullptr), -2);
+    EXPECT_EQ(QP240REMOTE_GetPlugInformation(QP240REMOTE_E_NULL_OUT, block),
+              QP240REMOTE_E_BAD_INDEX);
+    EXPECT_EQ(QP240REMOTE_GetPlugInformation(2, nullptr), QP240REMOTE_E_BAD_INDEX);
 }
 
 }  // namespace

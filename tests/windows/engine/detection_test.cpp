@@ -2,7 +2,7 @@
 // hears of a run; the device list's reuse, growth and limit.
 #include <vector>
 
-#include "driver/host_callback.h"
+#include "include/qp240_remote.h"
 #include "tests/windows/engine/worker_fixture.h"
 
 namespace {
@@ -47,7 +47,8 @@ TEST_F(WorkerTest, WithoutAKeypadTheHostHearsOnlyTheStartAndTheEnd) {
     EXPECT_EQ(driver.GetDriverStatus(waiting.instance), 1);
     EXPECT_EQ(driver.Stop(waiting.instance), 0);
 
-    const Codes expected = {kHostWorkerBegins, kHostCloseKeypad, kHostNoKeypad, kHostWorkerEnds};
+    const Codes expected = {QP240REMOTE_CODE_WORKER_BEGINS, QP240REMOTE_CODE_CLOSE_KEYPAD,
+                            QP240REMOTE_CODE_NO_KEYPAD, QP240REMOTE_CODE_WORKER_ENDS};
     for (SimulatedHost* host : {&waiting, &quick}) {
         EXPECT_EQ(SimulatedHostCodes(host), expected) << host->label;
         const std::vector<SimulatedHostCall> calls = SimulatedHostCalls(host);
@@ -72,7 +73,7 @@ TEST_F(WorkerTest, AnOfferAnsweredWithAnyNonzeroValueConnects) {
         ASSERT_EQ(driver.Start(hosts[i].instance), 0);
     }
     for (SimulatedHost& host : hosts) {
-        EXPECT_TRUE(SimulatedHostWaitFor(&host, kHostConnected, 1, kConnectTimeoutMs))
+        EXPECT_TRUE(SimulatedHostWaitFor(&host, QP240REMOTE_CODE_CONNECTED, 1, kConnectTimeoutMs))
             << host.label;
         EXPECT_EQ(driver.GetDriverStatus(host.instance), 2) << host.label;
         EXPECT_EQ(driver.Stop(host.instance), 0);
@@ -92,13 +93,15 @@ TEST_F(WorkerTest, OnlyTheFirstKeypadIsOfferedASecondAfterStartThenConnectedInOr
 
     const std::vector<SimulatedHostCall> calls = SimulatedHostCalls(&host);
     ASSERT_EQ(SimulatedHostCodes(&host),
-              (Codes{kHostWorkerBegins, kHostOfferKeypad, kHostFillStatus, kHostConnected,
-                     kHostCloseKeypad, kHostNoKeypad, kHostWorkerEnds}));
+              (Codes{QP240REMOTE_CODE_WORKER_BEGINS, QP240REMOTE_CODE_OFFER_KEYPAD,
+                     QP240REMOTE_CODE_FILL_STATUS, QP240REMOTE_CODE_CONNECTED,
+                     QP240REMOTE_CODE_CLOSE_KEYPAD, QP240REMOTE_CODE_NO_KEYPAD,
+                     QP240REMOTE_CODE_WORKER_ENDS}));
     EXPECT_EQ(calls[1].pointer, first);
     const unsigned offeredAfter = calls[1].ms - calls[0].ms;
     EXPECT_GE(offeredAfter, 950u) << "never at once";
     EXPECT_LT(offeredAfter, 2000u) << "within the first pass";
-    EXPECT_EQ(calls[2].argument, 172);
+    EXPECT_EQ(calls[2].argument, QP240REMOTE_HOST_STATUS_SIZE);
     EXPECT_EQ(calls[2].pointer, &instance->statusBlock);
     EXPECT_EQ(calls[2].driverStatus, 1) << "not connected before 151";
     EXPECT_EQ(calls[3].driverStatus, 2) << "connected before 60";
@@ -117,14 +120,17 @@ TEST_F(WorkerTest, ARefusedKeypadIsOfferedAgainEachSecond) {
     always.refusals = -1;
     ASSERT_EQ(driver.Start(always.instance), 0);
     ASSERT_TRUE(StartAndConnect(&once));
-    ASSERT_TRUE(SimulatedHostWaitFor(&always, kHostOfferKeypad, 2, kConnectTimeoutMs));
+    ASSERT_TRUE(SimulatedHostWaitFor(&always, QP240REMOTE_CODE_OFFER_KEYPAD, 2, kConnectTimeoutMs));
     driver.Stop(once.instance);
     driver.Stop(always.instance);
 
     const std::vector<SimulatedHostCall> calls = SimulatedHostCalls(&once);
-    ASSERT_EQ(SimulatedHostCodes(&once), (Codes{kHostWorkerBegins, kHostOfferKeypad, kHostNoKeypad,
-                                                kHostOfferKeypad, kHostFillStatus, kHostConnected,
-                                                kHostCloseKeypad, kHostNoKeypad, kHostWorkerEnds}));
+    ASSERT_EQ(SimulatedHostCodes(&once),
+              (Codes{QP240REMOTE_CODE_WORKER_BEGINS, QP240REMOTE_CODE_OFFER_KEYPAD,
+                     QP240REMOTE_CODE_NO_KEYPAD, QP240REMOTE_CODE_OFFER_KEYPAD,
+                     QP240REMOTE_CODE_FILL_STATUS, QP240REMOTE_CODE_CONNECTED,
+                     QP240REMOTE_CODE_CLOSE_KEYPAD, QP240REMOTE_CODE_NO_KEYPAD,
+                     QP240REMOTE_CODE_WORKER_ENDS}));
     EXPECT_EQ(calls[1].pointer, first);
     EXPECT_EQ(calls[3].pointer, first) << "the second keypad is never offered";
     EXPECT_EQ(calls[2].driverStatus, 1) << "not connected before 70";
@@ -132,9 +138,11 @@ TEST_F(WorkerTest, ARefusedKeypadIsOfferedAgainEachSecond) {
     EXPECT_GE(interval, 950u);
     EXPECT_LT(interval, 2000u) << "in the next pass";
 
-    for (const SimulatedHostCall& offer : SimulatedHostCallsWith(&always, kHostOfferKeypad))
+    for (const SimulatedHostCall& offer :
+         SimulatedHostCallsWith(&always, QP240REMOTE_CODE_OFFER_KEYPAD))
         EXPECT_EQ(offer.pointer, first);
-    EXPECT_EQ(SimulatedHostCallsWith(&always, kHostCloseKeypad).at(0).pointer, nullptr);
+    EXPECT_EQ(SimulatedHostCallsWith(&always, QP240REMOTE_CODE_CLOSE_KEYPAD).at(0).pointer,
+              nullptr);
     // The product of the keypad offered last is kept, though it was refused.
     EXPECT_EQ(RecordedProductId(refusing), KOLMAR_KEY_COUNT == 15 ? kOtherProduct : 0u);
     Finish(&once);
@@ -194,7 +202,7 @@ TEST_F(WorkerTest, TheDeviceListIsReusedGrownWhenNeededAndNeverSearchedBeyond128
     SimulatedListCountFails(false);
 
     driver.Stop(host.instance);
-    EXPECT_EQ(SimulatedHostCount(&host, kHostOfferKeypad), 0);
+    EXPECT_EQ(SimulatedHostCount(&host, QP240REMOTE_CODE_OFFER_KEYPAD), 0);
     Finish(&host);
 }
 

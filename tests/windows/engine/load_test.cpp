@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "driver/host_callback.h"
+#include "include/qp240_remote.h"
 #include "tests/windows/engine/worker_fixture.h"
 #include "tools/host_simulator/process_counts.h"
 
@@ -88,7 +88,7 @@ void FillStatus(LoadedKeypad* k, int32_t* block) {
     // Relaxed: marks need only be unique and rising; the words themselves
     // reach the worker through the driver.
     const int32_t mark = k->statusMark.fetch_add(1, std::memory_order_relaxed) + 1;
-    for (int32_t i = 0; i < kStatusBlockWords; ++i)
+    for (size_t i = 0; i < QP240REMOTE_HOST_STATUS_SIZE / sizeof(int32_t); ++i)
         block[i] = mark;
     k->statusBlock = block;
 }
@@ -97,7 +97,7 @@ void FillStatus(LoadedKeypad* k, int32_t* block) {
 // pass left it.
 void CheckStatusCopy(LoadedKeypad* k) {
     const int32_t mark = k->statusBlock[0];
-    for (int32_t i = 1; i < kStatusBlockWords; ++i) {
+    for (size_t i = 1; i < QP240REMOTE_HOST_STATUS_SIZE / sizeof(int32_t); ++i) {
         if (k->statusBlock[i] != mark) {
             ++k->tornCopies;
             return;
@@ -114,26 +114,26 @@ void CheckStatusCopy(LoadedKeypad* k) {
 int32_t LoadHostCallback(intptr_t userValue, int32_t code, int32_t, void* pointer) {
     LoadedKeypad* k = reinterpret_cast<LoadedKeypad*>(userValue);
     switch (code) {
-        case kHostOfferKeypad:
+        case QP240REMOTE_CODE_OFFER_KEYPAD:
             return AnswerOffer(k, pointer);
-        case kHostFillStatus:
+        case QP240REMOTE_CODE_FILL_STATUS:
             FillStatus(k, static_cast<int32_t*>(pointer));
             return 0;
-        case kHostConnected:
+        case QP240REMOTE_CODE_CONNECTED:
             // Release pairs with the acquire load in WaitAllConnected: the
             // keypad is recorded.
             k->connected.store(1, std::memory_order_release);
             return 0;
-        case kHostPadPressed:
-        case kHostPadReleased:
+        case QP240REMOTE_CODE_PAD_PRESSED:
+        case QP240REMOTE_CODE_PAD_RELEASED:
             CheckStatusCopy(k);
             // Relaxed: a count, read once the workers are idle or stopped.
             if (k->events.fetch_add(1, std::memory_order_relaxed) == kSlowAtEvent && k->slow)
                 Sleep(kSlowHostPauseMs);
             return 0;
-        case kHostMidiBytes:
-        case kHostStopAllPads:
-        case kHostStopAllPlists:
+        case QP240REMOTE_CODE_MIDI_BYTES:
+        case QP240REMOTE_CODE_STOP_ALL_PADS:
+        case QP240REMOTE_CODE_STOP_ALL_PLISTS:
             ++k->otherEvents;
             return 0;
     }
@@ -181,8 +181,8 @@ DWORD WINAPI FeedKeypad(LPVOID argument) {
                 WrapRawInputRecord(k->keypad, report, length, length, record, sizeof record);
             // Relaxed: this thread is the count's only writer.
             const int32_t refusedBefore = refusedCount.load(std::memory_order_relaxed);
-            if (feeding->driver->SetGetInformations(k->instance, 55, record,
-                                                    static_cast<int32_t>(size)) != 0)
+            if (feeding->driver->SetGetInformations(k->instance, QP240REMOTE_INFO_INPUT_REPORT,
+                                                    record, static_cast<int32_t>(size)) != 0)
                 ++k->badAnswers;
             if (refusedCount.load(std::memory_order_relaxed) != refusedBefore)
                 ++k->refused;
@@ -206,15 +206,16 @@ struct StatusFeeding {
 // round, faster than the workers take them.
 DWORD WINAPI FeedStatus(LPVOID argument) {
     StatusFeeding* feeding = static_cast<StatusFeeding*>(argument);
-    int32_t block[kStatusBlockWords];
+    int32_t block[QP240REMOTE_HOST_STATUS_SIZE / sizeof(int32_t)];
     // Relaxed: the flag only ends the loop; nothing else passes with it.
     while (feeding->stop.load(std::memory_order_relaxed) == 0) {
         for (int i = 0; i < kInstances; ++i) {
             LoadedKeypad* k = &feeding->keypads[i];
             // Relaxed, as in FillStatus.
             const int32_t mark = k->statusMark.fetch_add(1, std::memory_order_relaxed) + 1;
-            std::fill(block, block + kStatusBlockWords, mark);
-            feeding->driver->SetGetInformations(k->instance, 56, block, sizeof block);
+            std::fill(std::begin(block), std::end(block), mark);
+            feeding->driver->SetGetInformations(k->instance, QP240REMOTE_INFO_HOST_STATUS, block,
+                                                sizeof block);
             ++feeding->sent;
         }
         Sleep(1);
@@ -276,7 +277,7 @@ TEST_F(WorkerTest, SixtyFourKeypadsAtOnceLoseNoEventBeyondTheRefusedSnapshots) {
         g_holders[i].store(nullptr);
         ASSERT_NE(g_keypads[i], nullptr);
     }
-    const DriverContext padProtocol = {0, 0, 0};
+    const QP240REMOTE_Context padProtocol = {0, 0, 0};
     for (LoadedKeypad& k : keypads) {
         k.slow = (&k - keypads.data()) % kSlowHostEvery == 0;
         k.instance = static_cast<DriverInstance*>(

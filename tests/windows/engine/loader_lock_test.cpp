@@ -112,18 +112,18 @@ TEST_F(WorkerTest, StartAndStopStayClearOfTheLoaderLock) {
     EXPECT_EQ(stop.answer, 1) << "not started yet when it stopped";
     for (HANDLE handle : {starter, stopper, start.go, start.done, stop.go, stop.done})
         CloseHandle(handle);
-    ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostConnected, 1, kConnectTimeoutMs));
+    ASSERT_TRUE(SimulatedHostWaitFor(&host, QP240REMOTE_CODE_CONNECTED, 1, kConnectTimeoutMs));
 
     // Under the loader lock, Stop returns once the worker's last call has
     // returned, although the thread cannot exit before the lock is free.
     g_workerStopWaitMs = 3000;
     StartHolder(&holder, driver.Stop, host.instance);
-    ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostWorkerEnds, 1, 4000));
+    ASSERT_TRUE(SimulatedHostWaitFor(&host, QP240REMOTE_CODE_WORKER_ENDS, 1, 4000));
     Sleep(100);
     EXPECT_EQ(holder.answer, 0);
     EXPECT_LT(holder.elapsedMs, 1000u) << "waited for the thread's exit";
     EndHolder(&holder);
-    EXPECT_EQ(SimulatedHostCodes(&host).back(), kHostWorkerEnds);
+    EXPECT_EQ(SimulatedHostCodes(&host).back(), QP240REMOTE_CODE_WORKER_ENDS);
     Finish(&host);
 }
 

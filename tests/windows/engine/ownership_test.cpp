@@ -3,9 +3,9 @@
 #include <atomic>
 #include <vector>
 
-#include "driver/host_callback.h"
 #include "driver/library_state.h"
 #include "engine/worker_thread.h"
+#include "include/qp240_remote.h"
 #include "tests/windows/engine/worker_fixture.h"
 #include "tools/host_simulator/heap_watch.h"
 
@@ -31,12 +31,13 @@ TEST_F(WorkerTest, AWorkerStopGaveUpOnMakesNoMoreCallsAndFreesTheRecordItself) {
     SimulatedHost* const hosts[] = {&destroyed, &restarted};
     for (SimulatedHost* host : hosts) {
         ASSERT_TRUE(StartAndConnect(host));
-        host->blockCode = kHostPadPressed;  // the host does not return from the pad event
+        host->blockCode =
+            QP240REMOTE_CODE_PAD_PRESSED;  // the host does not return from the pad event
         ASSERT_EQ(SimulatedHostSetKey(host, 2, true), 0);
     }
     HANDLE workers[2];
     for (int i = 0; i < 2; ++i) {
-        ASSERT_TRUE(SimulatedHostWaitFor(hosts[i], kHostPadPressed, 1, 1000));
+        ASSERT_TRUE(SimulatedHostWaitFor(hosts[i], QP240REMOTE_CODE_PAD_PRESSED, 1, 1000));
         workers[i] = WorkerThreadOf(hosts[i]);
         const DWORD start = GetTickCount();
         EXPECT_EQ(driver.Stop(hosts[i]->instance), 0);
@@ -49,7 +50,7 @@ TEST_F(WorkerTest, AWorkerStopGaveUpOnMakesNoMoreCallsAndFreesTheRecordItself) {
 
     // Only one worker per instance: a Start while the old one lives fails,
     // and the old one is not revived.
-    EXPECT_EQ(driver.Start(restarted.instance), -2000);
+    EXPECT_EQ(driver.Start(restarted.instance), QP240REMOTE_E_NO_THREAD);
     EXPECT_EQ(driver.GetDriverStatus(restarted.instance), 1);
     EXPECT_EQ(driver.Start(restarted.instance), 1);
     EXPECT_EQ(driver.Stop(restarted.instance), 0);
@@ -61,8 +62,9 @@ TEST_F(WorkerTest, AWorkerStopGaveUpOnMakesNoMoreCallsAndFreesTheRecordItself) {
     EXPECT_EQ(driver.Destroy(record), 0);
     EXPECT_LT(Elapsed(start), 1000u);
     EXPECT_EQ(HeapWatchFreedOn(), 0u);
-    EXPECT_EQ(driver.Destroy(record), -1) << "a destroyed handle stays refused";
-    EXPECT_EQ(driver.GetContextSize(record), -1);
+    EXPECT_EQ(driver.Destroy(record), QP240REMOTE_E_BAD_HANDLE)
+        << "a destroyed handle stays refused";
+    EXPECT_EQ(driver.GetContextSize(record), QP240REMOTE_E_BAD_HANDLE);
     EXPECT_STREQ(driver.GetLastErrorString(), "Object not created");
 
     // The host lets both workers go: they end without another call, and the
@@ -73,7 +75,8 @@ TEST_F(WorkerTest, AWorkerStopGaveUpOnMakesNoMoreCallsAndFreesTheRecordItself) {
         DWORD exitCode = 1;
         GetExitCodeThread(workers[i], &exitCode);
         EXPECT_EQ(exitCode, 0u);
-        EXPECT_EQ(SimulatedHostCodes(hosts[i]).back(), kHostPadPressed) << hosts[i]->label;
+        EXPECT_EQ(SimulatedHostCodes(hosts[i]).back(), QP240REMOTE_CODE_PAD_PRESSED)
+            << hosts[i]->label;
     }
     EXPECT_EQ(HeapWatchFreedOn(), GetThreadId(workers[0]));
 
@@ -111,9 +114,9 @@ TEST_F(WorkerTest, StopOrDestroyFromInsideACallbackDoesNotWaitForItsOwnThread) {
     ASSERT_TRUE(HeapWatchInstall(GetModuleHandleA(nullptr)));
     const HANDLE keypad = SimulatedDevicePlug(KeypadDevice(kKeypadProduct));
     SimulatedHost stopOnConnect, stopOnBegin, destroyOnConnect;
-    InnerCall stop1 = {kHostConnected, driver.Stop, {99}, {0}};
-    InnerCall stop2 = {kHostWorkerBegins, driver.Stop, {99}, {0}};
-    InnerCall destroy = {kHostConnected, driver.Destroy, {99}, {0}};
+    InnerCall stop1 = {QP240REMOTE_CODE_CONNECTED, driver.Stop, {99}, {0}};
+    InnerCall stop2 = {QP240REMOTE_CODE_WORKER_BEGINS, driver.Stop, {99}, {0}};
+    InnerCall destroy = {QP240REMOTE_CODE_CONNECTED, driver.Destroy, {99}, {0}};
     const struct {
         SimulatedHost* host;
         InnerCall* inner;
@@ -136,19 +139,21 @@ TEST_F(WorkerTest, StopOrDestroyFromInsideACallbackDoesNotWaitForItsOwnThread) {
     }
     // Stopped from inside: the worker ends after the callback returns, with
     // the usual exit calls; a later Stop finds nothing to do.
-    EXPECT_EQ(
-        SimulatedHostCodes(&stopOnConnect),
-        (std::vector<int32_t>{kHostWorkerBegins, kHostOfferKeypad, kHostFillStatus, kHostConnected,
-                              kHostCloseKeypad, kHostNoKeypad, kHostWorkerEnds}));
-    EXPECT_EQ(SimulatedHostCallsWith(&stopOnConnect, kHostCloseKeypad).at(0).pointer, keypad);
+    EXPECT_EQ(SimulatedHostCodes(&stopOnConnect),
+              (std::vector<int32_t>{QP240REMOTE_CODE_WORKER_BEGINS, QP240REMOTE_CODE_OFFER_KEYPAD,
+                                    QP240REMOTE_CODE_FILL_STATUS, QP240REMOTE_CODE_CONNECTED,
+                                    QP240REMOTE_CODE_CLOSE_KEYPAD, QP240REMOTE_CODE_NO_KEYPAD,
+                                    QP240REMOTE_CODE_WORKER_ENDS}));
+    EXPECT_EQ(SimulatedHostCallsWith(&stopOnConnect, QP240REMOTE_CODE_CLOSE_KEYPAD).at(0).pointer,
+              keypad);
     EXPECT_EQ(driver.Stop(stopOnConnect.instance), 1);
     EXPECT_EQ(SimulatedHostCodes(&stopOnBegin),
-              (std::vector<int32_t>{kHostWorkerBegins, kHostCloseKeypad, kHostNoKeypad,
-                                    kHostWorkerEnds}));
+              (std::vector<int32_t>{QP240REMOTE_CODE_WORKER_BEGINS, QP240REMOTE_CODE_CLOSE_KEYPAD,
+                                    QP240REMOTE_CODE_NO_KEYPAD, QP240REMOTE_CODE_WORKER_ENDS}));
     // Destroyed from inside: no further call, and the worker freed the record.
-    EXPECT_EQ(SimulatedHostCodes(&destroyOnConnect).back(), kHostConnected);
+    EXPECT_EQ(SimulatedHostCodes(&destroyOnConnect).back(), QP240REMOTE_CODE_CONNECTED);
     EXPECT_EQ(HeapWatchFreedOn(),
-              SimulatedHostCallsWith(&destroyOnConnect, kHostConnected).at(0).threadId);
+              SimulatedHostCallsWith(&destroyOnConnect, QP240REMOTE_CODE_CONNECTED).at(0).threadId);
 
     Finish(&stopOnConnect);
     Finish(&stopOnBegin);
@@ -173,9 +178,10 @@ DWORD WINAPI StopOnAnotherThread(void* argument) {
 // returns.
 TEST_F(WorkerTest, StopAndDestroyWaitForTheLastCallsOfARunAlreadyEnding) {
     SimulatedDevicePlug(KeypadDevice(kKeypadProduct));
-    const std::vector<int32_t> wholeRun = {kHostWorkerBegins, kHostOfferKeypad, kHostFillStatus,
-                                           kHostConnected,    kHostCloseKeypad, kHostNoKeypad,
-                                           kHostWorkerEnds};
+    const std::vector<int32_t> wholeRun = {
+        QP240REMOTE_CODE_WORKER_BEGINS, QP240REMOTE_CODE_OFFER_KEYPAD, QP240REMOTE_CODE_FILL_STATUS,
+        QP240REMOTE_CODE_CONNECTED,     QP240REMOTE_CODE_CLOSE_KEYPAD, QP240REMOTE_CODE_NO_KEYPAD,
+        QP240REMOTE_CODE_WORKER_ENDS};
     const struct {
         const char* name;
         bool stoppedInside;  // else a Stop on another host thread ended the run
@@ -188,18 +194,20 @@ TEST_F(WorkerTest, StopAndDestroyWaitForTheLastCallsOfARunAlreadyEnding) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SimulatedHost host;
-        InnerCall stop = {kHostConnected, driver.Stop, {99}, {0}};
+        InnerCall stop = {QP240REMOTE_CODE_CONNECTED, driver.Stop, {99}, {0}};
         Create(&host, c.name);
         if (c.stoppedInside) {
             host.hook = CallFromCallback;
             host.hookContext = &stop;
         }
-        host.blockCode = kHostCloseKeypad;  // closing the keypad takes the host a while
+        host.blockCode =
+            QP240REMOTE_CODE_CLOSE_KEYPAD;  // closing the keypad takes the host a while
         ASSERT_TRUE(StartAndConnect(&host));
         const HANDLE firstStopper =
             c.stoppedInside ? nullptr
                             : CreateThread(nullptr, 0, StopOnAnotherThread, &host, 0, nullptr);
-        ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostCloseKeypad, 1, kConnectTimeoutMs));
+        ASSERT_TRUE(
+            SimulatedHostWaitFor(&host, QP240REMOTE_CODE_CLOSE_KEYPAD, 1, kConnectTimeoutMs));
 
         const HANDLE releaser = CreateThread(nullptr, 0, ReleaseAfter200Ms, &host, 0, nullptr);
         ASSERT_NE(releaser, nullptr);

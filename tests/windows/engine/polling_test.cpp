@@ -4,7 +4,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver/host_callback.h"
+#include "include/qp240_remote.h"
 #include "tests/windows/engine/worker_fixture.h"
 
 namespace {
@@ -27,9 +27,9 @@ TEST_F(WorkerTest, StopWhileSnapshotsWaitFinishesTheOneInHandAndTheNextRunStarts
 
     // The host holds the worker in the first pad event while more snapshots
     // arrive, more than the ring holds.
-    host.blockCode = kHostPadPressed;
+    host.blockCode = QP240REMOTE_CODE_PAD_PRESSED;
     ASSERT_EQ(SimulatedHostSetKey(&host, 0, true), 0);
-    ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostPadPressed, 1, 1000));
+    ASSERT_TRUE(SimulatedHostWaitFor(&host, QP240REMOTE_CODE_PAD_PRESSED, 1, 1000));
     for (int32_t i = 0; i < 130; ++i)
         ASSERT_EQ(SimulatedHostSetKey(&host, 1 + i % 4, i % 2 == 0), 0);
     EXPECT_GT(instance->reportQueue.refusedCount.load(), 0);
@@ -40,10 +40,11 @@ TEST_F(WorkerTest, StopWhileSnapshotsWaitFinishesTheOneInHandAndTheNextRunStarts
     SetEvent(host.release);
     stopper.join();
 
-    EXPECT_EQ(
-        SimulatedHostCodes(&host),
-        (std::vector<int32_t>{kHostWorkerBegins, kHostOfferKeypad, kHostFillStatus, kHostConnected,
-                              kHostPadPressed, kHostCloseKeypad, kHostNoKeypad, kHostWorkerEnds}));
+    EXPECT_EQ(SimulatedHostCodes(&host),
+              (std::vector<int32_t>{QP240REMOTE_CODE_WORKER_BEGINS, QP240REMOTE_CODE_OFFER_KEYPAD,
+                                    QP240REMOTE_CODE_FILL_STATUS, QP240REMOTE_CODE_CONNECTED,
+                                    QP240REMOTE_CODE_PAD_PRESSED, QP240REMOTE_CODE_CLOSE_KEYPAD,
+                                    QP240REMOTE_CODE_NO_KEYPAD, QP240REMOTE_CODE_WORKER_ENDS}));
     EXPECT_EQ(SimulatedHostSetKey(&host, 0, false), kNoKeypadOpen);
 
     // The next connection starts with an empty ring and no refusals; the
@@ -56,13 +57,13 @@ TEST_F(WorkerTest, StopWhileSnapshotsWaitFinishesTheOneInHandAndTheNextRunStarts
     const uint8_t none[kMaxKeypadKeys] = {};
     ASSERT_EQ(SimulatedHostSetKeys(&host, none, kProfile.keyCount), 0);
     ASSERT_EQ(SimulatedHostSetKey(&host, 5, true), 0);
-    ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostPadPressed, 2, 1000));
+    ASSERT_TRUE(SimulatedHostWaitFor(&host, QP240REMOTE_CODE_PAD_PRESSED, 2, 1000));
     Sleep(50);
     driver.Stop(host.instance);
     const std::vector<SimulatedHostCall> calls = SimulatedHostCalls(&host);
     std::vector<int32_t> events;
     for (size_t i = before; i < calls.size(); ++i)
-        if (calls[i].code >= kHostMidiBytes)
+        if (calls[i].code >= QP240REMOTE_CODE_MIDI_BYTES)
             events.push_back(calls[i].argument);
     EXPECT_EQ(events, (std::vector<int32_t>{5})) << "only the new press reaches the host";
     Finish(&host);
@@ -73,25 +74,34 @@ TEST_F(WorkerTest, IntakeAnswersFollowTheConnection) {
     SimulatedHost host;
     Create(&host, "host");
     uint8_t record[64] = {};
-    std::memcpy(record + 8, &keypad, sizeof keypad);
+    std::memcpy(record + QP240REMOTE_RAWINPUT_DEVICE_OFFSET, &keypad, sizeof keypad);
     // Not started, then started but not yet connected: -3, even for null.
-    EXPECT_EQ(driver.SetGetInformations(host.instance, 55, nullptr, 0), -3);
+    EXPECT_EQ(driver.SetGetInformations(host.instance, QP240REMOTE_INFO_INPUT_REPORT, nullptr, 0),
+              QP240REMOTE_E_NOT_CONNECTED);
     ASSERT_EQ(driver.Start(host.instance), 0);
-    EXPECT_EQ(driver.SetGetInformations(host.instance, 55, record, sizeof record), -3);
-    ASSERT_TRUE(SimulatedHostWaitFor(&host, kHostConnected, 1, kConnectTimeoutMs));
-    EXPECT_EQ(driver.SetGetInformations(host.instance, 55, nullptr, 0), -10);
+    EXPECT_EQ(driver.SetGetInformations(host.instance, QP240REMOTE_INFO_INPUT_REPORT, record,
+                                        sizeof record),
+              QP240REMOTE_E_NOT_CONNECTED);
+    ASSERT_TRUE(SimulatedHostWaitFor(&host, QP240REMOTE_CODE_CONNECTED, 1, kConnectTimeoutMs));
+    EXPECT_EQ(driver.SetGetInformations(host.instance, QP240REMOTE_INFO_INPUT_REPORT, nullptr, 0),
+              QP240REMOTE_E_NULL_DATA);
     const HANDLE other = reinterpret_cast<HANDLE>(0x4321);
-    std::memcpy(record + 8, &other, sizeof other);
-    EXPECT_EQ(driver.SetGetInformations(host.instance, 55, record, sizeof record), -11);
-    std::memcpy(record + 8, &keypad, sizeof keypad);
+    std::memcpy(record + QP240REMOTE_RAWINPUT_DEVICE_OFFSET, &other, sizeof other);
+    EXPECT_EQ(driver.SetGetInformations(host.instance, QP240REMOTE_INFO_INPUT_REPORT, record,
+                                        sizeof record),
+              QP240REMOTE_E_OTHER_DEVICE);
+    std::memcpy(record + QP240REMOTE_RAWINPUT_DEVICE_OFFSET, &keypad, sizeof keypad);
     const uint32_t tooShort = kProfile.minimumReportLength - 1;
-    std::memcpy(record + 24, &tooShort, sizeof tooShort);
-    EXPECT_EQ(driver.SetGetInformations(host.instance, 55, record, sizeof record),
+    std::memcpy(record + QP240REMOTE_RAWINPUT_REPORT_SIZE_OFFSET, &tooShort, sizeof tooShort);
+    EXPECT_EQ(driver.SetGetInformations(host.instance, QP240REMOTE_INFO_INPUT_REPORT, record,
+                                        sizeof record),
               kProfile.tooShortStatus);
-    EXPECT_EQ(driver.SetGetInformations(host.instance, 57, record, sizeof record), -2);
+    EXPECT_EQ(driver.SetGetInformations(host.instance, 57, record, sizeof record),
+              QP240REMOTE_E_BAD_ID);
     driver.Stop(host.instance);
     // After the worker ended: -3 again.
-    EXPECT_EQ(driver.SetGetInformations(host.instance, 55, nullptr, 0), -3);
+    EXPECT_EQ(driver.SetGetInformations(host.instance, QP240REMOTE_INFO_INPUT_REPORT, nullptr, 0),
+              QP240REMOTE_E_NOT_CONNECTED);
     Finish(&host);
 }
 

@@ -5,8 +5,8 @@
 // worker yet.
 #include <vector>
 
-#include "driver/host_callback.h"
 #include "engine/worker_control.h"
+#include "include/qp240_remote.h"
 #include "tests/windows/engine/worker_fixture.h"
 
 namespace {
@@ -43,8 +43,9 @@ void LetIntruderIn(DriverInstance*) {
 }
 
 TEST_F(WorkerTest, StartStopAndDestroyFromTwoThreadsAtOnceKeepOneWholeWorker) {
-    const std::vector<int32_t> oneRun = {kHostWorkerBegins, kHostCloseKeypad, kHostNoKeypad,
-                                         kHostWorkerEnds};
+    const std::vector<int32_t> oneRun = {QP240REMOTE_CODE_WORKER_BEGINS,
+                                         QP240REMOTE_CODE_CLOSE_KEYPAD, QP240REMOTE_CODE_NO_KEYPAD,
+                                         QP240REMOTE_CODE_WORKER_ENDS};
     std::vector<int32_t> twoRuns = oneRun;
     twoRuns.insert(twoRuns.end(), oneRun.begin(), oneRun.end());
     const struct {

@@ -5,11 +5,12 @@
 #include <gtest/gtest.h>
 
 #include "driver/driver_instance.h"
+#include "include/qp240_remote.h"
 #include "tools/host_simulator/simulated_host.h"
 #include "tools/host_simulator/simulated_keypads.h"
 
 // The detection period plus room for a busy machine.
-inline constexpr DWORD kConnectTimeoutMs = 2500;
+inline constexpr DWORD kConnectTimeoutMs = QP240REMOTE_DETECTION_PERIOD_MS + 1500;
 
 class WorkerTest : public ::testing::Test {
   protected:

@@ -47,30 +47,45 @@ class DrawingResourcesTest : public ::testing::Test {
     void TearDown() override { ResetLibraryState(); }
 };
 
-TEST_F(DrawingResourcesTest, OneStartMakesSixteenOfEachWithTheirExactDescriptions) {
+// The palette as the toolkit documents it (0x00BBGGRR), brush i and pen i in
+// colour i; and the fonts, Arial of these heights and weights.
+constexpr COLORREF kDocumentedPalette[16] = {
+    0x00000000, 0x001428CC, 0x001E3CFC, 0x0036EBF0, 0x009D1C06, 0x00E25F0F, 0x00E4938C, 0x007A6B03,
+    0x0031A724, 0x00404040, 0x00545454, 0x006E6E6E, 0x00828282, 0x00B4B4B4, 0x00E6E6E6, 0x00FFFFFF};
+constexpr struct {
+    LONG height, weight;
+} kDocumentedFonts[16] = {{10, 400}, {10, 700}, {12, 400}, {12, 700}, {14, 400}, {14, 700},
+                          {16, 400}, {16, 700}, {18, 400}, {18, 700}, {20, 400}, {20, 700},
+                          {26, 800}, {26, 800}, {38, 400}, {38, 800}};
+
+TEST_F(DrawingResourcesTest, OneStartMakesSixteenOfEachAsDocumented) {
     ASSERT_EQ(ToolkitInit(Module()), 1);
     EXPECT_EQ(g_drawing.referenceCount, 1);
 
     for (int i = 0; i < kPaletteSize; ++i) {
+        EXPECT_EQ(g_drawing.palette[i], kDocumentedPalette[i]) << i;
         LOGBRUSH brush = {};
         ASSERT_EQ(GetObjectType(g_drawing.brushes[i]), static_cast<DWORD>(OBJ_BRUSH)) << i;
         ASSERT_EQ(GetObjectA(g_drawing.brushes[i], sizeof brush, &brush),
                   static_cast<int>(sizeof brush));
         EXPECT_EQ(brush.lbStyle, static_cast<UINT>(BS_SOLID)) << i;
-        EXPECT_EQ(brush.lbColor, g_drawing.palette[i]) << i;
+        EXPECT_EQ(brush.lbColor, kDocumentedPalette[i]) << i;
 
         LOGPEN pen = {};
         ASSERT_EQ(GetObjectType(g_drawing.pens[i]), static_cast<DWORD>(OBJ_PEN)) << i;
         ASSERT_EQ(GetObjectA(g_drawing.pens[i], sizeof pen, &pen), static_cast<int>(sizeof pen));
         EXPECT_EQ(pen.lopnStyle, static_cast<UINT>(PS_SOLID)) << i;
         EXPECT_EQ(pen.lopnWidth.x, 0) << i;
-        EXPECT_EQ(pen.lopnColor, g_drawing.palette[i]) << i;
+        EXPECT_EQ(pen.lopnColor, kDocumentedPalette[i]) << i;
     }
+    // RGB() agrees with the table's byte order: red is the low byte.
+    EXPECT_EQ(kDocumentedPalette[1], RGB(204, 40, 20));
     LOGPEN dashDot = {};
     ASSERT_EQ(GetObjectA(g_drawing.dashDotPen, sizeof dashDot, &dashDot),
               static_cast<int>(sizeof dashDot));
     EXPECT_EQ(dashDot.lopnStyle, static_cast<UINT>(PS_DASHDOT));
     EXPECT_EQ(dashDot.lopnWidth.x, 0);
+    EXPECT_EQ(dashDot.lopnColor, RGB(0, 0, 0));
 
     // Zero in every field of the description but height, weight and face.
     for (int i = 0; i < kFontCount; ++i) {
@@ -80,40 +95,14 @@ TEST_F(DrawingResourcesTest, OneStartMakesSixteenOfEachWithTheirExactDescription
                   static_cast<int>(sizeof font));
         LOGFONTA expected;
         std::memset(&expected, 0, sizeof expected);
-        expected.lfHeight = kFontHeights[i];
-        expected.lfWeight = kFontWeights[i];
-        std::strcpy(expected.lfFaceName, "Arial");
+        expected.lfHeight = kDocumentedFonts[i].height;
+        expected.lfWeight = kDocumentedFonts[i].weight;
         EXPECT_EQ(std::memcmp(&font, &expected, offsetof(LOGFONTA, lfFaceName)), 0) << i;
         EXPECT_STREQ(font.lfFaceName, "Arial") << i;
     }
-    EXPECT_EQ(kFontHeights[12], 26);
-    EXPECT_EQ(kFontWeights[12], 800);
-    EXPECT_EQ(kFontHeights[14], 38);
-    EXPECT_EQ(kFontWeights[9], 700);
     for (int i = kFontCount; i < kFontSlots; ++i)
         EXPECT_EQ(g_drawing.fonts[i], nullptr) << i;
 
-    ToolkitEnd();
-}
-
-TEST_F(DrawingResourcesTest, ColourZeroIsBlackAndTheBoxColoursAreItsGreys) {
-    ASSERT_EQ(ToolkitInit(Module()), 1);
-    EXPECT_EQ(g_drawing.palette[0], RGB(0, 0, 0));
-    EXPECT_EQ(g_drawing.palette[12], RGB(130, 130, 130));
-    EXPECT_EQ(g_drawing.palette[13], RGB(180, 180, 180));
-    EXPECT_EQ(g_drawing.palette[14], RGB(230, 230, 230));
-    EXPECT_EQ(g_drawing.palette[15], RGB(255, 255, 255));
-    EXPECT_EQ(g_drawing.palette[1], RGB(204, 40, 20));  // 0x001428CC: blue byte highest
-
-    LOGPEN pen = {};
-    GetObjectA(g_drawing.pens[0], sizeof pen, &pen);
-    EXPECT_EQ(pen.lopnColor, RGB(0, 0, 0));
-    LOGPEN dashDot = {};
-    GetObjectA(g_drawing.dashDotPen, sizeof dashDot, &dashDot);
-    EXPECT_EQ(dashDot.lopnColor, RGB(0, 0, 0));
-    LOGBRUSH brush = {};
-    GetObjectA(g_drawing.brushes[0], sizeof brush, &brush);
-    EXPECT_EQ(brush.lbColor, RGB(0, 0, 0));
     ToolkitEnd();
 }
 
