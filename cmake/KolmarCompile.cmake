@@ -71,6 +71,8 @@ function(kolmar_target target)
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
 
+include(${CMAKE_CURRENT_LIST_DIR}/KolmarHardening.cmake)
+
 # Two builds of one commit give byte-identical programs: no PE time stamp, and
 # no build directory in the debug information.
 if(MINGW)
