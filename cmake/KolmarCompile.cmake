@@ -67,9 +67,16 @@ endfunction()
 # repository root ("engine/report_queue.h").
 function(kolmar_target target)
     kolmar_warnings(${target})
+    kolmar_codeview(${target})
+    if(target IN_LIST KOLMAR_SHIPPED_PROGRAMS)
+        kolmar_pdb(${target})
+    endif()
     target_compile_features(${target} PUBLIC cxx_std_17)
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR})
 endfunction()
+
+include(${CMAKE_CURRENT_LIST_DIR}/KolmarHardening.cmake)
+include(${CMAKE_CURRENT_LIST_DIR}/KolmarDebugSymbols.cmake)
 
 # Two builds of one commit give byte-identical programs: no PE time stamp, and
 # no build directory in the debug information.

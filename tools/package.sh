@@ -1,72 +1,86 @@
 #!/bin/sh
 # Builds the release package: dist/kolmar-keypad-drivers-<version>.zip with both
-# DLLs and the host simulator (stripped, each with its debug information in a
-# .debug file beside it, linked by name and checksum), the install guide, the
-# key maps and configuration box pictures it shows, the changelog, for host
-# engineers the C header, the import libraries, the example host and the calling
-# contract, and the SHA-256 sums of every file; the ZIP's own sum beside it. Then unpacks the ZIP
-# and checks what a user gets before it reports success.
+# DLLs and the host simulator (built with clang and lld, hardened, each with the
+# PDB that Windows debuggers load beside it), the install guide, the key maps
+# and the changelog as web pages with their pictures inside, for host engineers
+# the C header, the import libraries, the example host and the calling
+# contract, and the SHA-256 sums of every file; the ZIP's own sum beside it.
+# Before it packs, the programs pass the table check (exports, imports,
+# hardening, the PDB named in the debug directory) and the pages a browser
+# check; then it unpacks the ZIP and checks what a user gets.
 set -e
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
-cmake --preset windows >/dev/null
-cmake --build --preset windows --target Kolmar32Keys Kolmar15Keys host_simulator
-
-# The project's version and tools, as the build configured them.
-cache=build/windows/CMakeCache.txt
-cached() { sed -n "s/^$1:[A-Z]*=//p" "$cache"; }
-version=$(cached CMAKE_PROJECT_VERSION)
-objcopy=$(cached CMAKE_OBJCOPY)
-objdump=$(cached CMAKE_OBJDUMP)
-name="kolmar-keypad-drivers-$version"
-stage="build/package/$name"
 
 fail() {
     echo "package.sh: $*" >&2
     exit 1
 }
 
+# The programs come from the clang build, whose tests (the table checks and the
+# end-to-end tests) run against these very files.
+build=build/windows-clang
+cmake --preset windows-clang >/dev/null
+cache=$build/CMakeCache.txt
+cached() { sed -n "s/^$1:[A-Z]*=//p" "$cache"; }
+targets=$(cached KOLMAR_SHIPPED_PROGRAMS | tr ';' ' ')
+# shellcheck disable=SC2086 # target names hold no spaces
+cmake --build --preset windows-clang --target $targets dll_tables
+ctest --preset windows-clang -R '^dll_tables_' || fail "a shipped program fails the table check"
+
+version=$(cached CMAKE_PROJECT_VERSION)
+objdump=$(cached CMAKE_OBJDUMP)
+name="kolmar-keypad-drivers-$version"
+stage="build/package/$name"
 grep -q "^## $version " CHANGELOG.md || fail "CHANGELOG.md has no entry for $version"
 
-programs="Kolmar32Keys.dll Kolmar15Keys.dll host_simulator.exe"
-documents="INSTALL.md CHANGELOG.md docs/key-maps.md docs/config-box-32keys.png docs/config-box-15keys.png"
+programs=""
+for target in $targets; do
+    program=$target.exe
+    [ -f "$build/bin/$target.dll" ] && program=$target.dll
+    programs="$programs $program"
+done
 rm -rf build/package
 mkdir -p "$stage/docs" dist
-
-# objcopy writes a PE time stamp unless told the build's time; 0 is what the
-# linker writes too, so one commit gives one set of files.
-export SOURCE_DATE_EPOCH=0
-# Debug information goes to NAME.debug; the program keeps only a link to it
-# (file name and CRC), which debuggers follow when the two sit side by side.
+files=""
 for program in $programs; do
-    "$objcopy" --only-keep-debug "build/windows/bin/$program" "$stage/$program.debug"
-    "$objcopy" --strip-all "build/windows/bin/$program" "$stage/$program"
-    (cd "$stage" && "$objcopy" --add-gnu-debuglink="$program.debug" "$program")
+    cp "$build/bin/$program" "$build/bin/${program%.*}.pdb" "$stage/"
+    files="$files $program ${program%.*}.pdb"
 done
-for document in $documents; do
-    cp "$document" "$stage/$document"
+
+# The guides as web pages, since Windows shows a Markdown file as raw text:
+# pandoc, pictures and style sheet inside each page, links between the guides
+# pointing to their pages. Each page then shows its tables and pictures in a
+# browser (screenshots in build/package/screenshots/).
+guides="INSTALL.md docs/key-maps.md CHANGELOG.md"
+mkdir -p build/package/screenshots
+for guide in $guides; do
+    page="${guide%.md}.html"
+    pandoc --from=gfm --to=html5 --standalone --self-contained --css=tools/guide.css \
+        --lua-filter=tools/guide-links.lua --resource-path="$(dirname "$guide")" \
+        --metadata pagetitle="$(sed -n 's/^# //p' "$guide" | head -1)" -o "$stage/$page" "$guide"
+    /usr/bin/python3 tests/guide/check_rendered_guide.py "$guide" "$stage/$page" \
+        "build/package/screenshots/$(basename "${guide%.md}").png" ||
+        fail "$page does not show its tables and pictures"
+    files="$files $page"
 done
 
 # For host engineers: the C header, both import libraries of each DLL (MinGW
-# and Microsoft linker), the example hosts and the calling contract they follow.
+# and Microsoft linker; made by the GCC build's dlltool, whose build links
+# and runs them), the example hosts and the calling contract they follow.
+cmake --preset windows >/dev/null
 cmake --build --preset windows --target import_libraries
 mkdir -p "$stage/include" "$stage/lib" "$stage/examples"
 cp include/qp240_remote.h "$stage/include/"
-libraries=""
 for deliverable in Kolmar32Keys Kolmar15Keys; do
     for library in lib$deliverable.dll.a $deliverable.lib; do
         cp "build/windows/import-libraries/$library" "$stage/lib/"
-        libraries="$libraries lib/$library"
+        files="$files lib/$library"
     done
 done
 cp examples/keypad_host.c examples/minimal_host.c "$stage/examples/"
 cp docs/host-contract.md "$stage/docs/"
-
-files=""
-for program in $programs; do
-    files="$files $program $program.debug"
-done
-files="$files $documents include/qp240_remote.h$libraries examples/keypad_host.c examples/minimal_host.c"
+files="$files include/qp240_remote.h examples/keypad_host.c examples/minimal_host.c"
 files="$files docs/host-contract.md"
 # shellcheck disable=SC2086 # the file names hold no spaces
 (cd "$stage" && sha256sum $files > SHA256SUMS)
@@ -81,9 +95,17 @@ rm -f "dist/$name.zip" "dist/$name.zip.sha256"
     --mtime="$stamp UTC" $(for file in $files SHA256SUMS; do echo "$name/$file"; done))
 (cd dist && sha256sum "$name.zip" > "$name.zip.sha256")
 
-# What a user unpacks: every file there and nothing else, the programs
-# stripped and linked to their debug files, no build time stamp in them, and
-# every sum right.
+# "{9933A592-54E2-...}" from llvm-readobj's 16 GUID bytes, as the PDB states it.
+guid_of_program() {
+    llvm-readobj --coff-debug-directory "$1" | sed -n 's/.*PDBGUID: (\(.*\))/\1/p' |
+        awk '{ printf "{%s%s%s%s-%s%s-%s%s-%s%s-%s%s%s%s%s%s}", $4, $3, $2, $1, $6, $5, $8, $7,
+               $9, $10, $11, $12, $13, $14, $15, $16 }'
+}
+
+# What a user unpacks: every file there and nothing else; the programs those
+# the tests ran, without a build time stamp or DWARF, each matched by GUID and
+# age to a PDB whose functions a debugger reads (every export of a DLL, the
+# simulator's main); every sum right.
 check="build/package/check"
 rm -rf "$check"
 mkdir -p "$check"
@@ -97,17 +119,33 @@ if [ "$expected" != "$unpacked" ]; then
 fi
 for program in $programs; do
     file="$check/$name/$program"
-    headers=$("$objdump" -h "$file")
-    if echo "$headers" | grep -q '\.debug_'; then fail "$program still carries debug information"; fi
-    echo "$headers" | grep -q '\.gnu_debuglink' || fail "$program has no link to its debug file"
-    "$objdump" -h "$file.debug" | grep -q '\.debug_info' || fail "$program.debug holds no debug information"
+    pdb="${file%.*}.pdb"
+    cmp -s "$file" "$build/bin/$program" || fail "$program is not the tested program"
+    if "$objdump" -h "$file" | grep -q '\.debug_'; then fail "$program carries DWARF"; fi
     # The COFF header's TimeDateStamp: 8 bytes past the offset stored at 0x3C.
     header=$(od -An -tu4 -j60 -N4 "$file" | tr -d ' ')
     [ "$(od -An -tu4 -j$((header + 8)) -N4 "$file" | tr -d ' ')" = 0 ] ||
         fail "$program carries a build time stamp"
+    summary=$(llvm-pdbutil dump -summary "$pdb")
+    echo "$summary" | grep -qF "GUID: $(guid_of_program "$file")" ||
+        fail "${pdb##*/} is not the PDB of $program (GUID)"
+    [ "$(echo "$summary" | sed -n 's/^ *Age: //p')" = \
+        "$(llvm-readobj --coff-debug-directory "$file" | sed -n 's/^ *PDBAge: //p')" ] ||
+        fail "${pdb##*/} is not the PDB of $program (age)"
+    functions="main"
+    case "$program" in *.dll) functions=$(grep '^QP240REMOTE_' driver/exports.txt) ;; esac
+    symbols=$(llvm-pdbutil dump -symbols "$pdb")
+    for function in $functions; do
+        echo "$symbols" | grep -q "S_GPROC32 .*\`$function\`" ||
+            fail "${pdb##*/} has no function $function"
+    done
+    # The stack canary's handler is linked in.
+    llvm-pdbutil dump -publics "$pdb" | grep -q '`__stack_chk_fail`' ||
+        fail "$program has no stack protection"
 done
 (cd "$check/$name" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the files"
 (cd dist && sha256sum --quiet -c "$name.zip.sha256") || fail "the ZIP's own sum does not match"
 
 echo "dist/$name.zip"
+cat "dist/$name.zip.sha256"
 cat "$stage/SHA256SUMS"

@@ -2,10 +2,15 @@
 // fails on a missing, extra or mangled export, a wrong export directory name,
 // an import of anything but a Windows system DLL (a host machine has no MinGW
 // or compiler runtime), or a threading runtime linked in (the DLLs use Win32
-// threads only). A plain PE reader, so the check runs with every toolchain and
-// on Windows itself, where no objdump may be at hand.
+// threads only). For every shipped program, the DLLs and the host simulator,
+// it also fails a lost hardening flag (ASLR, high-entropy addresses, DEP), a
+// section both writable and executable, and, where the build writes PDBs, a
+// debug directory that does not name the program's PDB. A plain PE reader, so
+// the check runs with every toolchain and on Windows itself, where no objdump
+// may be at hand.
 //
-// usage: dll_tables <dll file name, beside this program> <export directory name>
+// usage: dll_tables <file name, beside this program> <export directory name, or
+//        - for a program that exports nothing> [<PDB file name>]
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
@@ -23,6 +28,7 @@ struct PeFile {
     std::vector<uint8_t> bytes;
     uint32_t sectionTable;  // file offset of the first section header
     uint16_t sectionCount;
+    uint32_t optionalHeader;  // file offset of the optional header
     uint32_t exportRva, importRva;
 };
 
@@ -76,6 +82,7 @@ bool Load(const char* path, PeFile* pe) {
     if (Read32(*pe, header) != 0x00004550 || Read16(*pe, header + 24) != 0x20B)
         return false;
     pe->sectionCount = Read16(*pe, header + 6);
+    pe->optionalHeader = header + 24;
     pe->sectionTable = header + 24 + Read16(*pe, header + 20);
     pe->exportRva = Read32(*pe, header + 24 + 112);  // data directory 0
     pe->importRva = Read32(*pe, header + 24 + 120);  // data directory 1
@@ -93,11 +100,58 @@ std::string Upper(std::string text) {
     return text;
 }
 
+// The hardening every shipped program keeps; true when all of it is there.
+bool CheckHardening(const PeFile& pe, const char* file) {
+    bool good = true;
+    struct Flag {
+        uint16_t bit;
+        const char* name;
+    };
+    static const Flag kFlags[] = {{0x0040, "DYNAMIC_BASE (ASLR)"},
+                                  {0x0020, "HIGH_ENTROPY_VA (64-bit ASLR)"},
+                                  {0x0100, "NX_COMPAT (DEP)"}};
+    const uint16_t characteristics = Read16(pe, pe.optionalHeader + 70);
+    for (const Flag& flag : kFlags) {
+        if ((characteristics & flag.bit) == 0) {
+            std::printf("FAIL %s lacks %s\n", file, flag.name);
+            good = false;
+        }
+    }
+    static constexpr uint32_t kExecute = 0x20000000, kWrite = 0x80000000;
+    for (uint16_t i = 0; i < pe.sectionCount; ++i) {
+        const uint32_t header = pe.sectionTable + 40u * i;
+        if ((Read32(pe, header + 36) & (kExecute | kWrite)) == (kExecute | kWrite) &&
+            header + 8 <= pe.bytes.size()) {
+            char name[9] = {};
+            std::memcpy(name, pe.bytes.data() + header, 8);
+            std::printf("FAIL %s: section %s is writable and executable\n", file, name);
+            good = false;
+        }
+    }
+    return good;
+}
+
+// The PDB file name in the CodeView record of the debug directory, or "".
+std::string PdbName(const PeFile& pe) {
+    const uint32_t directory = FileOffset(pe, Read32(pe, pe.optionalHeader + 112 + 6 * 8));
+    const uint32_t size = Read32(pe, pe.optionalHeader + 112 + 6 * 8 + 4);
+    for (uint32_t entry = 0; directory != 0 && entry + 28 <= size; entry += 28) {
+        const uint32_t record = Read32(pe, directory + entry + 24);  // its file offset
+        // Type 2 is CodeView; "RSDS", the GUID, the age, then the name.
+        if (Read32(pe, directory + entry + 12) == 2 && Read32(pe, record) == 0x53445352 &&
+            record + 24 < pe.bytes.size()) {
+            const char* name = reinterpret_cast<const char*>(pe.bytes.data() + record + 24);
+            return std::string(name, strnlen(name, pe.bytes.size() - record - 24));
+        }
+    }
+    return "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: dll_tables <dll> <export directory name>\n");
+    if (argc != 3 && argc != 4) {
+        std::fprintf(stderr, "usage: dll_tables <file> <export directory name, or -> [<PDB>]\n");
         return 2;
     }
     // Beside this program, as the tests find the DLLs.
@@ -111,7 +165,19 @@ int main(int argc, char** argv) {
         std::printf("FAIL cannot read %s as a 64-bit PE file\n", dll);
         return 1;
     }
-    int status = 0;
+    int status = CheckHardening(pe, dll) ? 0 : 1;
+    const std::string pdb = PdbName(pe);
+    if (argc == 4 && pdb != argv[3]) {
+        std::printf("FAIL %s names the PDB \"%s\" in its debug directory, expected \"%s\"\n", dll,
+                    pdb.c_str(), argv[3]);
+        status = 1;
+    }
+    if (std::strcmp(argv[2], "-") == 0) {
+        if (status == 0)
+            std::printf("%s: ASLR, high-entropy addresses, DEP, no writable code%s%s\n", dll,
+                        pdb.empty() ? "" : ", PDB ", pdb.c_str());
+        return status;
+    }
 
     std::vector<std::string> exports;
     const uint32_t directory = FileOffset(pe, pe.exportRva);
@@ -162,7 +228,8 @@ int main(int argc, char** argv) {
     }
 
     if (status == 0)
-        std::printf("%s: sixteen exports, directory name %s, imports:%s\n", dll, name.c_str(),
-                    imports.c_str());
+        std::printf("%s: sixteen exports, directory name %s, imports:%s; ASLR, high-entropy "
+                    "addresses, DEP, no writable code%s%s\n",
+                    dll, name.c_str(), imports.c_str(), pdb.empty() ? "" : ", PDB ", pdb.c_str());
     return status;
 }

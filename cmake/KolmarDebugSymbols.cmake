@@ -1,0 +1,39 @@
+# Debug information that Windows debuggers read. WinDbg, Visual Studio and the
+# crash-dump tools load PDB files, matched to a program by the CodeView record
+# in its debug directory (the PDB's GUID and age, and its file name). With
+# clang every object of the project carries CodeView, and lld writes a PDB for
+# each shipped program (kolmar_pdb, which kolmar_target calls for them). Test programs link without one, which
+# costs nothing: lld drops the CodeView of a program it writes no PDB for.
+# The programs of the release package (tools/package.sh reads the list from the
+# cache).
+set(KOLMAR_SHIPPED_PROGRAMS Kolmar32Keys Kolmar15Keys host_simulator CACHE INTERNAL
+    "Targets whose programs the release package ships")
+
+if(MINGW AND CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    set(KOLMAR_PDB ON)
+else()
+    set(KOLMAR_PDB OFF)
+endif()
+
+function(kolmar_codeview target)
+    if(KOLMAR_PDB)
+        target_compile_options(${target} PRIVATE -g -gcodeview)
+    endif()
+endfunction()
+
+# TARGET.pdb beside the programs. The debug directory names the file alone
+# (%_PDB%), not the build's path, so that a debugger finds the PDB beside the
+# program or on its symbol path, and two build folders give the same program.
+# The DWARF that the runtime libraries bring (libstdc++, libgcc, the start-up
+# code) is stripped after the link: Windows debuggers ignore it. The PDB's GUID
+# stays in the debug directory, so the two still match.
+function(kolmar_pdb target)
+    if(NOT KOLMAR_PDB)
+        return()
+    endif()
+    target_link_options(${target} PRIVATE
+        "LINKER:--pdb=${CMAKE_RUNTIME_OUTPUT_DIRECTORY}/${target}.pdb"
+        "LINKER:-Xlink=-pdbaltpath:%_PDB%")
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_OBJCOPY} --strip-debug $<TARGET_FILE:${target}>)
+endfunction()
