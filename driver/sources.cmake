@@ -3,4 +3,5 @@ set(KOLMAR_DRIVER_CORE_SOURCES)
 set(KOLMAR_DRIVER_WINDOWS_SOURCES
     driver/exports.cpp
     driver/handle_check.cpp
-    driver/library_state.cpp)
+    driver/library_state.cpp
+    driver/stack_guard.cpp)

@@ -219,6 +219,13 @@ int main(int argc, char** argv) {
         }
     }
 
+    // The runtime's stack protector seeds its canary through the crypto
+    // provider, which loads DLLs while the loader lock is held for this DLL's
+    // attach; the driver seeds its own.
+    if (Contains(pe, "CryptAcquireContext")) {
+        std::printf("FAIL %s seeds the stack protector through the crypto provider\n", dll);
+        status = 1;
+    }
     // A statically linked winpthreads imports nothing of its own: its
     // functions show in the symbol table, its source paths in its assertion
     // texts.
