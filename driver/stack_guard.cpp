@@ -14,7 +14,10 @@
 // fixed value until the constructor below runs: nothing protected is on the
 // stack across that change, since the constructor itself is not protected and
 // its callers (the runtime's start-up) are not either.
+// The names below are the ones the compilers emit calls to and reads of.
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 extern "C" uintptr_t __stack_chk_guard;
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 uintptr_t __stack_chk_guard = 0x2B992DDFA232ULL;
 
 // The process ends at once, as the system's own check of a stack cookie ends
@@ -30,10 +33,12 @@ uintptr_t __stack_chk_guard = 0x2B992DDFA232ULL;
     __builtin_unreachable();
 }
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 extern "C" [[noreturn]] void __stack_chk_fail() {
     EndOnCorruption();
 }
 
+// NOLINTNEXTLINE(bugprone-reserved-identifier,cert-dcl37-c,cert-dcl51-cpp)
 extern "C" [[noreturn]] void __stack_chk_fail_local() {
     EndOnCorruption();
 }
