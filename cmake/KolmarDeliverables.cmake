@@ -10,6 +10,11 @@ foreach(keys 32 15)
     add_library(kolmar_core${keys} STATIC ${KOLMAR_CORE_SOURCES})
     kolmar_target(kolmar_core${keys})
     target_compile_definitions(kolmar_core${keys} PUBLIC KOLMAR_KEY_COUNT=${keys})
+    # Native builds exist only for the tests: they get the seams the
+    # deliverables go without.
+    if(NOT WIN32)
+        target_compile_definitions(kolmar_core${keys} PUBLIC KOLMAR_TEST_SEAMS)
+    endif()
     target_link_libraries(kolmar_core${keys} PUBLIC kolmar_toolkit_core)
 endforeach()
 

@@ -18,7 +18,10 @@ inline constexpr int32_t kProducerGuardYields = 1000;
 // Id 55 after the handle check, answering as the public header says.
 int32_t ReportIntake(DriverInstance* instance, const void* record);
 
-// Test seam: when set, called between a call's checks and its push, so that a
-// test can renew the connection under a call held there. Always null in the
-// deliverables.
+// Test seam of the native builds, which only the tests use: when set, called
+// between a call's checks and its push, so that a test can renew the
+// connection under a call held there. The deliverables have no such seam on
+// the report path.
+#ifdef KOLMAR_TEST_SEAMS
 extern void (*g_reportIntakeBeforePush)(DriverInstance* instance);
+#endif

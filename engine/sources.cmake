@@ -4,7 +4,6 @@ set(KOLMAR_ENGINE_CORE_SOURCES
     engine/key_translation.cpp
     engine/report_intake.cpp
     engine/report_queue.cpp
-    engine/snapshot_cut.cpp
     engine/status_exchange.cpp)
 set(KOLMAR_ENGINE_WINDOWS_SOURCES
     engine/polling_wait.cpp
