@@ -32,11 +32,10 @@ static bool RunToWaitFor(const DriverInstance* instance) {
     return instance->run.live && !WorkerAbandoned(instance) && !CalledByWorker(instance);
 }
 
-// Under the lock, which the wait lets go of while it sleeps: waits at most
-// g_workerStopWaitMs for run `number` to end. True when it ended; false when
-// it still lives, the lock held again.
-static bool WaitForRunEnd(DriverInstance* instance, uint32_t number) {
-    const DWORD start = GetTickCount();
+// Under the lock, which the wait lets go of while it sleeps: waits for run
+// `number` to end until g_workerStopWaitMs have passed since `start`. True
+// when it ended; false when it still lives, the lock held again.
+static bool WaitForRunEnd(DriverInstance* instance, uint32_t number, DWORD start) {
     while (instance->run.live && instance->run.number == number) {
         const DWORD waited = GetTickCount() - start;
         if (waited >= g_workerStopWaitMs)
@@ -51,7 +50,7 @@ static bool WaitForRunEnd(DriverInstance* instance, uint32_t number) {
 // does not end in time (a host callback that blocks) is given up on; since the
 // lock is held again, it is still the run waited for, never a later one.
 static void AwaitRunEnd(DriverInstance* instance) {
-    if (!RunToWaitFor(instance) || WaitForRunEnd(instance, instance->run.number))
+    if (!RunToWaitFor(instance) || WaitForRunEnd(instance, instance->run.number, GetTickCount()))
         return;
     // Release pairs with the acquire load in CallHost: the worker makes no
     // host call after the one in hand.
@@ -91,11 +90,16 @@ static int32_t CreateWorker(DriverInstance* instance, HMODULE* library) {
 static int32_t StartUnderLock(DriverInstance* instance, HMODULE* library) {
     // An earlier run stopped by another thread's Stop, or from inside its own
     // callback, is still ending: one consumer of the ring and one caller of
-    // the host allow no second one beside it. Whether or not it ends in time,
-    // the instance may have changed while the wait let go of the lock.
-    if (RunToWaitFor(instance) &&
-        (instance->flags.load(std::memory_order_relaxed) & kInstanceStarted) == 0)
-        WaitForRunEnd(instance, instance->run.number);
+    // the host allow no second one beside it. While the wait let go of the
+    // lock, other threads may have started a later run and stopped it again:
+    // that one is waited for too, all within one wait's bound. Whether or not
+    // the runs end in time, the instance may have changed meanwhile.
+    const DWORD start = GetTickCount();
+    while (RunToWaitFor(instance) &&
+           (instance->flags.load(std::memory_order_relaxed) & kInstanceStarted) == 0) {
+        if (!WaitForRunEnd(instance, instance->run.number, start))
+            break;
+    }
 
     // Relaxed: the flags change only under this lock.
     const uint32_t flags = instance->flags.load(std::memory_order_relaxed);

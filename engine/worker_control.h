@@ -17,9 +17,11 @@
 // - Stop or Destroy from inside a callback does not wait for its own thread:
 //   after a Stop the worker ends once the callback returns, after a Destroy it
 //   makes no further host call at all;
-// - a Start that finds an earlier run still ending waits for it (at most
-//   g_workerStopWaitMs), then starts anew; QP240REMOTE_E_NO_THREAD when it was given up on, is
-//   still ending after the wait, or the Start is made on its own thread.
+// - a Start that finds an earlier run still ending waits for it, and for any
+//   later run other threads started and stopped meanwhile (all within
+//   g_workerStopWaitMs), then starts anew; QP240REMOTE_E_NO_THREAD when the
+//   run was given up on, is still ending after the wait, or the Start is made
+//   on its own thread.
 #pragma once
 
 #include "driver/driver_instance.h"

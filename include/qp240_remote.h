@@ -310,7 +310,8 @@ typedef int32_t QP240REMOTE_CALL QP240REMOTE_DestroyFn(QP240REMOTE_Handle handle
  * on still lives, or the Start was made on the ending worker's own thread, or
  * the worker of an earlier run was still ending after the wait below: after
  * it the instance counts as started until Stop. A worker of an earlier run
- * that is still ending is waited for, at most QP240REMOTE_STOP_WAIT_MS.
+ * that is still ending is waited for, as is any later one that other threads
+ * start and stop meanwhile, at most QP240REMOTE_STOP_WAIT_MS in all.
  * The worker's first offer comes about a detection period after Start. */
 typedef int32_t QP240REMOTE_CALL QP240REMOTE_StartFn(QP240REMOTE_Handle handle);
 /* QP240REMOTE_Stop: answers QP240REMOTE_OK stopped; QP240REMOTE_ALREADY not
