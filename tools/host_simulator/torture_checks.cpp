@@ -77,7 +77,8 @@ static DWORD LimitMs(TortureCall call, bool fromCallback) {
 
 CallTimer TimerBegin(Torture* torture, TortureCall call, int index, bool fromCallback) {
     const uint64_t blocked = index >= 0 ? torture->slots[index].blockedMs.load() : 0;
-    return CallTimer{call, index, GetTickCount(), blocked, fromCallback};
+    const bool blocking = index >= 0 && torture->slots[index].blockingLong.load();
+    return CallTimer{call, index, GetTickCount(), blocked, blocking, fromCallback};
 }
 
 void TimerEnd(Torture* torture, const CallTimer& timer) {
@@ -91,7 +92,10 @@ void TimerEnd(Torture* torture, const CallTimer& timer) {
     if (timer.index >= 0 && Waits(timer.call) && !timer.fromCallback) {
         const TortureSlot& slot = torture->slots[timer.index];
         allowed += static_cast<DWORD>(slot.blockedMs.load() - timer.blockedBefore);
-        if (slot.blockingLong.load())
+        // A block counts in blockedMs from its start: one that began before
+        // the call, or is still on at its end, may have held it for up to a
+        // whole give-up wait.
+        if (timer.blockingAtBegin || slot.blockingLong.load())
             allowed += kStopGivesUpMs;
     }
     if (elapsed > allowed)

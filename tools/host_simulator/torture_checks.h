@@ -23,6 +23,7 @@ struct CallTimer {
     int index;  // the slot, or -1
     DWORD start;
     uint64_t blockedBefore;
+    bool blockingAtBegin;  // a long block already under way: its rest is waited for
     bool fromCallback;
 };
 CallTimer TimerBegin(Torture* torture, TortureCall call, int index, bool fromCallback);
