@@ -65,6 +65,7 @@ static DWORD WINAPI WatchRun(LPVOID argument) {
     EnterCriticalSection(&g_torture->violationLock);
     PrintSummary(*g_torture, watchdog->label, GetTickCount() - watchdog->start, none, none);
     LeaveCriticalSection(&g_torture->violationLock);
+    PrintStuckCalls(*g_torture);
     std::printf("torture: stuck: %s did not end within %lu ms after its time\n", watchdog->label,
                 kStuckAfterMs);
     std::fflush(stdout);
@@ -121,15 +122,19 @@ static void DriveForTheRunsTime(Torture* torture) {
         threads.push_back(StartThread(TortureReaderThread, static_cast<uintptr_t>(i)));
     threads.push_back(StartThread(TorturePlugThread, 0));
 
+    torture->phase.store("driving");
     Sleep(torture->settings.seconds * 1000);
     torture->running.store(false);
+    torture->phase.store("joining the host threads");
     JoinThreads(&threads);
+    torture->phase.store("destroying the instances left");
     for (int index = 0; index < kTortureSlots; ++index) {
         AcquireSRWLockExclusive(&torture->slots[index].lock);
         if (torture->slots[index].instance != nullptr)
             TortureDestroyInstance(torture, index, false, false);
         ReleaseSRWLockExclusive(&torture->slots[index].lock);
     }
+    torture->phase.store("ending the box threads");
     SetEvent(torture->boxesFinish);
     JoinThreads(&boxThreads);
     for (HANDLE event : torture->boxesReady)
@@ -175,8 +180,10 @@ static bool TortureDeliverable(const char* path, const TortureSettings& settings
     DriveForTheRunsTime(torture);
     ValidateHeaps(torture);
     if (settings.longMode) {
+        torture->phase.store("unloading under a blocked worker");
         TortureUnloadWhileBlocked(torture, path);
     } else {
+        torture->phase.store("ending and unloading");
         timer = TimerBegin(torture, kCallEnd, kNoSlot, false);
         CheckAnswer(torture, kCallEnd, kNoSlot, torture->driver.End(), {QP240REMOTE_OK});
         TimerEnd(torture, timer);

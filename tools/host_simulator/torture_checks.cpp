@@ -78,17 +78,33 @@ static DWORD LimitMs(TortureCall call, bool fromCallback) {
 CallTimer TimerBegin(Torture* torture, TortureCall call, int index, bool fromCallback) {
     const uint64_t blocked = index >= 0 ? torture->slots[index].blockedMs.load() : 0;
     const bool blocking = index >= 0 && torture->slots[index].blockingLong.load();
-    return CallTimer{call, index, GetTickCount(), blocked, blocking, fromCallback};
+    const DWORD start = GetTickCount();
+    int flight = -1;
+    for (int i = 0; i < kTortureInFlight && flight < 0; ++i) {
+        DWORD free = 0;
+        if (torture->inFlight[i].thread.compare_exchange_strong(free, GetCurrentThreadId()))
+            flight = i;
+    }
+    if (flight >= 0) {
+        InFlightCall* entry = &torture->inFlight[flight];
+        entry->call.store(call);
+        entry->index.store(index);
+        entry->start.store(start);
+        entry->fromCallback.store(fromCallback);
+    }
+    return CallTimer{call, index, start, blocked, blocking, fromCallback, flight};
 }
 
-void TimerEnd(Torture* torture, const CallTimer& timer) {
+void TimerEnd(Torture* torture, const CallTimer& timer, DWORD extraMs) {
     const DWORD elapsed = GetTickCount() - timer.start;
+    if (timer.flight >= 0)
+        torture->inFlight[timer.flight].thread.store(0);
     CallStats* stats = &torture->calls[timer.call];
     stats->count.fetch_add(1, std::memory_order_relaxed);
     uint32_t slowest = stats->slowestMs.load(std::memory_order_relaxed);
     while (elapsed > slowest && !stats->slowestMs.compare_exchange_weak(slowest, elapsed)) {
     }
-    DWORD allowed = LimitMs(timer.call, timer.fromCallback);
+    DWORD allowed = LimitMs(timer.call, timer.fromCallback) + extraMs;
     if (timer.index >= 0 && Waits(timer.call) && !timer.fromCallback) {
         const TortureSlot& slot = torture->slots[timer.index];
         allowed += static_cast<DWORD>(slot.blockedMs.load() - timer.blockedBefore);
@@ -317,4 +333,25 @@ void PrintSummary(const Torture& torture, const char* label, DWORD elapsedMs,
             std::printf("  %6llu  %s\n          first: %s\n",
                         static_cast<unsigned long long>(torture.violations[kind]),
                         kViolationNames[kind], torture.firstOfKind[kind].c_str());
+}
+
+void PrintStuckCalls(const Torture& torture) {
+    const char* phase = torture.phase.load();
+    std::printf("stuck while %s\n", phase != nullptr ? phase : "starting");
+    const DWORD now = GetTickCount();
+    for (const InFlightCall& entry : torture.inFlight) {
+        const DWORD thread = entry.thread.load();
+        if (thread == 0)
+            continue;
+        std::printf("  in progress on thread %04lx: %s%s, slot %d, for %lu ms\n", thread,
+                    kTortureCallNames[entry.call.load()],
+                    entry.fromCallback.load() ? " from a callback" : "", entry.index.load(),
+                    now - entry.start.load());
+    }
+    for (int i = 0; i < kTortureSlots; ++i) {
+        const TortureSlot& slot = torture.slots[i];
+        std::printf("  slot %d: in a callback %d, blocking long %d, readers in %d\n", i,
+                    slot.inCallback.load(), slot.blockingLong.load() ? 1 : 0,
+                    slot.readersIn.load());
+    }
 }

@@ -25,10 +25,12 @@ struct CallTimer {
     uint64_t blockedBefore;
     bool blockingAtBegin;  // a long block already under way: its rest is waited for
     bool fromCallback;
+    int flight;  // its entry among the calls in progress, or -1 when they were full
 };
 CallTimer TimerBegin(Torture* torture, TortureCall call, int index, bool fromCallback);
 // Counts the call, keeps the slowest, and reports one over its limit.
-void TimerEnd(Torture* torture, const CallTimer& timer);
+// `extraMs`: what the caller knows the call may wait on top of its limit.
+void TimerEnd(Torture* torture, const CallTimer& timer, DWORD extraMs = 0);
 
 // A call of an export that takes only the handle, timed.
 int32_t TimedHandleCall(Torture* torture, TortureCall call, int index, bool fromCallback,
@@ -68,6 +70,9 @@ void CheckActivity(Torture* torture);
 // The heap checking the process runs under: the global flags it started with.
 uint32_t HeapCheckFlags();
 
+// For a run that does not end: what the orchestration was doing, each call
+// still in progress, and each slot's callback state.
+void PrintStuckCalls(const Torture& torture);
 void PrintSummary(const Torture& torture, const char* label, DWORD elapsedMs,
                   const ProcessCounts& before, const ProcessCounts& after);
 uint64_t ViolationCount(const Torture& torture);

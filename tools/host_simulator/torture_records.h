@@ -108,6 +108,21 @@ struct TortureSlot {
     std::atomic<bool> blockingLong;   // the block in hand outlasts Stop's wait
 };
 
+// Calls in progress at once: one per host, reading, plugging and box thread,
+// and one per worker inside a callback, with room to spare.
+inline constexpr int kTortureInFlight = 32;
+
+// One call in progress, so that a run that does not end can say which calls
+// never returned. Claimed by its thread's id; the other fields are written
+// after the claim and read only by the watchdog, for its report.
+struct InFlightCall {
+    std::atomic<DWORD> thread;  // 0: free
+    std::atomic<int32_t> call;  // a TortureCall
+    std::atomic<int32_t> index;
+    std::atomic<DWORD> start;
+    std::atomic<bool> fromCallback;
+};
+
 // What one export's calls cost.
 struct CallStats {
     std::atomic<uint64_t> count;
@@ -122,6 +137,8 @@ struct Torture {
     std::atomic<bool> running;
     std::atomic<uint64_t> sequence;  // orders callbacks against the host's own calls
     CallStats calls[kCallKinds];
+    InFlightCall inFlight[kTortureInFlight];
+    std::atomic<const char*> phase;  // what the orchestration is doing, for a stuck run's report
     // What the run did; each must be above zero at the end where it says so.
     std::atomic<uint64_t> rounds, created, runs, accepted, refused, connected, events, boxesMade;
     std::atomic<uint64_t> callbackStops, callbackDestroys, callbackStarts, callbackBoxes;
