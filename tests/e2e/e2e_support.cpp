@@ -28,6 +28,10 @@ static BOOL CALLBACK DestroyLeftWindow(HWND window, LPARAM) {
     return TRUE;
 }
 
+// How long a worker takes, at most, from its last callback to its thread's
+// exit on a busy machine.
+static constexpr DWORD kWorkerLeavesMs = 2000;
+
 void StartFromCleanState() {
     LoadLibraryA("user32.dll");
     SimulatedDevicesUnplugAll();
@@ -39,6 +43,12 @@ void StartFromCleanState() {
         DispatchMessageA(&message);
     for (const VariantProfile* profile : {&kProfile32Keys, &kProfile15Keys}) {
         const std::string path = DeliverablePath(*profile);
+        // A worker that an earlier test's Stop or Destroy has already answered
+        // for may still be on its way out, holding the DLL until it has left
+        // it: give it the time to go before any hold is taken from it.
+        for (DWORD waited = 0;
+             waited < kWorkerLeavesMs && GetModuleHandleA(path.c_str()) != nullptr; waited += 10)
+            Sleep(10);
         // Bounded: a loader count far above what any test takes means trouble
         // the test itself reports.
         for (int releases = 0; releases < 16; ++releases) {
