@@ -2,7 +2,9 @@
 # fails a DLL that lost a flag or has a section both writable and executable):
 # - a stack canary in every function with a local array or an address-taken
 #   local, checked on return; libssp, linked in statically, holds the canary
-#   and the handler (the compilers add -lssp when they link with the option);
+#   and the handler (the compilers add -lssp when they link with the option),
+#   but in the DLLs, which hold their own (driver/stack_guard.cpp) so that no
+#   crypto provider is loaded while the host's loader lock is held;
 # - fortified string calls: with optimisation, MinGW-w64's <string.h> turns a
 #   memcpy, strcpy and the like into a size-checked call wherever the size of
 #   the destination is known (GCC also checks the printf family);
