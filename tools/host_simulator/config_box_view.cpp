@@ -43,11 +43,32 @@ void PumpHostMessages() {
 }
 
 HWND FindConfigBox(HWND host) {
-    return FindConfigBoxAfter(host, nullptr);
+    return FindWindowExA(host, nullptr, kConfigBoxClass, nullptr);
 }
 
-HWND FindConfigBoxAfter(HWND host, HWND after) {
-    return FindWindowExA(host, after, kConfigBoxClass, nullptr);
+struct BoxList {
+    HWND* boxes;
+    int capacity;
+    int count;
+};
+
+static BOOL CALLBACK AddIfBox(HWND window, LPARAM list) {
+    BoxList* found = reinterpret_cast<BoxList*>(list);
+    char name[sizeof kConfigBoxClass + 1];
+    if (GetClassNameA(window, name, sizeof name) > 0 && strcmp(name, kConfigBoxClass) == 0) {
+        if (found->count < found->capacity)
+            found->boxes[found->count] = window;
+        ++found->count;
+    }
+    return TRUE;
+}
+
+// EnumChildWindows lists the children first and then calls back, so the list
+// is of one moment.
+int ConfigBoxesIn(HWND host, HWND* boxes, int capacity) {
+    BoxList found = {boxes, capacity, 0};
+    EnumChildWindows(host, AddIfBox, reinterpret_cast<LPARAM>(&found));
+    return found.count;
 }
 
 void ClickConfigField(HWND box, int field) {

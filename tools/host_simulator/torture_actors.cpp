@@ -702,7 +702,7 @@ static void BoxAction(Torture* torture, int index, HWND host, TortureRandom* ran
                                                torture->driver.CloseConfigBox, instance);
         CheckAnswer(torture, kCallCloseConfigBox, index, answer,
                     {QP240REMOTE_OK, QP240REMOTE_ALREADY});
-    } else if (HWND box = FindConfigBoxAfter(host, nullptr)) {
+    } else if (HWND box = FindConfigBox(host)) {
         ClickConfigField(box, static_cast<int>(RandomBelow(random, 2)));
     }
 }
@@ -735,7 +735,7 @@ DWORD WINAPI TortureBoxThread(LPVOID number) {
         PumpHostMessages();
         Sleep(5);
     }
-    if (FindConfigBoxAfter(host, nullptr) != nullptr)
+    if (FindConfigBox(host) != nullptr)
         Violate(torture, kBoxLeft, "box window %d left in its host window after every Destroy",
                 which);
     torture->hostWindows[which] = nullptr;
