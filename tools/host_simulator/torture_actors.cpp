@@ -552,6 +552,15 @@ static void CheckTwoDestroysAtOnce(Torture* torture, int a, int b, TortureRandom
     torture->settingsChecks.fetch_add(1, std::memory_order_relaxed);
 }
 
+// No callback, no instance: one could only crash its first Start.
+static void CheckCreateWithoutCallback(Torture* torture) {
+    const CallTimer timer = TimerBegin(torture, kCallCreate, kNoSlot, false);
+    void* none = torture->driver.Create(nullptr, 0);
+    TimerEnd(torture, timer);
+    if (none != nullptr)
+        Violate(torture, kBadAnswer, "Create without a callback answered an instance");
+}
+
 // A round on one instance, with no other call on it in flight: the status and
 // the worker agree, at most one box is bound, the heaps are whole; now and
 // then the instance is destroyed and made anew, a Create without a callback
@@ -586,13 +595,12 @@ static void Round(Torture* torture, int index, TortureRandom* random) {
             TortureDestroyInstance(torture, index, false, false);
             TortureCreateInstance(torture, index);
         } else if (roll == 1) {
-            const CallTimer timer = TimerBegin(torture, kCallCreate, kNoSlot, false);
-            void* none = torture->driver.Create(nullptr, 0);
-            TimerEnd(torture, timer);
-            if (none != nullptr)
-                Violate(torture, kBadAnswer, "Create without a callback answered an instance");
+            CheckCreateWithoutCallback(torture);
         }
     }
+    // Once in every run, however short; now and then again above.
+    if (round == 0)
+        CheckCreateWithoutCallback(torture);
     ValidateHeaps(torture);
     ReleaseSRWLockExclusive(&slot->lock);
 }
