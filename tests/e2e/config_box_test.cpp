@@ -1,6 +1,7 @@
 // The configuration box through the real DLLs, in a host window as the host
 // simulator shows it: the keypad picture from the DLL's own resource, clicks
 // that reach the instance, and the picture in docs/ still what the box shows.
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -195,6 +196,50 @@ TEST_P(ConfigBoxThroughTheDll, StillLooksLikeItsPictureInTheDocs) {
     EXPECT_LE(differing, shown.width * shown.height / 100)
         << path << " no longer shows the box; redraw it with tools/demo.sh --config-box " << path
         << " build/windows/bin/" << GetParam()->deliverableName << ".dll";
+}
+
+// The torture's count of an instance's boxes, made on another thread while the
+// host keeps raising its boxes to the top, as the torture's box threads do:
+// the one bound box is counted once, every time.
+struct BoxCounter {
+    HWND host;
+    void* instance;
+    std::atomic<bool> done;
+    int counts;
+    int wrong;
+};
+
+DWORD WINAPI CountBoxes(void* argument) {
+    BoxCounter* counter = static_cast<BoxCounter*>(argument);
+    while (!counter->done.load()) {
+        ++counter->counts;
+        counter->wrong += ConfigBoxesBoundTo(counter->host, counter->instance) != 1;
+    }
+    return 0;
+}
+
+TEST_P(ConfigBoxThroughTheDll, ABoxIsCountedOnceWhileTheHostReordersItsBoxes) {
+    void* other = d.Create(IgnoringCallback, 0);
+    ASSERT_NE(other, nullptr);
+    ASSERT_NE(Open(), nullptr);
+    ASSERT_EQ(d.OpenConfigBox(other, host, kHostMargin, kHostMargin, kBoxWidth, kBoxHeight), 0);
+    PumpHostMessages();
+    HWND bottom = GetWindow(GetWindow(host, GW_CHILD), GW_HWNDLAST);
+    ASSERT_NE(bottom, nullptr);
+
+    BoxCounter counter = {host, instance, {false}, 0, 0};
+    HANDLE thread = CreateThread(nullptr, 0, CountBoxes, &counter, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    for (int raise = 0; raise < 3000; ++raise) {
+        SetWindowPos(bottom, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        bottom = GetWindow(bottom, GW_HWNDLAST);
+    }
+    counter.done.store(true);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    EXPECT_GT(counter.counts, 0);
+    EXPECT_EQ(counter.wrong, 0) << "of " << counter.counts << " counts";
+    d.Destroy(other);
 }
 
 KOLMAR_FOR_BOTH_DELIVERABLES(ConfigBoxThroughTheDll);

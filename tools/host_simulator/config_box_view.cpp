@@ -46,29 +46,28 @@ HWND FindConfigBox(HWND host) {
     return FindWindowExA(host, nullptr, kConfigBoxClass, nullptr);
 }
 
-struct BoxList {
-    HWND* boxes;
-    int capacity;
+struct BoundBoxes {
+    const void* instance;
     int count;
 };
 
-static BOOL CALLBACK AddIfBox(HWND window, LPARAM list) {
-    BoxList* found = reinterpret_cast<BoxList*>(list);
+static BOOL CALLBACK CountIfBound(HWND window, LPARAM boxes) {
+    BoundBoxes* bound = reinterpret_cast<BoundBoxes*>(boxes);
     char name[sizeof kConfigBoxClass + 1];
-    if (GetClassNameA(window, name, sizeof name) > 0 && strcmp(name, kConfigBoxClass) == 0) {
-        if (found->count < found->capacity)
-            found->boxes[found->count] = window;
-        ++found->count;
-    }
+    if (GetClassNameA(window, name, sizeof name) > 0 && strcmp(name, kConfigBoxClass) == 0)
+        bound->count +=
+            reinterpret_cast<const void*>(GetWindowLongPtrA(window, 0)) == bound->instance;
     return TRUE;
 }
 
-// EnumChildWindows lists the children first and then calls back, so the list
-// is of one moment.
-int ConfigBoxesIn(HWND host, HWND* boxes, int capacity) {
-    BoxList found = {boxes, capacity, 0};
-    EnumChildWindows(host, AddIfBox, reinterpret_cast<LPARAM>(&found));
-    return found.count;
+// EnumChildWindows lists the children first and then calls back, so each box
+// is looked at once.
+int ConfigBoxesBoundTo(HWND host, const void* instance) {
+    if (host == nullptr)  // a null parent would list the top-level windows
+        return 0;
+    BoundBoxes bound = {instance, 0};
+    EnumChildWindows(host, CountIfBound, reinterpret_cast<LPARAM>(&bound));
+    return bound.count;
 }
 
 void ClickConfigField(HWND box, int field) {

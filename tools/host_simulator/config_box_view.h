@@ -16,12 +16,12 @@ void PumpHostMessages();
 // The box of `driver`'s instance in `host`, found as the host's child of the
 // box's window class; null when there is none.
 HWND FindConfigBox(HWND host);
-// The host's box children as they stand at one moment, up to `capacity` of
-// them in `boxes`; answers how many there are. One snapshot, because a walk
+// How many of the host's boxes are bound to `instance` (the driver's record
+// in the box window's slot 0); a host with more than one is how a doubly
+// opened box shows. Counted from one list of the children, because a walk
 // child by child, while other threads raise their boxes to the top, can meet
-// one box twice or pass another by. A host with more than one box is how a
-// doubly opened box shows.
-int ConfigBoxesIn(HWND host, HWND* boxes, int capacity);
+// one box twice or pass another by.
+int ConfigBoxesBoundTo(HWND host, const void* instance);
 
 // A left click at the centre of the KEY MODE field (field 0) or the M.I.D.I.
 // Channel field (field 1) of a box of the given client width.

@@ -50,9 +50,6 @@ static constexpr DWORD kRunBeginGraceMs = 5000;
 // A worker given up on leaves soon after its blocked callback returned; until
 // then a Start may still find it.
 static constexpr DWORD kGivenUpLeavesMs = 2000;
-// Boxes one host window may hold at once: closed ones wait there for their
-// thread to take the close, a worker's until the worker ends.
-static constexpr int kBoxesSeen = 256;
 
 void Violate(Torture* torture, Violation kind, const char* format, ...) {
     char text[256];
@@ -226,12 +223,8 @@ bool GivenUpWorkerMayLive(Torture* torture, int index) {
 
 int BoxesBoundTo(Torture* torture, void* instance) {
     int bound = 0;
-    for (HWND host : torture->hostWindows) {
-        HWND boxes[kBoxesSeen];
-        const int count = ConfigBoxesIn(host, boxes, kBoxesSeen);
-        for (int i = 0; i < count && i < kBoxesSeen; ++i)
-            bound += reinterpret_cast<void*>(GetWindowLongPtrA(boxes[i], 0)) == instance;
-    }
+    for (HWND host : torture->hostWindows)
+        bound += ConfigBoxesBoundTo(host, instance);
     return bound;
 }
 
