@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 
 #include "config/config_box_layout.h"
 #include "driver/host_callback.h"
@@ -21,11 +22,18 @@ typedef QP240REMOTE_Context DriverContext;
 
 // The configuration box's window state (config/config_box.cpp).
 struct ConfigBoxState {
-    // Under the box binding: written by the box's own creation and destruction
-    // and by the host calls that close or forget it.
+    // Guards `window` and `parent`, and is held by the box's thread while a
+    // message of its works on the instance; per instance, so boxes of different
+    // instances paint at the same time. Nothing under it waits for another
+    // thread or sends a message to another thread's window.
+    SRWLOCK lock;
+    // Under `lock`: written by the box's own creation and destruction and by
+    // the host calls that close or forget it. While a box is bound, it holds
+    // the record (engine/instance_lifetime.h).
     HWND window;  // the box while it is bound to this instance, else null
     HWND parent;  // parent given to the open that made the box
-    // Box thread only: where the fields were painted last; zero until the first paint.
+    // Box thread only, under `lock`: where the fields were painted last; zero
+    // until the first paint.
     FieldRect modeField;
     FieldRect channelField;
 };
@@ -39,9 +47,15 @@ struct WorkerRun {
     bool live;        // from the Start that made the thread until the worker's end step
 };
 
+// The callback gate's bits (DriverInstance::callbackGate).
+inline constexpr uint32_t kGateClosed = 1;  // no callback of the run may begin
+inline constexpr uint32_t kGateInCall = 2;  // a callback has begun and not yet returned
+
 struct DriverInstance {
-    // Host threads: Create, Destroy, Start, Stop and the box calls.
-    uint8_t signature[16];  // the deliverable's GUID
+    // The deliverable's GUID, as two words: written by Create and cleared when
+    // the record is freed, read by the handle check of any thread, which may
+    // be a stale handle's; relaxed, as values that order nothing.
+    std::atomic<uint64_t> signature[2];
     // Changed only under the lifecycle lock; read without it by the handle
     // check and the driver status, relaxed, as a value that orders nothing.
     std::atomic<uint32_t> flags;  // kInstanceCreated, kInstanceStarted
@@ -98,15 +112,34 @@ struct DriverInstance {
     // so that the ring keeps one producer at a time (engine/report_intake.h).
     std::atomic<int32_t> producerGuard;
 
-    // Lifetime (engine/instance_lifetime.h).
-    std::atomic<uint32_t> holders;  // bit 0: Destroy let go; + 2 per living worker
-    // 1 once Stop gave up waiting for the live run or Destroy ran: the worker
-    // then makes no host call after the one in hand. Cleared by the Start that
-    // makes the next run.
-    std::atomic<int32_t> workerAbandoned;
+    // Lifetime (engine/instance_lifetime.h): kClaimed, kFreed, + kHold per holder.
+    std::atomic<uint32_t> holders;
+    // The worker's callbacks pass it (engine/host_call.h): kGateInCall while
+    // one runs; kGateClosed once Stop gave the run up or Destroy ran, after
+    // which no callback begins. Reopened by the Start that makes the next run.
+    std::atomic<uint32_t> callbackGate;
     void* workerLibrary;  // this library, held by the worker so its code outlives
                           // an unload; written by Start before the thread runs
+
+    // Whoever frees the record, under the quarantine's guard.
+    DriverInstance* quarantineNext;  // the next record freed after this one
+    uint32_t quarantineStamp;        // Creates made before this record was freed
 };
+
+// The signature's two words from the 16 bytes of a GUID.
+inline void WriteSignature(DriverInstance* instance, const uint8_t (&guid)[16]) {
+    uint64_t words[2];
+    std::memcpy(words, guid, sizeof words);
+    instance->signature[0].store(words[0], std::memory_order_relaxed);
+    instance->signature[1].store(words[1], std::memory_order_relaxed);
+}
+
+inline bool SignatureIs(const DriverInstance* instance, const uint8_t (&guid)[16]) {
+    uint64_t words[2];
+    std::memcpy(words, guid, sizeof words);
+    return instance->signature[0].load(std::memory_order_relaxed) == words[0] &&
+           instance->signature[1].load(std::memory_order_relaxed) == words[1];
+}
 
 // The product id is kept only by the 15-key family, whose report layout
 // depends on it; the 32-key record has no such field.

@@ -24,6 +24,19 @@ static QP240REMOTE_Handle HandleOf(DriverInstance* instance) {
     return static_cast<QP240REMOTE_Handle>(static_cast<void*>(instance));
 }
 
+// Every export with a handle but Destroy, Stop and GetDriverStatus: the
+// handle check, then `work` with the instance held, then the hold let go of.
+// The record outlives the call whatever other threads do meanwhile.
+template <typename Work>
+static int32_t WithInstance(QP240REMOTE_Handle handle, Work work) {
+    DriverInstance* instance = HoldInstance(RecordOf(handle));
+    if (instance == nullptr)
+        return QP240REMOTE_E_BAD_HANDLE;
+    const int32_t answer = work(instance);
+    InstanceRelease(instance);
+    return answer;
+}
+
 /***********************************************************************
  * QP240REMOTE_Init
  *
@@ -38,9 +51,16 @@ int32_t QP240REMOTE_Init(void* module) {
 
     // Load the picture only when none is held: a second Init without End would
     // otherwise lose the first handle.
-    if (g_library.keypadPicture == nullptr)
-        g_library.keypadPicture =
+    if (g_library.keypadPicture == nullptr) {
+        // Loaded outside the paint guard (resource look-ups may need the
+        // loader lock), stored under it: a box left open by an earlier Init
+        // may be painting.
+        HBITMAP picture =
             LoadBitmapA(g_library.module, MAKEINTRESOURCEA(QP240REMOTE_KEYPAD_PICTURE_ID));
+        ToolkitRetireBegin();
+        g_library.keypadPicture = picture;
+        ToolkitRetireEnd();
+    }
 
     if (!ConfigBoxRegisterClass(g_library.module)) {
         // A second Init without End fails here. A class left over otherwise
@@ -84,6 +104,9 @@ int32_t QP240REMOTE_Init(void* module) {
  * stays registered (the next Init takes it down).
  */
 int32_t QP240REMOTE_End(void) {
+    // A box still open on another thread paints with the toolkit's objects and
+    // the picture: it finds them gone afterwards, never half deleted.
+    ToolkitRetireBegin();
     if (g_library.toolkitStarted) {
         g_library.toolkitStarted = 0;
         ToolkitEnd();
@@ -94,6 +117,7 @@ int32_t QP240REMOTE_End(void) {
         DeleteObject(g_library.keypadPicture);
         g_library.keypadPicture = nullptr;
     }
+    ToolkitRetireEnd();
     return QP240REMOTE_OK;
 }
 
@@ -151,27 +175,29 @@ QP240REMOTE_Handle QP240REMOTE_Create(QP240REMOTE_Callback callback, intptr_t us
 /***********************************************************************
  * QP240REMOTE_Destroy
  *
- * Checks null, readability and the GUID, not the created bit. Lets go of the
- * instance after the stop: the queue, the exchange and the record are freed
- * now, or by the worker when it ends if Stop could not wait for it (a host
- * callback that blocks).
+ * Checks null, readability and the GUID, not the created bit. One Destroy
+ * claims the instance; it lets go after the stop, and the queue, the exchange
+ * and the record are freed by whichever holder lets go last: this Destroy, a
+ * call still under way, the box, or the worker when it ends if Stop could not
+ * wait for it (a host callback that blocks).
  */
 int32_t QP240REMOTE_Destroy(QP240REMOTE_Handle handle) {
-    if (CheckHandle(handle) == kHandleBad)
+    // Held while claimed, so that a Destroy that loses the claim can wait for
+    // the run's end before it answers.
+    DriverInstance* instance = HoldInstanceToEnd(RecordOf(handle));
+    if (instance == nullptr)
         return QP240REMOTE_E_BAD_HANDLE;
-    DriverInstance* instance = RecordOf(handle);
-    // A record its worker still holds after Destroy stays readable; the host
-    // must not be able to destroy it twice.
-    if (InstanceDestroyed(instance))
+    if (!WorkerControlClaim(instance)) {
+        InstanceRelease(instance);
         return QP240REMOTE_E_BAD_HANDLE;
-
+    }
     SaveSettings(instance);
     ConfigBoxClose(instance);
     // Also waits for a worker that a Stop from inside its callback let finish
     // and that may still be in its last host calls: the host frees what they
     // use once this returns.
     WorkerControlRetire(instance);
-    InstanceDropHost(instance);
+    InstanceRelease(instance);
     return QP240REMOTE_OK;
 }
 
@@ -182,48 +208,54 @@ int32_t QP240REMOTE_Destroy(QP240REMOTE_Handle handle) {
  * lifecycle lock (engine/worker_control.h).
  */
 int32_t QP240REMOTE_Start(QP240REMOTE_Handle handle) {
-    DriverInstance* instance = InstanceFromHandle(handle);
-    if (instance == nullptr)
-        return QP240REMOTE_E_BAD_HANDLE;
-    return WorkerControlStart(instance);
+    return WithInstance(handle,
+                        [](DriverInstance* instance) { return WorkerControlStart(instance); });
 }
 
 /***********************************************************************
  * QP240REMOTE_Stop
  *
  * Knows a call from the worker's own thread by its thread id, and then does
- * not wait for itself.
+ * not wait for itself. Held while Destroy has claimed the instance, so that
+ * it answers only once the run is over.
  */
 int32_t QP240REMOTE_Stop(QP240REMOTE_Handle handle) {
-    DriverInstance* instance = InstanceFromHandle(handle);
+    DriverInstance* instance = HoldInstanceToEnd(RecordOf(handle));
     if (instance == nullptr)
         return QP240REMOTE_E_BAD_HANDLE;
-    return WorkerControlStop(instance);
+    const int32_t answer = WorkerControlStop(instance);
+    InstanceRelease(instance);
+    // A record whose created bit is clear, as every other export reports it.
+    if (answer == QP240REMOTE_E_BAD_HANDLE)
+        SetLastErrorText(kErrorObjectNotCreated);
+    return answer;
 }
 
 /***********************************************************************
  * QP240REMOTE_GetDriverStatus
  *
- * Reads the flags without the lifecycle lock: a value of the moment.
+ * Reads the flags without the lifecycle lock: a value of the moment. Held
+ * like Stop, since it must not set the error text for a claimed instance.
  */
 int32_t QP240REMOTE_GetDriverStatus(QP240REMOTE_Handle handle) {
-    if (CheckHandle(handle) != kHandleValid)
+    DriverInstance* instance = HoldInstanceToEnd(RecordOf(handle));
+    if (instance == nullptr)
         return QP240REMOTE_DRIVER_NOT_STARTED;
-    const DriverInstance* instance = RecordOf(handle);
-    if ((instance->flags.load(std::memory_order_relaxed) & kInstanceStarted) == 0)
-        return QP240REMOTE_DRIVER_NOT_STARTED;
-    return instance->connectedFlag.load(std::memory_order_acquire) != 0
-               ? QP240REMOTE_DRIVER_CONNECTED
-               : QP240REMOTE_DRIVER_DETECTING;
+    int32_t status = QP240REMOTE_DRIVER_NOT_STARTED;
+    if ((instance->flags.load(std::memory_order_relaxed) & kInstanceStarted) != 0)
+        status = instance->connectedFlag.load(std::memory_order_acquire) != 0
+                     ? QP240REMOTE_DRIVER_CONNECTED
+                     : QP240REMOTE_DRIVER_DETECTING;
+    InstanceRelease(instance);
+    return status;
 }
 
 /***********************************************************************
  * QP240REMOTE_GetContextSize
  */
 int32_t QP240REMOTE_GetContextSize(QP240REMOTE_Handle handle) {
-    if (InstanceFromHandle(handle) == nullptr)
-        return QP240REMOTE_E_BAD_HANDLE;
-    return sizeof(DriverContext);
+    return WithInstance(
+        handle, [](DriverInstance*) { return static_cast<int32_t>(sizeof(DriverContext)); });
 }
 
 /***********************************************************************
@@ -233,14 +265,13 @@ int32_t QP240REMOTE_GetContextSize(QP240REMOTE_Handle handle) {
  * may land between two of them.
  */
 int32_t QP240REMOTE_GetContext(QP240REMOTE_Handle handle, void* out) {
-    DriverInstance* instance = InstanceFromHandle(handle);
-    if (instance == nullptr)
-        return QP240REMOTE_E_BAD_HANDLE;
-    if (out == nullptr)
-        return QP240REMOTE_E_NULL_CONTEXT;
-    const DriverContext context = ReadContext(instance);
-    std::memcpy(out, &context, sizeof context);
-    return QP240REMOTE_OK;
+    return WithInstance(handle, [out](DriverInstance* instance) {
+        if (out == nullptr)
+            return QP240REMOTE_E_NULL_CONTEXT;
+        const DriverContext context = ReadContext(instance);
+        std::memcpy(out, &context, sizeof context);
+        return QP240REMOTE_OK;
+    });
 }
 
 /***********************************************************************
@@ -249,34 +280,32 @@ int32_t QP240REMOTE_GetContext(QP240REMOTE_Handle handle, void* out) {
  * The host's record is copied first, so an unaligned one is read safely.
  */
 int32_t QP240REMOTE_SetContext(QP240REMOTE_Handle handle, const void* in, int32_t size) {
-    DriverInstance* instance = InstanceFromHandle(handle);
-    if (instance == nullptr)
-        return QP240REMOTE_E_BAD_HANDLE;
-    if (in == nullptr)
-        return QP240REMOTE_E_NULL_CONTEXT;
-    if (size != static_cast<int32_t>(sizeof(DriverContext)))
-        return QP240REMOTE_E_CONTEXT_SIZE;
-    DriverContext context;
-    std::memcpy(&context, in, sizeof context);
-    WriteContext(instance, context);
-    ConfigBoxRepaintFields(instance);
-    return QP240REMOTE_OK;
+    return WithInstance(handle, [in, size](DriverInstance* instance) {
+        if (in == nullptr)
+            return QP240REMOTE_E_NULL_CONTEXT;
+        if (size != static_cast<int32_t>(sizeof(DriverContext)))
+            return QP240REMOTE_E_CONTEXT_SIZE;
+        DriverContext context;
+        std::memcpy(&context, in, sizeof context);
+        WriteContext(instance, context);
+        ConfigBoxRepaintFields(instance);
+        return QP240REMOTE_OK;
+    });
 }
 
 /***********************************************************************
  * QP240REMOTE_ResetContext
  */
 int32_t QP240REMOTE_ResetContext(QP240REMOTE_Handle handle, int32_t reset) {
-    DriverInstance* instance = InstanceFromHandle(handle);
-    if (instance == nullptr)
-        return QP240REMOTE_E_BAD_HANDLE;
-    if (reset == 1) {
-        const LibraryDefaults defaults = ReadLibraryDefaults();
-        WriteContext(instance,
-                     DriverContext{defaults.keyMode, defaults.midiChannel, defaults.padBank});
-    }
-    ConfigBoxRepaintFields(instance);
-    return QP240REMOTE_OK;
+    return WithInstance(handle, [reset](DriverInstance* instance) {
+        if (reset == 1) {
+            const LibraryDefaults defaults = ReadLibraryDefaults();
+            WriteContext(instance,
+                         DriverContext{defaults.keyMode, defaults.midiChannel, defaults.padBank});
+        }
+        ConfigBoxRepaintFields(instance);
+        return QP240REMOTE_OK;
+    });
 }
 
 /***********************************************************************
@@ -287,24 +316,19 @@ int32_t QP240REMOTE_ResetContext(QP240REMOTE_Handle handle, int32_t reset) {
 int32_t QP240REMOTE_OpenConfigBox(QP240REMOTE_Handle handle, void* parentWindow, int32_t x,
                                   int32_t y, int32_t width, int32_t height) {
     HWND parent = static_cast<HWND>(parentWindow);
-    DriverInstance* instance = InstanceFromHandle(handle);
-    if (instance == nullptr)
-        return QP240REMOTE_E_BAD_HANDLE;
-    return ConfigBoxOpen(instance, parent, x, y, width, height);
+    return WithInstance(handle, [=](DriverInstance* instance) {
+        return ConfigBoxOpen(instance, parent, x, y, width, height);
+    });
 }
 
 /***********************************************************************
  * QP240REMOTE_CloseConfigBox
  *
- * From another thread the box is unbound under the box binding and posted
- * its close, with its procedure turned to the system's default first: the
- * host may unload the DLL before that thread next pumps.
+ * From another thread the box is unbound at once and posted its close, with
+ * its procedure turned to the system's default first.
  */
 int32_t QP240REMOTE_CloseConfigBox(QP240REMOTE_Handle handle) {
-    DriverInstance* instance = InstanceFromHandle(handle);
-    if (instance == nullptr)
-        return QP240REMOTE_E_BAD_HANDLE;
-    return ConfigBoxClose(instance);
+    return WithInstance(handle, [](DriverInstance* instance) { return ConfigBoxClose(instance); });
 }
 
 /***********************************************************************
@@ -316,14 +340,13 @@ int32_t QP240REMOTE_CloseConfigBox(QP240REMOTE_Handle handle) {
  */
 int32_t QP240REMOTE_SetGetInformations(QP240REMOTE_Handle handle, int32_t id, void* data,
                                        int32_t size) {
-    DriverInstance* instance = InstanceFromHandle(handle);
-    if (instance == nullptr)
-        return QP240REMOTE_E_BAD_HANDLE;
-    switch (id) {
-        case QP240REMOTE_INFO_INPUT_REPORT:
-            return ReportIntake(instance, data);
-        case QP240REMOTE_INFO_HOST_STATUS:
-            return StatusExchangeWrite(&instance->statusExchange, data, size);
-    }
-    return QP240REMOTE_E_BAD_ID;
+    return WithInstance(handle, [=](DriverInstance* instance) {
+        switch (id) {
+            case QP240REMOTE_INFO_INPUT_REPORT:
+                return ReportIntake(instance, data);
+            case QP240REMOTE_INFO_HOST_STATUS:
+                return StatusExchangeWrite(&instance->statusExchange, data, size);
+        }
+        return QP240REMOTE_E_BAD_ID;
+    });
 }

@@ -1,33 +1,50 @@
 #include "driver/handle_check.h"
 
-#include <cstring>
-
 #include "driver/library_state.h"
+#include "engine/instance_lifetime.h"
 
-HandleStatus CheckHandle(const void* handle) {
+// Steps 1 to 3: null, readable, this deliverable's signature.
+static bool LooksLikeARecord(const void* handle) {
     if (handle == nullptr)
-        return kHandleBad;
+        return false;
     // The check reads the whole record, so the whole record must be readable,
     // not just its signature.
     if (IsBadReadPtr(handle, sizeof(DriverInstance)))
-        return kHandleBad;
-    const DriverInstance* instance = static_cast<const DriverInstance*>(handle);
-    if (std::memcmp(instance->signature, kProfile.guid, sizeof kProfile.guid) != 0)
-        return kHandleBad;
-    if ((instance->flags.load(std::memory_order_relaxed) & kInstanceCreated) == 0)
-        return kHandleNotCreated;
-    return kHandleValid;
+        return false;
+    return SignatureIs(static_cast<const DriverInstance*>(handle), kProfile.guid);
 }
 
-DriverInstance* InstanceFromHandle(void* handle) {
-    switch (CheckHandle(handle)) {
-        case kHandleValid:
-            return static_cast<DriverInstance*>(handle);
-        case kHandleNotCreated:
-            SetLastErrorText(kErrorObjectNotCreated);
-            return nullptr;
-        case kHandleBad:
-            break;
+static bool Created(const DriverInstance* instance) {
+    // Relaxed: a value of the moment; the flags change under the lifecycle
+    // lock, which the calls that act on them take.
+    return (instance->flags.load(std::memory_order_relaxed) & kInstanceCreated) != 0;
+}
+
+HandleStatus CheckHandle(const void* handle) {
+    if (!LooksLikeARecord(handle))
+        return kHandleBad;
+    return Created(static_cast<const DriverInstance*>(handle)) ? kHandleValid : kHandleNotCreated;
+}
+
+DriverInstance* HoldInstance(void* handle) {
+    if (!LooksLikeARecord(handle))
+        return nullptr;
+    DriverInstance* instance = static_cast<DriverInstance*>(handle);
+    if (!InstanceHold(instance)) {
+        SetLastErrorText(kErrorObjectNotCreated);
+        return nullptr;
     }
-    return nullptr;
+    if (!Created(instance)) {
+        InstanceRelease(instance);
+        SetLastErrorText(kErrorObjectNotCreated);
+        return nullptr;
+    }
+    return instance;
+}
+
+DriverInstance* HoldInstanceToEnd(void* handle) {
+    if (!LooksLikeARecord(handle))
+        return nullptr;
+    DriverInstance* instance = static_cast<DriverInstance*>(handle);
+    return InstanceHoldToEnd(instance) ? instance : nullptr;
 }

@@ -3,20 +3,46 @@
 
 #include "driver/driver_instance.h"
 
-// Calls the host's callback with the instance's user value. A worker that
-// Stop gave up waiting for, or whose instance Destroy has let go of, makes no
-// further calls: the host has finished with the instance, and its user value
-// may no longer mean anything. Such a call answers 0 (an offer counts as
-// refused).
+#ifdef KOLMAR_TEST_SEAMS
+// Test seam: called by the worker just before it tries the gate for a callback.
+extern void (*g_beforeCallbackGate)(DriverInstance* instance, int32_t code);
+#endif
+
+// Calls the host's callback with the instance's user value, unless the gate is
+// closed: a run that Stop gave up on, or whose instance Destroy ran, makes no
+// further callbacks (the host has finished with the instance, and its user
+// value may no longer mean anything). Such a call answers 0 (an offer counts
+// as refused). The test of the gate and the mark of a callback in hand are one
+// step, so a Stop that gives up either finds the callback in hand or keeps it
+// from beginning; the callback in hand may finish.
 inline int32_t CallHost(DriverInstance* instance, int32_t code, int32_t argument, void* pointer) {
-    // Acquire pairs with the release store in Stop or Destroy.
-    if (instance->workerAbandoned.load(std::memory_order_acquire) != 0)
+#ifdef KOLMAR_TEST_SEAMS
+    if (g_beforeCallbackGate != nullptr)
+        g_beforeCallbackGate(instance, code);
+#endif
+    // Only the worker sets kGateInCall, so an open gate is 0 here. Acquire
+    // pairs with the release in GateClose: a closing seen is final.
+    uint32_t open = 0;
+    if (!instance->callbackGate.compare_exchange_strong(open, kGateInCall,
+                                                        std::memory_order_acquire))
         return 0;
-    return instance->callback(instance->userValue, code, argument, pointer);
+    const int32_t answer = instance->callback(instance->userValue, code, argument, pointer);
+    // Release: what the callback did is ordered before a give-up that sees the
+    // gate idle. A closing that came meanwhile stays.
+    instance->callbackGate.fetch_and(~kGateInCall, std::memory_order_release);
+    return answer;
 }
 
-// True once Stop or Destroy has given the running worker up.
+// Stop's give-up and Destroy: no callback of the run begins after this. True
+// when a callback was in hand at that moment.
+inline bool GateClose(DriverInstance* instance) {
+    // Release pairs with the acquire in CallHost and WorkerAbandoned.
+    return (instance->callbackGate.fetch_or(kGateClosed, std::memory_order_acq_rel) &
+            kGateInCall) != 0;
+}
+
+// True once Stop gave the running worker up or Destroy ran.
 inline bool WorkerAbandoned(const DriverInstance* instance) {
-    // Acquire pairs with the release store in Stop or Destroy.
-    return instance->workerAbandoned.load(std::memory_order_acquire) != 0;
+    // Acquire pairs with the release in GateClose.
+    return (instance->callbackGate.load(std::memory_order_acquire) & kGateClosed) != 0;
 }

@@ -1,5 +1,6 @@
 # Keypad input engine. The core builds natively too (sanitizer tests).
 set(KOLMAR_ENGINE_CORE_SOURCES
+    engine/host_call.cpp
     engine/instance_lifetime.cpp
     engine/key_translation.cpp
     engine/report_intake.cpp

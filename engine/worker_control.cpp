@@ -52,9 +52,8 @@ static bool WaitForRunEnd(DriverInstance* instance, uint32_t number, DWORD start
 static void AwaitRunEnd(DriverInstance* instance) {
     if (!RunToWaitFor(instance) || WaitForRunEnd(instance, instance->run.number, GetTickCount()))
         return;
-    // Release pairs with the acquire load in CallHost: the worker makes no
-    // host call after the one in hand.
-    instance->workerAbandoned.store(1, std::memory_order_release);
+    // No callback of the run begins after this; the one in hand may finish.
+    GateClose(instance);
     // As after a worker's end: id-55 calls answer -3 again. Release, as the
     // worker's own stores of the flag.
     instance->connectedFlag.store(0, std::memory_order_release);
@@ -65,19 +64,20 @@ static void AwaitRunEnd(DriverInstance* instance) {
 // stays set, as the started bit, and the hold stays the caller's).
 static int32_t CreateWorker(DriverInstance* instance, HMODULE* library) {
     // Relaxed: the thread's creation orders these before anything it does.
-    instance->workerAbandoned.store(0, std::memory_order_relaxed);
+    instance->callbackGate.store(0, std::memory_order_relaxed);
     instance->runFlag.store(1, std::memory_order_relaxed);
     instance->connectedFlag.store(0, std::memory_order_relaxed);
     instance->deviceHandle.store(nullptr, std::memory_order_relaxed);
     instance->workerLibrary = *library;
-    InstanceAddWorker(instance);
+    // The worker's hold, taken on its behalf under Start's own.
+    InstanceAddHold(instance);
 
     // The thread runs at once; what it reads of the run, it reads under the
     // lock, which this Start holds until the run is stored.
     DWORD threadId = 0;
     const HANDLE thread = CreateThread(nullptr, 0, WorkerThread, instance, 0, &threadId);
     if (thread == nullptr) {
-        InstanceDropWorker(instance);
+        InstanceRelease(instance);
         instance->workerLibrary = nullptr;
         return QP240REMOTE_E_NO_THREAD;
     }
@@ -126,14 +126,25 @@ int32_t WorkerControlStart(DriverInstance* instance) {
     return result;
 }
 
+// Under the lock: the run ends (the worker sees the run flag at its next
+// pass). Release pairs with the worker's acquire load between passes.
+static void EndTheRun(DriverInstance* instance) {
+    instance->runFlag.store(0, std::memory_order_release);
+}
+
 int32_t WorkerControlStop(DriverInstance* instance) {
     AcquireSRWLockExclusive(&instance->lifecycleLock);
     const uint32_t flags = instance->flags.load(std::memory_order_relaxed);
-    const int32_t answer = (flags & kInstanceStarted) != 0 ? QP240REMOTE_OK : QP240REMOTE_ALREADY;
-    if (answer == QP240REMOTE_OK) {
-        // Release pairs with the worker's acquire load between passes.
-        instance->runFlag.store(0, std::memory_order_release);
+    int32_t answer = QP240REMOTE_ALREADY;
+    if ((flags & kInstanceStarted) != 0) {
+        answer = QP240REMOTE_OK;
+        EndTheRun(instance);
         instance->flags.store(flags & ~kInstanceStarted, std::memory_order_relaxed);
+    } else if ((flags & kInstanceCreated) == 0) {
+        // Destroy claimed the instance: its run ends with the Destroy anyway,
+        // and this Stop answers only once it is over.
+        answer = QP240REMOTE_E_BAD_HANDLE;
+        EndTheRun(instance);
     }
     // Also when not started: a run another thread's Stop ended, or one
     // stopped from inside its callback, may still be making its last calls.
@@ -142,17 +153,31 @@ int32_t WorkerControlStop(DriverInstance* instance) {
     return answer;
 }
 
+bool WorkerControlClaim(DriverInstance* instance) {
+    AcquireSRWLockExclusive(&instance->lifecycleLock);
+    const bool claimed = InstanceClaim(instance);
+    if (claimed) {
+        // With the claim, in one step for every thread that takes the lock:
+        // no Start makes a run from here on, and Stop knows the instance is
+        // going.
+        instance->flags.store(0, std::memory_order_relaxed);
+    } else {
+        // Another Destroy won: this one answers once the run is over.
+        EndTheRun(instance);
+        AwaitRunEnd(instance);
+    }
+    ReleaseSRWLockExclusive(&instance->lifecycleLock);
+    return claimed;
+}
+
 void WorkerControlRetire(DriverInstance* instance) {
     AcquireSRWLockExclusive(&instance->lifecycleLock);
-    // Release, as in Stop. A worker stopped from inside its callback has the
-    // flag at 0 already.
-    instance->runFlag.store(0, std::memory_order_release);
-    instance->flags.store(0, std::memory_order_relaxed);
+    // A worker stopped from inside its callback has the flag at 0 already.
+    EndTheRun(instance);
     AwaitRunEnd(instance);
-    // Release pairs with the acquire load in CallHost: a worker still running
-    // (the caller's own, from inside a callback, or one given up on) makes no
-    // more host calls. No Start makes a run after this one.
-    instance->workerAbandoned.store(1, std::memory_order_release);
+    // A worker still running (the caller's own, from inside a callback, or one
+    // given up on) makes no more callbacks. No Start makes a run after this one.
+    GateClose(instance);
     ReleaseSRWLockExclusive(&instance->lifecycleLock);
 }
 

@@ -169,7 +169,7 @@ DWORD WINAPI WorkerThread(LPVOID argument) {
     // The run is over for Start, Stop and Destroy: the Stops and Destroys
     // waiting for it return now.
     WorkerControlEndRun(instance);
-    InstanceDropWorker(instance);
+    InstanceRelease(instance);
     // The record may be freed now. Let go of the library last, from code that
     // does not return into it.
     if (library != nullptr)

@@ -10,5 +10,8 @@ inline DriverInstance* FuzzInstanceCreate(HostCallback callback, intptr_t userVa
 }
 
 inline void FuzzInstanceDestroy(DriverInstance* instance) {
-    InstanceDropHost(instance);
+    // As Destroy lets go: hold, claim, release.
+    InstanceHold(instance);
+    InstanceClaim(instance);
+    InstanceRelease(instance);
 }

@@ -26,7 +26,10 @@ DriverInstance* MakeTestInstance(TestHost* host) {
 }
 
 void FreeTestInstance(DriverInstance* instance) {
-    InstanceDropHost(instance);
+    // As Destroy lets go: hold, claim, release.
+    InstanceHold(instance);
+    InstanceClaim(instance);
+    InstanceRelease(instance);
 }
 
 void ConnectTestInstance(DriverInstance* instance, HANDLE device, uint32_t productId) {

@@ -1,0 +1,5 @@
+#include "engine/host_call.h"
+
+#ifdef KOLMAR_TEST_SEAMS
+void (*g_beforeCallbackGate)(DriverInstance* instance, int32_t code) = nullptr;
+#endif
