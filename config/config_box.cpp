@@ -1,7 +1,10 @@
 #include "config/config_box.h"
 
+#include <atomic>
+
 #include "config/config_box_layout.h"
 #include "driver/library_state.h"
+#include "engine/instance_lifetime.h"
 #include "driver/plug_information.h"
 #include "toolkit/drawing_resources.h"
 #include "toolkit/message_words.h"
@@ -149,33 +152,46 @@ void ConfigBoxRepaintFields(DriverInstance* instance) {
         InvalidateRect(box, nullptr, FALSE);
 }
 
-// Guards every binding of a box to its instance against a host thread other
-// than the box's own that opens or closes a box (and may free the instance
-// next). The box's thread holds it while a message works on the instance;
-// nothing under it waits or sends a message to another thread's window.
-static SRWLOCK g_boxBinding = SRWLOCK_INIT;
+// Guards window slot 0 of every box against the unbinding by a host thread
+// other than the box's own: a box's thread reads the slot and takes a hold on
+// the instance in one step under it (shared), the unbinding clears the slot
+// under it (exclusive) before the box's own hold is let go of. Held for a few
+// instructions; nothing else is done under it.
+static SRWLOCK g_boxSlots = SRWLOCK_INIT;
 
-// Under the binding: the instance window slot 0 names, or null.
+// The instance window slot 0 names, or null.
 static DriverInstance* BoundInstance(HWND window) {
     return reinterpret_cast<DriverInstance*>(GetWindowLongPtrA(window, 0));
 }
 
-// Under the binding: the instance's box, or null. A box that went without its
-// WM_DESTROY (its thread ended with it open) is forgotten here, and never
-// taken for a window that since came to carry its handle.
+// Under the instance's box lock: `window` stops being the instance's box, and
+// the hold the binding kept is let go of (never the last: the caller holds the
+// instance too).
+static void Unbind(DriverInstance* instance, HWND window) {
+    instance->configBox.window = nullptr;
+    AcquireSRWLockExclusive(&g_boxSlots);
+    if (BoundInstance(window) == instance)
+        SetWindowLongPtrA(window, 0, 0);
+    ReleaseSRWLockExclusive(&g_boxSlots);
+    InstanceRelease(instance);
+}
+
+// Under the instance's box lock: the instance's box, or null. A box that went
+// without its WM_DESTROY (its thread ended with it open) is forgotten here, and
+// never taken for a window that since came to carry its handle.
 static HWND BoxOf(DriverInstance* instance) {
     HWND window = instance->configBox.window;
     if (window != nullptr && (!IsWindow(window) || BoundInstance(window) != instance)) {
+        Unbind(instance, window);
         window = nullptr;
-        instance->configBox.window = nullptr;
     }
     return window;
 }
 
 HWND ConfigBoxOf(DriverInstance* instance) {
-    AcquireSRWLockExclusive(&g_boxBinding);
+    AcquireSRWLockExclusive(&instance->configBox.lock);
     HWND window = BoxOf(instance);
-    ReleaseSRWLockExclusive(&g_boxBinding);
+    ReleaseSRWLockExclusive(&instance->configBox.lock);
     return window;
 }
 
@@ -201,8 +217,25 @@ bool ConfigBoxUnregisterClass(HMODULE module) {
 // open gives up as when no window can be made.
 static constexpr int kOpenAttempts = 3;
 
+// The box's code stays mapped for as long as the process runs, from the first
+// box on: the system calls a box's procedure for as long as the window exists,
+// on its own thread, whatever the host has unloaded meanwhile, and no frame of
+// the procedure can let go of the library it runs in. Taken outside every
+// lock of the driver, since it needs the loader lock.
+static void PinForBoxes() {
+    static std::atomic<bool> pinned{false};
+    // Relaxed: pinning twice is harmless; the flag only saves the call.
+    if (pinned.load(std::memory_order_relaxed))
+        return;
+    HMODULE self = nullptr;
+    if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                           reinterpret_cast<LPCSTR>(&ConfigBoxWindowProc), &self))
+        pinned.store(true, std::memory_order_relaxed);
+}
+
 int32_t ConfigBoxOpen(DriverInstance* instance, HWND parent, int32_t x, int32_t y, int32_t width,
                       int32_t height) {
+    PinForBoxes();
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
         HWND box = ConfigBoxOf(instance);
         if (box == nullptr) {
@@ -212,22 +245,22 @@ int32_t ConfigBoxOpen(DriverInstance* instance, HWND parent, int32_t x, int32_t 
             if (box != nullptr) {
                 ShowWindow(box, SW_SHOW);
                 UpdateWindow(box);
-                return 0;
+                return QP240REMOTE_OK;
             }
             // Refused because another thread's open made the box meanwhile:
             // this open is a second open. Otherwise no window could be made.
             box = ConfigBoxOf(instance);
             if (box == nullptr)
-                return 0;
+                return QP240REMOTE_E_NO_WINDOW;
         }
-        // Not under the binding: from another thread the move waits for the
-        // box's thread, whose messages may need the binding.
+        // Not under the box lock: from another thread the move waits for the
+        // box's thread, whose messages may need the lock.
         SetWindowPos(box, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW);
         // Still the instance's box: it was open while it moved.
         if (ConfigBoxOf(instance) == box)
-            return 1;
+            return QP240REMOTE_ALREADY;
     }
-    return 0;
+    return QP240REMOTE_E_NO_WINDOW;
 }
 
 int32_t ConfigBoxClose(DriverInstance* instance) {
@@ -236,55 +269,72 @@ int32_t ConfigBoxClose(DriverInstance* instance) {
     // WM_PARENTNOTIFY, the box's own WM_DESTROY) finds the box bound. An
     // unbound box touches nothing; a message of the box at work on the
     // instance finishes before the unbinding.
-    AcquireSRWLockExclusive(&g_boxBinding);
+    AcquireSRWLockExclusive(&instance->configBox.lock);
     HWND window = BoxOf(instance);
-    if (window != nullptr) {
-        instance->configBox.window = nullptr;
-        SetWindowLongPtrA(window, 0, 0);
-    }
-    ReleaseSRWLockExclusive(&g_boxBinding);
+    if (window != nullptr)
+        Unbind(instance, window);
+    ReleaseSRWLockExclusive(&instance->configBox.lock);
     if (window == nullptr)
-        return 1;
+        return QP240REMOTE_ALREADY;
     if (DestroyWindow(window))
-        return 0;
+        return QP240REMOTE_OK;
     // Only the box's own thread may destroy it; from any other host thread it
-    // is asked to. The host may end the library and unload it before that
-    // thread next looks at its messages: the box's last messages, the close
-    // included, go to the system's default procedure, not to code that may be
-    // gone.
+    // is asked to. Its last messages, the close included, go to the system's
+    // default procedure: an unbound box has nothing left to do.
     SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(DefWindowProcA));
     PostMessageA(window, WM_CLOSE, 0, 0);
-    return 0;
+    return QP240REMOTE_OK;
 }
 
 // The handlers below run on the box's thread. Those that work on the instance
-// get it from BindingTake, with the binding held until BindingGive, and null
-// when the box is not (or no longer) bound: before its creation, or after
-// another thread closed it. Nothing else reads the window's slot, so no
+// get it from BindingTake, held and with its box lock taken until BindingGive,
+// and null when the box is not (or no longer) bound: before its creation, or
+// after another thread closed it. Nothing else reads the window's slot, so no
 // handler can touch the instance unguarded.
 static DriverInstance* BindingTake(HWND window) {
-    AcquireSRWLockExclusive(&g_boxBinding);
-    return BoundInstance(window);
+    AcquireSRWLockShared(&g_boxSlots);
+    DriverInstance* instance = BoundInstance(window);
+    // The binding's own hold keeps the record while the slot names it.
+    if (instance != nullptr)
+        InstanceAddHold(instance);
+    ReleaseSRWLockShared(&g_boxSlots);
+    if (instance == nullptr)
+        return nullptr;
+    AcquireSRWLockExclusive(&instance->configBox.lock);
+    if (instance->configBox.window == window)
+        return instance;
+    // Unbound while this thread waited for the lock.
+    ReleaseSRWLockExclusive(&instance->configBox.lock);
+    InstanceRelease(instance);
+    return nullptr;
 }
 
-static void BindingGive() {
-    ReleaseSRWLockExclusive(&g_boxBinding);
+// May free the record: the box's thread is then the last to let go of it.
+static void BindingGive(DriverInstance* instance) {
+    if (instance == nullptr)
+        return;
+    ReleaseSRWLockExclusive(&instance->configBox.lock);
+    InstanceRelease(instance);
 }
 
 // The box binds itself and becomes its instance's box in one step: of two
 // opens on two threads at once only one box is made, and the other creation
-// fails (-1) before its window was bound to anything.
+// fails (-1) before its window was bound to anything. The creating open holds
+// the instance; the binding takes a hold of its own.
 static LRESULT ConfigBoxOnCreate(HWND window, const CREATESTRUCTA* create) {
     DriverInstance* instance = static_cast<DriverInstance*>(create->lpCreateParams);
-    BindingTake(window);
+    AcquireSRWLockExclusive(&instance->configBox.lock);
     LRESULT result = -1;
     if (BoxOf(instance) == nullptr) {
+        InstanceAddHold(instance);
+        AcquireSRWLockExclusive(&g_boxSlots);
         SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(instance));
+        ReleaseSRWLockExclusive(&g_boxSlots);
         instance->configBox.window = window;
         instance->configBox.parent = create->hwndParent;
         result = 0;
     }
-    BindingGive();
+    ReleaseSRWLockExclusive(&instance->configBox.lock);
     return result;
 }
 
@@ -292,34 +342,49 @@ static LRESULT ConfigBoxOnCreate(HWND window, const CREATESTRUCTA* create) {
 // window, for instance): the instance forgets it, so a later open makes a new
 // box, a close reports that none is open and context calls repaint nothing.
 static void ConfigBoxOnDestroy(HWND window) {
-    if (DriverInstance* instance = BindingTake(window)) {
-        SetWindowLongPtrA(window, 0, 0);
-        if (instance->configBox.window == window)
-            instance->configBox.window = nullptr;
-    }
-    BindingGive();
+    DriverInstance* instance = BindingTake(window);
+    if (instance != nullptr)
+        Unbind(instance, window);
+    BindingGive(instance);
 }
 
-// BeginPaint's erase paints the static layer, which reads no instance and so
-// runs without the binding.
+// The static layer, whenever the system erases: inside BeginPaint, or outside
+// it (RedrawWindow with RDW_ERASENOW). It reads no instance, only the
+// toolkit's objects and the picture, under the toolkit's paint guard.
+static LRESULT ConfigBoxOnEraseBackground(HWND window, HDC dc) {
+    if (ToolkitPaintBegin())
+        PaintConfigBackground(window, dc);
+    ToolkitPaintEnd();
+    return 1;
+}
+
+// BeginPaint's erase takes the paint guard by itself, before the fields take
+// it again: a lock of this thread's is never taken twice.
 static void ConfigBoxOnPaint(HWND window) {
     PAINTSTRUCT paint;
-    DriverInstance* instance = BindingTake(window);
     HDC dc = BeginPaint(window, &paint);
-    if (dc != nullptr && instance != nullptr)
-        PaintConfigFields(instance, window, dc);
+    DriverInstance* instance = BindingTake(window);
+    if (dc != nullptr && instance != nullptr) {
+        if (ToolkitPaintBegin())
+            PaintConfigFields(instance, window, dc);
+        ToolkitPaintEnd();
+    }
+    BindingGive(instance);
     EndPaint(window, &paint);
-    BindingGive();
 }
 
 static void ConfigBoxOnLButtonDown(HWND window, int32_t x, int32_t y) {
-    if (DriverInstance* instance = BindingTake(window))
+    DriverInstance* instance = BindingTake(window);
+    if (instance != nullptr)
         HandleConfigClick(instance, window, x, y);
-    BindingGive();
+    BindingGive(instance);
 }
 
-// What the system does by default runs without the binding: it may wait on the
-// parent's thread while that thread waits for the binding.
+// What the system does by default runs without the box lock: it may wait on
+// the parent's thread while that thread waits for the lock. A parent's handler
+// of a message forwarded this way may end the instance, End the library and
+// unload it: this procedure touches nothing afterwards, and its code stays
+// mapped (PinForBoxes).
 LRESULT CALLBACK ConfigBoxWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_CREATE:
@@ -331,7 +396,7 @@ LRESULT CALLBACK ConfigBoxWindowProc(HWND window, UINT message, WPARAM wParam, L
             ConfigBoxOnPaint(window);
             return 0;
         case WM_ERASEBKGND:
-            return PaintConfigBackground(window, reinterpret_cast<HDC>(wParam));
+            return ConfigBoxOnEraseBackground(window, reinterpret_cast<HDC>(wParam));
         case WM_LBUTTONDOWN:
             ConfigBoxOnLButtonDown(window, LowSigned(lParam), HighSigned(lParam));
             return 0;

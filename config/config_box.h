@@ -5,7 +5,8 @@
 // title, model, version) when its background is erased, and the two fields on
 // every paint. Repaints the driver asks for invalidate without erasing, so only
 // the fields are drawn again, each over a black fill that hides its old text.
-// Everything runs on the thread that opened the box.
+// The box's messages run on the thread that opened it; the host calls that
+// open, move, close or repaint it may come from any thread.
 #pragma once
 
 #include "driver/driver_instance.h"
@@ -13,7 +14,7 @@
 inline constexpr char kConfigBoxClassName[] = "Lorendel Remote Driver WND-CLASS";
 
 // Window slot 0 holds the box's DriverInstance from WM_CREATE until the box is
-// closed or destroyed.
+// closed or destroyed; while it does, the box holds the instance.
 LRESULT CALLBACK ConfigBoxWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // The static layer, drawn on `dc` over the window's client rectangle. Returns
@@ -35,8 +36,9 @@ void ConfigBoxRepaintFields(DriverInstance* instance);
 // that since came to carry its handle.
 HWND ConfigBoxOf(DriverInstance* instance);
 
-// OpenConfigBox after its handle check: 0 a box was made (also when no window
-// could be made), 1 the open box was moved, placed on top and shown. Of
+// OpenConfigBox after its handle check: 0 a box was made, 1 the open box was
+// moved, placed on top and shown, QP240REMOTE_E_NO_WINDOW no window could be
+// made. Of
 // several opens at once on several threads one makes the box; the others
 // answer 1. An open whose box another thread closed while it moved it makes
 // a new one. The box's messages run on the thread that made it.

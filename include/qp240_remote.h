@@ -61,6 +61,7 @@
 #define QP240REMOTE_E_CONTEXT_SIZE (-3)         /* SetContext: size not 12 */
 #define QP240REMOTE_E_NOT_CONNECTED (-3)        /* id 55: no keypad connected */
 #define QP240REMOTE_E_NO_USER32 (-4)            /* Init: User32.dll not loaded */
+#define QP240REMOTE_E_NO_WINDOW (-5)            /* OpenConfigBox: no window could be made */
 #define QP240REMOTE_E_NULL_DATA (-10)           /* SetGetInformations: `data` null */
 #define QP240REMOTE_E_OTHER_DEVICE (-11)        /* id 55: not the accepted keypad's */
 #define QP240REMOTE_E_REPORT_TOO_SHORT_15 (-12) /* id 55, 15 keys: dwSizeHid below 17 */
@@ -77,6 +78,10 @@
 #define QP240REMOTE_PLUG_INFORMATION_SIZE 1676 /* GetPlugInformation index 1 */
 #define QP240REMOTE_HOST_STATUS_SIZE 172       /* the status block: code 151, id 56 */
 #define QP240REMOTE_CONTEXT_SIZE 12            /* GetContext, SetContext */
+
+/* Creates of one loaded DLL after a Destroy for which the destroyed handle is
+ * still refused (see Threads). */
+#define QP240REMOTE_STALE_HANDLE_CREATES 64
 
 /* Timing, in milliseconds. */
 #define QP240REMOTE_DETECTION_PERIOD_MS 1000 /* a started worker looks for a keypad */
@@ -245,11 +250,29 @@ typedef char QP240REMOTE_ContextLayoutCheck[offsetof(QP240REMOTE_Context, midiCh
  * export is in flight. Do not call Stop, Start or Destroy under the loader
  * lock (DllMain, static destructors).
  *
+ * Calls on one instance may overlap one another, its Destroy included, on
+ * host threads and from inside its callbacks: each call keeps the instance's
+ * record until it returns, whatever the others do. Of several Destroys of one
+ * instance exactly one answers QP240REMOTE_OK, the others
+ * QP240REMOTE_E_BAD_HANDLE; a call that overlaps the winning Destroy either
+ * acts on the instance before it or answers QP240REMOTE_E_BAD_HANDLE. Stop and
+ * Destroy, whatever they answer, return on a host thread only once the run's
+ * last callback has returned or the run was given up on (see Stop): after
+ * their answer no callback of the instance begins. The host's own rule: no
+ * call with a handle begins after a Destroy of it has returned. A handle used
+ * after that all the same answers QP240REMOTE_E_BAD_HANDLE
+ * (GetDriverStatus: QP240REMOTE_DRIVER_NOT_STARTED) for at least the next
+ * QP240REMOTE_STALE_HANDLE_CREATES Creates of the loaded DLL, since the
+ * record's memory is not reused before;
+ * later it may name a new instance, and after an unload it may crash.
+ *
  * Teardown: the one safe sequence is Destroy (or Stop, then Destroy) of each
  * instance on a host thread, not under the loader lock; then End; then
  * FreeLibrary. A host that unloads without them leaks its instances, and a
  * worker still running keeps the DLL mapped through its own module reference
- * and goes on calling the host's callback. */
+ * and goes on calling the host's callback. A DLL that made a box stays mapped
+ * until the process ends: a box's window procedure runs for as long as the
+ * window exists, whatever the host has closed or unloaded. */
 
 /* QP240REMOTE_Init: once after loading; library-level (see Threads).
  * module [I] the DLL's HMODULE, or null: the DLL records its own when it is
@@ -263,12 +286,15 @@ typedef char QP240REMOTE_ContextLayoutCheck[offsetof(QP240REMOTE_Context, midiCh
  * the load, or the first since End) call End before unloading or trying again:
  * it undoes what Init got to. A QP240REMOTE_E_BOX_CLASS from a second Init
  * without End leaves the first in force: do not follow it with End, which
- * would end the first. Create makes no instance after a failed Init. */
+ * would end the first. Once an Init got as far as starting the toolkit
+ * (it answered QP240REMOTE_OK or QP240REMOTE_E_NO_USER32), Create makes
+ * instances, also after End and after a later failed Init. */
 typedef int32_t QP240REMOTE_CALL QP240REMOTE_InitFn(void* module);
 /* QP240REMOTE_End: before unloading; library-level (see Threads). Destroy
  * every instance first (which closes its box). Answers QP240REMOTE_OK. The
  * saved settings and the error text survive it; an Init after End starts the
- * library again. */
+ * library again. A box still open after End (one another thread has yet to
+ * destroy) paints nothing more and stays harmless. */
 typedef int32_t QP240REMOTE_CALL QP240REMOTE_EndFn(void);
 /* QP240REMOTE_GetPlugInformation: at any time, also before Init.
  * index [I] QP240REMOTE_PLUG_ARCHITECTURE_TEXT or QP240REMOTE_PLUG_INFORMATION
@@ -296,7 +322,8 @@ typedef const char* QP240REMOTE_CALL QP240REMOTE_GetLastErrorStringFn(void);
 typedef QP240REMOTE_Handle QP240REMOTE_CALL QP240REMOTE_CreateFn(QP240REMOTE_Callback callback,
                                                                  intptr_t userValue);
 /* QP240REMOTE_Destroy: answers QP240REMOTE_OK, or QP240REMOTE_E_BAD_HANDLE
- * (also for a second Destroy). Saves the key mode and the channel (the
+ * (also for a second Destroy, and for all but one of several at once).
+ * Saves the key mode and the channel (the
  * library's defaults and the registry take one instance's pair, as one step
  * against other Destroys; the next Create starts from it), closes the box,
  * stops the worker as Stop does, and frees the instance; after it returns no
@@ -315,12 +342,15 @@ typedef int32_t QP240REMOTE_CALL QP240REMOTE_DestroyFn(QP240REMOTE_Handle handle
  * The worker's first offer comes about a detection period after Start. */
 typedef int32_t QP240REMOTE_CALL QP240REMOTE_StartFn(QP240REMOTE_Handle handle);
 /* QP240REMOTE_Stop: answers QP240REMOTE_OK stopped; QP240REMOTE_ALREADY not
- * started; QP240REMOTE_E_BAD_HANDLE.
+ * started; QP240REMOTE_E_BAD_HANDLE, also when a Destroy overlapping it
+ * claimed the instance.
  * On a host thread, whichever it answers, it returns only once the worker's
- * last callback (51) has returned (also when another thread's Stop, or a Stop
- * from inside a callback, began the ending), or once it gave up after
- * QP240REMOTE_STOP_WAIT_MS (a callback that blocks): a worker given up on
- * makes no further callbacks once the callback in hand returns. The wait
+ * last callback (51) has returned (also when another thread's Stop, a Stop
+ * from inside a callback, or a Destroy began the ending), or once the run was
+ * given up on: by this Stop after QP240REMOTE_STOP_WAIT_MS (a callback that
+ * blocks), or by an earlier Stop or Destroy, in which case it returns at
+ * once. No callback of a run given up on begins after the give-up; the one
+ * in hand may still be running. The wait
  * lasts about a detection period while detecting, the snapshot in hand plus a
  * polling period while connected, plus whatever a callback in progress takes;
  * an offer may still come during it.
@@ -366,15 +396,19 @@ typedef int32_t QP240REMOTE_CALL QP240REMOTE_ResetContextFn(QP240REMOTE_Handle h
  * parent              [I] an HWND of the host's
  * x, y, width, height [I] in the parent's client pixels; at least
  *                         QP240REMOTE_BOX_MIN_WIDTH x QP240REMOTE_BOX_MIN_HEIGHT
- * Answers QP240REMOTE_OK a box was made, also when the window could not be
- * made (the instance then has no box; the next open tries again);
- * QP240REMOTE_ALREADY an open box was moved, sized and shown;
+ * Answers QP240REMOTE_OK a box was made; QP240REMOTE_ALREADY an open box was
+ * moved, sized and shown; QP240REMOTE_E_NO_WINDOW no window could be made
+ * (the instance has no box; the next open tries again);
  * QP240REMOTE_E_BAD_HANDLE.
  * The box's messages run on the thread that made it, which must pump messages
  * while it is open. Moving an open box from another thread waits until the
  * box's thread pumps. A click on KEY MODE or M.I.D.I. Channel changes the
  * instance at once (the registry gets it at Destroy). A box destroyed with
- * its parent is forgotten: the next open makes a new one. */
+ * its parent is forgotten: the next open makes a new one. The box passes
+ * the parent what the system forwards by default (WM_CONTEXTMENU,
+ * WM_SETCURSOR, ...); the parent's handler may call any export from there,
+ * Destroy of the box's instance, End and FreeLibrary included: the box
+ * touches nothing of the instance afterwards. */
 typedef int32_t QP240REMOTE_CALL QP240REMOTE_OpenConfigBoxFn(QP240REMOTE_Handle handle,
                                                              void* parent, int32_t x, int32_t y,
                                                              int32_t width, int32_t height);

@@ -6,6 +6,28 @@
 
 DrawingResources g_drawing = {};
 
+// Shared by painters, exclusive for the end of the resources.
+static SRWLOCK g_paintGuard = SRWLOCK_INIT;
+
+bool ToolkitPaintBegin() {
+    AcquireSRWLockShared(&g_paintGuard);
+    // Under the guard: the count changes only while the guard is held
+    // exclusive, or before any window of the toolkit exists.
+    return g_drawing.referenceCount > 0;
+}
+
+void ToolkitPaintEnd() {
+    ReleaseSRWLockShared(&g_paintGuard);
+}
+
+void ToolkitRetireBegin() {
+    AcquireSRWLockExclusive(&g_paintGuard);
+}
+
+void ToolkitRetireEnd() {
+    ReleaseSRWLockExclusive(&g_paintGuard);
+}
+
 // 0x00BBGGRR: black, red, bright red-orange, yellow, dark blue, blue, light
 // blue-violet, dark teal, green, four greys from dark to very light, white.
 static constexpr COLORREF kPalette[kPaletteSize] = {

@@ -5,7 +5,7 @@
 // Who may call what: ToolkitInit and ToolkitEnd run on the threads that call
 // QP240REMOTE_Init and QP240REMOTE_End; the count is a plain integer, since
 // those library-level calls are never made concurrently. Painting reads the
-// tables on the window's thread between the first start and the last end.
+// tables on the window's thread, under the paint guard below.
 #pragma once
 
 #include <cstdint>
@@ -42,6 +42,18 @@ inline constexpr char kFontFace[] = "Arial";
 int ToolkitInit(HINSTANCE module);
 // Only the end that takes the count from 1 to 0 releases anything.
 void ToolkitEnd();
+
+// Painting and the end of the resources exclude each other, so that a window
+// of another thread never paints with objects End is deleting or has deleted.
+// A paint runs between ToolkitPaintBegin and ToolkitPaintEnd (shared: windows
+// of several threads paint at once), and draws only when Begin answered true
+// (the resources exist); ToolkitEnd, and whatever its caller deletes with it
+// that paints read, runs between ToolkitRetireBegin and ToolkitRetireEnd.
+// Nothing in between sends a message to another thread or takes another lock.
+bool ToolkitPaintBegin();
+void ToolkitPaintEnd();
+void ToolkitRetireBegin();
+void ToolkitRetireEnd();
 
 // Plain table reads of the shared objects, i in 0..15. Callers select them
 // into device contexts and never delete them.

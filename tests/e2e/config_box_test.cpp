@@ -276,40 +276,51 @@ DWORD WINAPI RunBoxOwner(void* argument) {
 class UnloadedWhileABoxIsOpenElsewhere : public EachDeliverable {};
 
 TEST_P(UnloadedWhileABoxIsOpenElsewhere, TheBoxClosesWithoutTheLibrary) {
-    ASSERT_EQ(d.Init(d.module), 0);
-    BoxOwner owner = {&d,
-                      d.Create(IgnoringCallback, 0),
-                      CreateEventA(nullptr, TRUE, FALSE, nullptr),
-                      CreateEventA(nullptr, TRUE, FALSE, nullptr),
-                      nullptr,
-                      true};
-    ASSERT_NE(owner.instance, nullptr);
-    HANDLE thread = CreateThread(nullptr, 0, RunBoxOwner, &owner, 0, nullptr);
-    ASSERT_NE(thread, nullptr);
-    ASSERT_EQ(WaitForSingleObject(owner.opened, 10000), WAIT_OBJECT_0);
-    EXPECT_NE(owner.box, nullptr);
+    // With its instance destroyed first, the box is closed and runs no code of
+    // the library again; without, the host leaks a live box, which goes on
+    // painting and is destroyed with its parent after the library's last
+    // FreeLibrary: the DLL stays mapped for it.
+    for (const bool destroyFirst : {true, false}) {
+        SCOPED_TRACE(destroyFirst ? "instance destroyed first" : "box left bound");
+        ASSERT_EQ(d.Init(d.module), 0);
+        BoxOwner owner = {&d,
+                          d.Create(IgnoringCallback, 0),
+                          CreateEventA(nullptr, TRUE, FALSE, nullptr),
+                          CreateEventA(nullptr, TRUE, FALSE, nullptr),
+                          nullptr,
+                          true};
+        ASSERT_NE(owner.instance, nullptr);
+        HANDLE thread = CreateThread(nullptr, 0, RunBoxOwner, &owner, 0, nullptr);
+        ASSERT_NE(thread, nullptr);
+        ASSERT_EQ(WaitForSingleObject(owner.opened, 10000), WAIT_OBJECT_0);
+        EXPECT_NE(owner.box, nullptr);
 
-    EXPECT_EQ(d.Destroy(owner.instance), 0);
-    d.End();
-    DeliverableUnload(&d);
-    SetEvent(owner.resume);
-    ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
-    DWORD exitCode = 1;
-    GetExitCodeThread(thread, &exitCode);
-    EXPECT_EQ(exitCode, 0u);
-    EXPECT_FALSE(owner.boxAliveAfter) << "the box's own thread closes it";
-    CloseHandle(thread);
-    CloseHandle(owner.opened);
-    CloseHandle(owner.resume);
+        if (destroyFirst) {
+            EXPECT_EQ(d.Destroy(owner.instance), 0);
+        }
+        d.End();
+        DeliverableUnload(&d);
+        EXPECT_NE(GetModuleHandleA(DeliverablePath(*GetParam()).c_str()), nullptr)
+            << "the box's code was unmapped";
+        SetEvent(owner.resume);
+        ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+        DWORD exitCode = 1;
+        GetExitCodeThread(thread, &exitCode);
+        EXPECT_EQ(exitCode, 0u);
+        EXPECT_EQ(owner.boxAliveAfter, !destroyFirst) << "the box's own thread closes it";
+        CloseHandle(thread);
+        CloseHandle(owner.opened);
+        CloseHandle(owner.resume);
 
-    // End could not unregister the box class while the box lived; loaded
-    // again, the library still starts.
-    char error[512];
-    ASSERT_TRUE(DeliverableLoad(&d, DeliverablePath(*GetParam()).c_str(), error, sizeof error))
-        << error;
-    EXPECT_EQ(d.Init(d.module), 0);
-    EXPECT_EQ(d.Init(d.module), QP240REMOTE_E_BOX_CLASS) << "a second Init without End";
-    EXPECT_EQ(d.End(), 0);
+        // End could not unregister the box class while the box lived; loaded
+        // again, the library still starts.
+        char error[512];
+        ASSERT_TRUE(DeliverableLoad(&d, DeliverablePath(*GetParam()).c_str(), error, sizeof error))
+            << error;
+        EXPECT_EQ(d.Init(d.module), 0);
+        EXPECT_EQ(d.Init(d.module), QP240REMOTE_E_BOX_CLASS) << "a second Init without End";
+        EXPECT_EQ(d.End(), 0);
+    }
 }
 
 KOLMAR_FOR_BOTH_DELIVERABLES(UnloadedWhileABoxIsOpenElsewhere);

@@ -1,6 +1,7 @@
 #include "tests/e2e/e2e_support.h"
 
 #include <initializer_list>
+#include <set>
 
 #include "config/settings_key.h"
 #include "driver/guid_text.h"
@@ -46,8 +47,12 @@ void StartFromCleanState() {
         // A worker that an earlier test's Stop or Destroy has already answered
         // for may still be on its way out, holding the DLL until it has left
         // it: give it the time to go before any hold is taken from it.
-        for (DWORD waited = 0;
-             waited < kWorkerLeavesMs && GetModuleHandleA(path.c_str()) != nullptr; waited += 10)
+        // A DLL that made a box stays mapped for good; once seen, it is not
+        // waited for again.
+        static std::set<std::string> pinned;
+        for (DWORD waited = 0; waited < kWorkerLeavesMs && pinned.count(path) == 0 &&
+                               GetModuleHandleA(path.c_str()) != nullptr;
+             waited += 10)
             Sleep(10);
         // Bounded: a loader count far above what any test takes means trouble
         // the test itself reports.
@@ -62,6 +67,8 @@ void StartFromCleanState() {
                 end();
             FreeLibrary(left);
         }
+        if (GetModuleHandleA(path.c_str()) != nullptr)
+            pinned.insert(path);
     }
 }
 

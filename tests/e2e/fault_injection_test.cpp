@@ -192,7 +192,7 @@ TEST_P(FaultInjection, BoxWindowThatCannotBeMadeIsRetriedByTheNextOpen) {
     ASSERT_NE(parent, nullptr);
 
     Patch("user32.dll", "CreateWindowExA", NoCreateWindowExA);
-    EXPECT_EQ(d.OpenConfigBox(instance, parent, 0, 0, 600, 300), 0);
+    EXPECT_EQ(d.OpenConfigBox(instance, parent, 0, 0, 600, 300), QP240REMOTE_E_NO_WINDOW);
     EXPECT_EQ(d.CloseConfigBox(instance), 1);
     Unpatch();
     EXPECT_EQ(d.OpenConfigBox(instance, parent, 0, 0, 600, 300), 0);

@@ -16,7 +16,7 @@
 #   project has these values;
 # - 500 as a resource id: in MAKEINTRESOURCE(...), or as the id a resource
 #   line opens with (500 is also a fine window height or timeout);
-# - -1 to -4 where they are an export's answer, since they are common numbers
+# - -1 to -5 where they are an export's answer, since they are common numbers
 #   otherwise: on a line that also calls an export, in a return statement of
 #   the files that make the exports' answers, and as a too-short status of a
 #   variant profile.
@@ -64,6 +64,7 @@ QP240REMOTE_E_REPORT_TOO_SHORT (-2)
 QP240REMOTE_E_CONTEXT_SIZE (-3)
 QP240REMOTE_E_NOT_CONNECTED (-3)
 QP240REMOTE_E_NO_USER32 (-4)
+QP240REMOTE_E_NO_WINDOW (-5)
 QP240REMOTE_E_NULL_DATA (-10)
 QP240REMOTE_E_OTHER_DEVICE (-11)
 QP240REMOTE_E_REPORT_TOO_SHORT_15 (-12)
@@ -76,6 +77,7 @@ QP240REMOTE_ARCHITECTURE_TEXT_SIZE 43
 QP240REMOTE_PLUG_INFORMATION_SIZE 1676
 QP240REMOTE_HOST_STATUS_SIZE 172
 QP240REMOTE_CONTEXT_SIZE 12
+QP240REMOTE_STALE_HANDLE_CREATES 64
 QP240REMOTE_KEYPAD_PICTURE_ID 500
 QP240REMOTE_INFO_INPUT_REPORT 55
 QP240REMOTE_INFO_HOST_STATUS 56
@@ -133,12 +135,12 @@ for file in $(printf '%s\n' "$files" | grep -E '\.(h|c|cpp|rc)$' | grep -v '^inc
             show(substr(line, RSTART + 1, RLENGTH - 2))
         if (line ~ /MAKEINTRESOURCE[AW]?\( *500 *\)/ || (file ~ /\.rc$/ && $1 == "500"))
             show("the resource id 500")
-        small = "[^]A-Za-z0-9_)]-[1-4][^A-Za-z0-9_.]"
+        small = "[^]A-Za-z0-9_)]-[1-5][^A-Za-z0-9_.]"
         if (match(line, "(QP240REMOTE_|[.>])(" exports ")\\(") && match(line, small))
             show(substr(line, RSTART + 1, RLENGTH - 2) " beside an export call")
-        if (index(answering, " " file " ") && match(line, /return -[1-4];/))
+        if (index(answering, " " file " ") && match(line, /return -[1-5];/))
             show(substr(line, RSTART, RLENGTH))
-        if (match(line, /[Ss]tatus = -[1-4];/))
+        if (match(line, /[Ss]tatus = -[1-5];/))
             show(substr(line, RSTART, RLENGTH))
     }')
     if [ -n "$found" ]; then

@@ -365,7 +365,7 @@ TEST_F(ConfigBoxTest, DestroyClosesTheOpenBox) {
 
 TEST_F(ConfigBoxTest, AFailedCreationLeavesNoBoxAndTheNextOpenTriesAgain) {
     // A child window needs a parent.
-    EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, nullptr, 0, 0, 600, 300), 0);
+    EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, nullptr, 0, 0, 600, 300), QP240REMOTE_E_NO_WINDOW);
     EXPECT_EQ(Instance()->configBox.window, nullptr);
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 1);
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 600, 300), 0);
