@@ -76,10 +76,10 @@ static DWORD WINAPI WatchRun(LPVOID argument) {
 // makes once (a thread's message queue, the system's fonts and classes) is in
 // place before the counts are taken.
 static void WarmUp(const Deliverable& driver) {
-    HWND host = CreateSimulatedHostWindow(600, 300);
+    HWND host = CreateSimulatedHostWindow(kBoxWidth, kBoxHeight);
     driver.Init(driver.module);
     if (void* instance = driver.Create(TortureCallback, TortureUserValue(0, 0))) {
-        driver.OpenConfigBox(instance, host, kHostMargin, kHostMargin, 600, 300);
+        driver.OpenConfigBox(instance, host, kHostMargin, kHostMargin, kBoxWidth, kBoxHeight);
         PumpHostMessages();
         driver.Destroy(instance);
     }
@@ -92,12 +92,19 @@ static void InitialiseRecords(Torture* torture) {
     InitializeCriticalSection(&torture->violationLock);
     InitializeSRWLock(&torture->settingsGate);
     for (TortureSlot& slot : torture->slots) {
-        InitializeSRWLock(&slot.lock);
+        InitializeSRWLock(&slot.books);
         InitializeCriticalSection(&slot.track);
     }
+    Ambush* ambush = &torture->ambush;
+    ambush->armedSlot.store(kNoSlot);
+    for (HANDLE* event : {&ambush->sprung, &ambush->stopNow, &ambush->stopped, &ambush->endNow})
+        *event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 }
 
 static void FreeRecords(Torture* torture) {
+    const Ambush& ambush = torture->ambush;
+    for (HANDLE event : {ambush.sprung, ambush.stopNow, ambush.stopped, ambush.endNow})
+        CloseHandle(event);
     for (TortureSlot& slot : torture->slots)
         DeleteCriticalSection(&slot.track);
     DeleteCriticalSection(&torture->violationLock);
@@ -129,10 +136,15 @@ static void DriveForTheRunsTime(Torture* torture) {
     JoinThreads(&threads);
     torture->phase.store("destroying the instances left");
     for (int index = 0; index < kTortureSlots; ++index) {
-        AcquireSRWLockExclusive(&torture->slots[index].lock);
-        if (torture->slots[index].instance != nullptr)
-            TortureDestroyInstance(torture, index, false, false);
-        ReleaseSRWLockExclusive(&torture->slots[index].lock);
+        TortureSlot* slot = &torture->slots[index];
+        SlotQuiet(slot);
+        const SlotHold held = SlotHoldHandle(slot, true);
+        if (held.handle != nullptr) {
+            TortureDestroyFromHost(torture, index, held, false);
+            SlotLetGo(slot);
+        }
+        SlotLiveHandle(torture, index);
+        SlotLoud(slot);
     }
     torture->phase.store("ending the box threads");
     SetEvent(torture->boxesFinish);
