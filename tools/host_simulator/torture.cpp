@@ -62,14 +62,23 @@ static DWORD WINAPI WatchRun(LPVOID argument) {
     if (WaitForSingleObject(watchdog->done, watchdog->limitMs) == WAIT_OBJECT_0)
         return 0;
     const ProcessCounts none = {};
-    EnterCriticalSection(&g_torture->violationLock);
+    // A thread stuck in the heap may hold the lock in the midst of a
+    // violation's record: the report is made without it then.
+    bool locked = false;
+    for (int attempt = 0; attempt < 100 && !locked; ++attempt) {
+        locked = TryEnterCriticalSection(&g_torture->violationLock) != 0;
+        if (!locked)
+            Sleep(10);
+    }
     PrintSummary(*g_torture, watchdog->label, GetTickCount() - watchdog->start, none, none);
-    LeaveCriticalSection(&g_torture->violationLock);
+    if (locked)
+        LeaveCriticalSection(&g_torture->violationLock);
     PrintStuckCalls(*g_torture);
-    std::printf("torture: stuck: %s did not end within %lu ms after its time\n", watchdog->label,
-                kStuckAfterMs);
-    std::fflush(stdout);
-    ExitProcess(4);
+    TortureReport("torture: stuck: %s did not end within %lu ms after its time\n", watchdog->label,
+                  kStuckAfterMs);
+    // No detach of the DLLs: one may be stuck in the very state it reports.
+    TerminateProcess(GetCurrentProcess(), 4);
+    return 4;
 }
 
 // One unmeasured cycle of everything the run does, so that what the process
@@ -256,8 +265,10 @@ int TortureRun(const TortureSettings& asked, std::vector<std::string> dlls) {
     }
     bool clean = true;
     for (size_t i = 0; i < dlls.size(); ++i) {
-        if (i > 0)
+        if (i > 0) {
             std::printf("\n");
+            std::fflush(stdout);
+        }
         clean = TortureDeliverable(dlls[i].c_str(), settings) && clean;
     }
     return clean ? 0 : 1;

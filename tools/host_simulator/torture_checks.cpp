@@ -49,14 +49,14 @@ static constexpr DWORD kQuickLimitMs = 250;
 static constexpr DWORD kGivenUpLeavesMs = 2000;
 
 void Violate(Torture* torture, Violation kind, const char* format, ...) {
-    char text[256];
+    char text[sizeof torture->firstOfKind[0]];
     va_list arguments;
     va_start(arguments, format);
     std::vsnprintf(text, sizeof text, format, arguments);
     va_end(arguments);
     EnterCriticalSection(&torture->violationLock);
     if (torture->violations[kind]++ == 0)
-        torture->firstOfKind[kind] = text;
+        std::memcpy(torture->firstOfKind[kind], text, sizeof text);
     LeaveCriticalSection(&torture->violationLock);
 }
 
@@ -306,69 +306,83 @@ static unsigned long long Load(const std::atomic<uint64_t>& value) {
     return static_cast<unsigned long long>(value.load());
 }
 
+void TortureReport(const char* format, ...) {
+    char text[512];
+    va_list arguments;
+    va_start(arguments, format);
+    const int length = std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    DWORD written = 0;
+    if (length > 0)
+        WriteFile(
+            GetStdHandle(STD_OUTPUT_HANDLE), text,
+            static_cast<DWORD>(length < static_cast<int>(sizeof text) ? length : sizeof text - 1),
+            &written, nullptr);
+}
+
 void PrintSummary(const Torture& torture, const char* label, DWORD elapsedMs,
                   const ProcessCounts& before, const ProcessCounts& after) {
     const uint32_t heapFlags = HeapCheckFlags();
-    std::printf("== torture %s: %u s asked, %.1f s taken, seed %u%s; %d instances, %d host "
-                "threads, %d box threads, a reader per instance, a plugger ==\n",
-                label, torture.settings.seconds, elapsedMs / 1000.0, torture.settings.seed,
-                torture.settings.longMode ? ", long" : "", kTortureSlots, kTortureDriverThreads,
-                kTortureBoxThreads);
-    std::printf("heap checks: %s (global flags 0x%02X)\n",
-                (heapFlags & 0xF0) == 0xF0 ? "full" : "HeapValidate only", heapFlags);
-    std::printf("rounds %llu, instances created %llu, worker runs %llu, offers accepted %llu "
-                "refused %llu, connections %llu, key events %llu, boxes made %llu\n",
-                Load(torture.rounds), Load(torture.created), Load(torture.runs),
-                Load(torture.accepted), Load(torture.refused), Load(torture.connected),
-                Load(torture.events), Load(torture.boxesMade));
-    std::printf("from callbacks: stops %llu, destroys %llu, starts %llu, boxes %llu; blocked "
-                "callbacks %llu, workers given up %llu; settings checks %llu, unload cycles "
-                "%llu\n",
-                Load(torture.callbackStops), Load(torture.callbackDestroys),
-                Load(torture.callbackStarts), Load(torture.callbackBoxes), Load(torture.blocks),
-                Load(torture.givenUp), Load(torture.settingsChecks), Load(torture.unloadCycles));
-    std::printf("ends inside a callback with host threads waiting %llu, stale handles probed "
-                "%llu\n",
-                Load(torture.ambushes), Load(torture.staleProbes));
-    std::printf("calls (count, slowest ms):");
+    TortureReport("== torture %s: %u s asked, %lu.%lu s taken, seed %u%s; %d instances, %d host "
+                  "threads, %d box threads, a reader per instance, a plugger ==\n",
+                  label, torture.settings.seconds, elapsedMs / 1000, elapsedMs % 1000 / 100,
+                  torture.settings.seed, torture.settings.longMode ? ", long" : "", kTortureSlots,
+                  kTortureDriverThreads, kTortureBoxThreads);
+    TortureReport("heap checks: %s (global flags 0x%02X)\n",
+                  (heapFlags & 0xF0) == 0xF0 ? "full" : "HeapValidate only", heapFlags);
+    TortureReport("rounds %llu, instances created %llu, worker runs %llu, offers accepted %llu "
+                  "refused %llu, connections %llu, key events %llu, boxes made %llu\n",
+                  Load(torture.rounds), Load(torture.created), Load(torture.runs),
+                  Load(torture.accepted), Load(torture.refused), Load(torture.connected),
+                  Load(torture.events), Load(torture.boxesMade));
+    TortureReport("from callbacks: stops %llu, destroys %llu, starts %llu, boxes %llu; blocked "
+                  "callbacks %llu, workers given up %llu; settings checks %llu, unload cycles "
+                  "%llu\n",
+                  Load(torture.callbackStops), Load(torture.callbackDestroys),
+                  Load(torture.callbackStarts), Load(torture.callbackBoxes), Load(torture.blocks),
+                  Load(torture.givenUp), Load(torture.settingsChecks), Load(torture.unloadCycles));
+    TortureReport("ends inside a callback with host threads waiting %llu, stale handles probed "
+                  "%llu\n",
+                  Load(torture.ambushes), Load(torture.staleProbes));
+    TortureReport("calls (count, slowest ms):");
     for (int call = 0; call < kCallKinds; ++call)
-        std::printf("%s %s %llu %u", call % 4 == 0 ? "\n " : ",", kTortureCallNames[call],
-                    Load(torture.calls[call].count), torture.calls[call].slowestMs.load());
-    std::printf("\nthreads %d -> %d, kernel handles %d -> %d, GDI objects %d -> %d\n",
-                before.threads, after.threads, before.kernelHandles, after.kernelHandles,
-                before.gdiObjects, after.gdiObjects);
+        TortureReport("%s %s %llu %u", call % 4 == 0 ? "\n " : ",", kTortureCallNames[call],
+                      Load(torture.calls[call].count), torture.calls[call].slowestMs.load());
+    TortureReport("\nthreads %d -> %d, kernel handles %d -> %d, GDI objects %d -> %d\n",
+                  before.threads, after.threads, before.kernelHandles, after.kernelHandles,
+                  before.gdiObjects, after.gdiObjects);
     const uint64_t total = ViolationCount(torture);
     if (total == 0) {
-        std::printf("violations: none\n");
+        TortureReport("violations: none\n");
         return;
     }
-    std::printf("violations: %llu\n", static_cast<unsigned long long>(total));
+    TortureReport("violations: %llu\n", static_cast<unsigned long long>(total));
     for (int kind = 0; kind < kViolationKinds; ++kind)
         if (torture.violations[kind] != 0)
-            std::printf("  %6llu  %s\n          first: %s\n",
-                        static_cast<unsigned long long>(torture.violations[kind]),
-                        kViolationNames[kind], torture.firstOfKind[kind].c_str());
+            TortureReport("  %6llu  %s\n          first: %s\n",
+                          static_cast<unsigned long long>(torture.violations[kind]),
+                          kViolationNames[kind], torture.firstOfKind[kind]);
 }
 
 void PrintStuckCalls(const Torture& torture) {
     const char* phase = torture.phase.load();
-    std::printf("stuck while %s\n", phase != nullptr ? phase : "starting");
+    TortureReport("stuck while %s\n", phase != nullptr ? phase : "starting");
     const DWORD now = GetTickCount();
     for (const InFlightCall& entry : torture.inFlight) {
         const DWORD thread = entry.thread.load();
         if (thread == 0)
             continue;
-        std::printf("  in progress on thread %04lx: %s%s, slot %d, for %lu ms\n", thread,
-                    kTortureCallNames[entry.call.load()],
-                    entry.fromCallback.load() ? " from a callback" : "", entry.index.load(),
-                    now - entry.start.load());
+        TortureReport("  in progress on thread %04lx: %s%s, slot %d, for %lu ms\n", thread,
+                      kTortureCallNames[entry.call.load()],
+                      entry.fromCallback.load() ? " from a callback" : "", entry.index.load(),
+                      now - entry.start.load());
     }
     for (int i = 0; i < kTortureSlots; ++i) {
         const TortureSlot& slot = torture.slots[i];
         // Read without `books`: the report is made while calls may hang.
-        std::printf("  slot %d: in a callback %d, blocking long %d, calls in %d, ended %d, quiet "
-                    "%d\n",
-                    i, slot.inCallback.load(), slot.blockingLong.load() ? 1 : 0, slot.holders,
-                    slot.ended ? 1 : 0, slot.quiet ? 1 : 0);
+        TortureReport("  slot %d: in a callback %d, blocking long %d, calls in %d, ended %d, quiet "
+                      "%d\n",
+                      i, slot.inCallback.load(), slot.blockingLong.load() ? 1 : 0, slot.holders,
+                      slot.ended ? 1 : 0, slot.quiet ? 1 : 0);
     }
 }

@@ -94,6 +94,10 @@ void CheckActivity(Torture* torture);
 // The heap checking the process runs under: the global flags it started with.
 uint32_t HeapCheckFlags();
 
+// Straight to the output, past the C runtime's buffer and the heap: a stuck
+// run's report must come out while another thread may hold the heap's lock.
+void TortureReport(const char* format, ...) KOLMAR_PRINTF_FORMAT(1, 2);
+
 // For a run that does not end: what the orchestration was doing, each call
 // still in progress, and each slot's callback state.
 void PrintStuckCalls(const Torture& torture);

@@ -191,7 +191,9 @@ struct Torture {
 
     CRITICAL_SECTION violationLock;
     uint64_t violations[kViolationKinds];
-    std::string firstOfKind[kViolationKinds];  // the summary quotes the first of each kind
+    // The summary quotes the first of each kind. Fixed room, not the heap: a
+    // violation is recorded while a broken heap may hold its lock.
+    char firstOfKind[kViolationKinds][256];
 };
 
 // The callbacks have only their user value; the run they belong to is here.
