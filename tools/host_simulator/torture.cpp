@@ -62,24 +62,33 @@ static DWORD WINAPI WatchRun(LPVOID argument) {
     if (WaitForSingleObject(watchdog->done, watchdog->limitMs) == WAIT_OBJECT_0)
         return 0;
     const ProcessCounts none = {};
-    EnterCriticalSection(&g_torture->violationLock);
+    // A thread stuck in the heap may hold the lock in the midst of a
+    // violation's record: the report is made without it then.
+    bool locked = false;
+    for (int attempt = 0; attempt < 100 && !locked; ++attempt) {
+        locked = TryEnterCriticalSection(&g_torture->violationLock) != 0;
+        if (!locked)
+            Sleep(10);
+    }
     PrintSummary(*g_torture, watchdog->label, GetTickCount() - watchdog->start, none, none);
-    LeaveCriticalSection(&g_torture->violationLock);
+    if (locked)
+        LeaveCriticalSection(&g_torture->violationLock);
     PrintStuckCalls(*g_torture);
-    std::printf("torture: stuck: %s did not end within %lu ms after its time\n", watchdog->label,
-                kStuckAfterMs);
-    std::fflush(stdout);
-    ExitProcess(4);
+    TortureReport("torture: stuck: %s did not end within %lu ms after its time\n", watchdog->label,
+                  kStuckAfterMs);
+    // No detach of the DLLs: one may be stuck in the very state it reports.
+    TerminateProcess(GetCurrentProcess(), 4);
+    return 4;
 }
 
 // One unmeasured cycle of everything the run does, so that what the process
 // makes once (a thread's message queue, the system's fonts and classes) is in
 // place before the counts are taken.
 static void WarmUp(const Deliverable& driver) {
-    HWND host = CreateSimulatedHostWindow(600, 300);
+    HWND host = CreateSimulatedHostWindow(kBoxWidth, kBoxHeight);
     driver.Init(driver.module);
     if (void* instance = driver.Create(TortureCallback, TortureUserValue(0, 0))) {
-        driver.OpenConfigBox(instance, host, kHostMargin, kHostMargin, 600, 300);
+        driver.OpenConfigBox(instance, host, kHostMargin, kHostMargin, kBoxWidth, kBoxHeight);
         PumpHostMessages();
         driver.Destroy(instance);
     }
@@ -92,12 +101,19 @@ static void InitialiseRecords(Torture* torture) {
     InitializeCriticalSection(&torture->violationLock);
     InitializeSRWLock(&torture->settingsGate);
     for (TortureSlot& slot : torture->slots) {
-        InitializeSRWLock(&slot.lock);
+        InitializeSRWLock(&slot.books);
         InitializeCriticalSection(&slot.track);
     }
+    Ambush* ambush = &torture->ambush;
+    ambush->armedSlot.store(kNoSlot);
+    for (HANDLE* event : {&ambush->sprung, &ambush->stopNow, &ambush->stopped, &ambush->endNow})
+        *event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
 }
 
 static void FreeRecords(Torture* torture) {
+    const Ambush& ambush = torture->ambush;
+    for (HANDLE event : {ambush.sprung, ambush.stopNow, ambush.stopped, ambush.endNow})
+        CloseHandle(event);
     for (TortureSlot& slot : torture->slots)
         DeleteCriticalSection(&slot.track);
     DeleteCriticalSection(&torture->violationLock);
@@ -129,10 +145,15 @@ static void DriveForTheRunsTime(Torture* torture) {
     JoinThreads(&threads);
     torture->phase.store("destroying the instances left");
     for (int index = 0; index < kTortureSlots; ++index) {
-        AcquireSRWLockExclusive(&torture->slots[index].lock);
-        if (torture->slots[index].instance != nullptr)
-            TortureDestroyInstance(torture, index, false, false);
-        ReleaseSRWLockExclusive(&torture->slots[index].lock);
+        TortureSlot* slot = &torture->slots[index];
+        SlotQuiet(slot);
+        const SlotHold held = SlotHoldHandle(slot, true);
+        if (held.handle != nullptr) {
+            TortureDestroyFromHost(torture, index, held, false);
+            SlotLetGo(slot);
+        }
+        SlotLiveHandle(torture, index);
+        SlotLoud(slot);
     }
     torture->phase.store("ending the box threads");
     SetEvent(torture->boxesFinish);
@@ -244,8 +265,10 @@ int TortureRun(const TortureSettings& asked, std::vector<std::string> dlls) {
     }
     bool clean = true;
     for (size_t i = 0; i < dlls.size(); ++i) {
-        if (i > 0)
+        if (i > 0) {
             std::printf("\n");
+            std::fflush(stdout);
+        }
         clean = TortureDeliverable(dlls[i].c_str(), settings) && clean;
     }
     return clean ? 0 : 1;

@@ -12,6 +12,12 @@
 #include "tools/host_simulator/process_counts.h"
 #include "tools/host_simulator/torture_records.h"
 
+// Beyond its documented wait a run stopped elsewhere must have ended; the room
+// is for a busy machine.
+inline constexpr DWORD kRunEndGraceMs = 5000;
+// A started worker makes its first call at once.
+inline constexpr DWORD kRunBeginGraceMs = 5000;
+
 void Violate(Torture* torture, Violation kind, const char* format, ...) KOLMAR_PRINTF_FORMAT(3, 4);
 
 // The time of one export call: begun before it, ended after it. The slot (-1
@@ -36,7 +42,18 @@ void TimerEnd(Torture* torture, const CallTimer& timer, DWORD extraMs = 0);
 int32_t TimedHandleCall(Torture* torture, TortureCall call, int index, bool fromCallback,
                         int32_t(QP240REMOTE_CALL* exported)(void*), void* handle);
 
+// Any other export call, timed.
+template <typename Call>
+int32_t TimedCall(Torture* torture, TortureCall call, int index, bool fromCallback, Call make) {
+    const CallTimer timer = TimerBegin(torture, call, index, fromCallback);
+    const int32_t answer = make();
+    TimerEnd(torture, timer);
+    return answer;
+}
+
 // A documented answer, or a violation naming the call and what it answered.
+// A call that overlapped a Destroy of its slot's handle may also answer
+// E_BAD_HANDLE.
 void CheckAnswer(Torture* torture, TortureCall call, int index, int32_t answer,
                  std::initializer_list<int32_t> documented);
 
@@ -52,13 +69,20 @@ void CheckRunEnded(Torture* torture, int index, uint64_t calledAt, const char* c
 // Stop's wait gave that worker up: its run is over for the checks.
 void NoteGiveUp(Torture* torture, int index);
 
+// The run as the callbacks show it: a Start's -2000 leaves the instance
+// started without a worker of its own; a Stop or Destroy ended the run.
+void NoteStartFailed(TortureSlot* slot, bool failed);
+void CloseRun(TortureSlot* slot);
+// Waits until the slot's run is open (or closed) as asked; false on timeout.
+bool WaitForRun(TortureSlot* slot, bool open, DWORD timeoutMs);
+
 // A worker a Stop gave up on may still be alive: blocked, or leaving since a
 // moment. A Start meanwhile may answer -2000.
 bool GivenUpWorkerMayLive(Torture* torture, int index);
 
 // With no call of the instance in flight: the status agrees with the worker,
 // and at most one box is bound to it.
-void CheckQuietInstance(Torture* torture, int index);
+void CheckQuietInstance(Torture* torture, int index, void* instance);
 // Boxes of every host window bound to `instance`.
 int BoxesBoundTo(Torture* torture, void* instance);
 
@@ -69,6 +93,10 @@ void ValidateHeaps(Torture* torture);
 void CheckActivity(Torture* torture);
 // The heap checking the process runs under: the global flags it started with.
 uint32_t HeapCheckFlags();
+
+// Straight to the output, past the C runtime's buffer and the heap: a stuck
+// run's report must come out while another thread may hold the heap's lock.
+void TortureReport(const char* format, ...) KOLMAR_PRINTF_FORMAT(1, 2);
 
 // For a run that does not end: what the orchestration was doing, each call
 // still in progress, and each slot's callback state.

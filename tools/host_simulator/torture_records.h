@@ -12,6 +12,12 @@
 #include "tools/host_simulator/deliverable.h"
 #include "tools/host_simulator/torture.h"
 
+// OpenConfigBox's answer when no window could be made, until the header names
+// it; remove once it does.
+#ifndef QP240REMOTE_E_NO_WINDOW
+#define QP240REMOTE_E_NO_WINDOW (-5)
+#endif
+
 struct VariantProfile;
 
 inline constexpr int kTortureSlots = 3;          // instances driven at once
@@ -44,6 +50,9 @@ enum Violation {
     kTooSlow,
     kNothingDone,
     kLibraryGone,
+    kDestroyAnswers,
+    kStaleHandleServed,
+    kNextInstance,
     kViolationKinds
 };
 extern const char* const kViolationNames[kViolationKinds];
@@ -70,15 +79,27 @@ inline TortureRandom RandomFor(uint32_t seed, uint32_t salt) {
     return TortureRandom{(static_cast<uint64_t>(seed) << 32 | salt) * 0x9E3779B97F4A7C15ULL | 1};
 }
 
-// One instance slot. Any call with the handle holds `lock` shared; Destroy and
-// Create hold it exclusive, as a host never calls with a handle while its
-// Destroy runs.
+// One instance slot. The host's one rule about its handle is the contract's:
+// no call with it begins once a Destroy of it has returned. Calls on the
+// handle overlap one another and its Destroys freely; `books` guards only the
+// host's own bookkeeping of the handle, a moment at a time, never across a
+// call. A call begins when its thread counts itself among the holders (under
+// `books`, so that it either sees the handle ended or is waited for); the DLL
+// sees it a moment later, which is why a call that reaches the DLL just after
+// the Destroy returned is answered as a stale handle (torture_slots.h).
 struct TortureSlot {
-    SRWLOCK lock;
-    void* instance;  // under `lock`; null between a Destroy and the next Create
+    SRWLOCK books;
+    void* instance;   // under `books`; null before the first Create and once vacated
+    int32_t holders;  // under `books`: calls begun with `instance` and not back
+    bool ended;       // under `books`: a Destroy of `instance` returned
+    bool quiet;       // under `books`: a check wants no call but its own in flight
     // The instance's generation, carried in the user value: a callback of an
-    // older one came after its Destroy.
+    // older one came after a Destroy of it answered 0. Written under `books`.
     std::atomic<uint32_t> generation;
+    // Of the current instance: a Destroy began (calls may answer E_BAD_HANDLE
+    // from then on), and how many Destroys answered 0 (exactly one must).
+    std::atomic<bool> destroyBegun;
+    std::atomic<int32_t> destroysDone;
     // Callbacks of one instance come one at a time, so their decisions follow
     // one sequence from the seed (used by the callbacks only).
     TortureRandom callbackRandom;
@@ -93,11 +114,6 @@ struct TortureSlot {
     DWORD givenUpLeftAt;  // tick when the given-up worker's blocked callback returned; 0 while
                           // blocked
     std::atomic<int32_t> inCallback;
-    // The keypad's reading thread holds the instance without the lock, so
-    // that a writer waiting for the lock never holds it up: it counts itself
-    // in, and Create and Destroy bar it for their own time only.
-    std::atomic<int32_t> readersIn;
-    std::atomic<bool> readersBarred;
     std::atomic<HANDLE> openDevice;  // the keypad the host accepted and reads, or null
     std::atomic<uint32_t> openProduct;
 
@@ -106,6 +122,26 @@ struct TortureSlot {
     std::atomic<uint64_t> blockedMs;  // planned block time of every block begun so far
     std::atomic<DWORD> blockEndsAt;   // tick when the block in hand ends; 0 when none
     std::atomic<bool> blockingLong;   // the block in hand outlasts Stop's wait
+};
+
+// An instance that ends inside its own callback while host threads wait in
+// Stop, Start and Destroy of it (torture_ambush.cpp). One at a time, armed by
+// the rounds' thread and sprung by the instance's next callback.
+enum AmbushWaiter : uint32_t {
+    kWaitInStop = 1,
+    kWaitInDestroy = 2,
+    kWaitInSecondDestroy = 4,
+    kWaitInStart = 8,  // waits for the run that a Stop from inside the callback ended
+    kWaitAll = 15
+};
+struct Ambush {
+    std::atomic<int> armedSlot;  // the slot whose next callback springs it, or kNoSlot
+    std::atomic<uint32_t> generation;
+    uint32_t waiters;  // AmbushWaiter bits, written before it is armed
+    HANDLE sprung;     // the callback waits for host threads
+    HANDLE stopNow;    // the callback may stop its own run
+    HANDLE stopped;    // it did
+    HANDLE endNow;     // the callback may destroy its instance
 };
 
 // Calls in progress at once: one per host, reading, plugging and box thread,
@@ -143,6 +179,9 @@ struct Torture {
     std::atomic<uint64_t> rounds, created, runs, accepted, refused, connected, events, boxesMade;
     std::atomic<uint64_t> callbackStops, callbackDestroys, callbackStarts, callbackBoxes;
     std::atomic<uint64_t> blocks, givenUp, settingsChecks, unloadCycles;
+    std::atomic<uint64_t> ambushes, staleProbes;
+    std::atomic<uint64_t> createCalls;  // every Create the run made, for the stale probe
+    Ambush ambush;
     // Destroys take it shared; a check of two Destroys at once takes it whole,
     // so that no other Destroy writes the stored settings meanwhile.
     SRWLOCK settingsGate;
@@ -152,7 +191,9 @@ struct Torture {
 
     CRITICAL_SECTION violationLock;
     uint64_t violations[kViolationKinds];
-    std::string firstOfKind[kViolationKinds];  // the summary quotes the first of each kind
+    // The summary quotes the first of each kind. Fixed room, not the heap: a
+    // violation is recorded while a broken heap may hold its lock.
+    char firstOfKind[kViolationKinds][256];
 };
 
 // The callbacks have only their user value; the run they belong to is here.
