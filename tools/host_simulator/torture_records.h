@@ -12,12 +12,6 @@
 #include "tools/host_simulator/deliverable.h"
 #include "tools/host_simulator/torture.h"
 
-// OpenConfigBox's answer when no window could be made, until the header names
-// it; remove once it does.
-#ifndef QP240REMOTE_E_NO_WINDOW
-#define QP240REMOTE_E_NO_WINDOW (-5)
-#endif
-
 struct VariantProfile;
 
 inline constexpr int kTortureSlots = 3;          // instances driven at once
