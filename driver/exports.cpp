@@ -340,13 +340,18 @@ int32_t QP240REMOTE_CloseConfigBox(QP240REMOTE_Handle handle) {
  */
 int32_t QP240REMOTE_SetGetInformations(QP240REMOTE_Handle handle, int32_t id, void* data,
                                        int32_t size) {
+    if (id == QP240REMOTE_INFO_INPUT_REPORT) {
+        // The report path holds the record through the producers' guard.
+        if (CheckHandle(RecordOf(handle)) == kHandleBad)
+            return QP240REMOTE_E_BAD_HANDLE;
+        const int32_t answer = ReportIntake(RecordOf(handle), data);
+        if (answer == QP240REMOTE_E_BAD_HANDLE)
+            SetLastErrorText(kErrorObjectNotCreated);
+        return answer;
+    }
     return WithInstance(handle, [=](DriverInstance* instance) {
-        switch (id) {
-            case QP240REMOTE_INFO_INPUT_REPORT:
-                return ReportIntake(instance, data);
-            case QP240REMOTE_INFO_HOST_STATUS:
-                return StatusExchangeWrite(&instance->statusExchange, data, size);
-        }
+        if (id == QP240REMOTE_INFO_HOST_STATUS)
+            return StatusExchangeWrite(&instance->statusExchange, data, size);
         return QP240REMOTE_E_BAD_ID;
     });
 }

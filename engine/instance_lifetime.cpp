@@ -4,6 +4,7 @@
 #include <cstring>
 #include <new>
 
+#include "engine/report_intake.h"
 #include "engine/spin_guard.h"
 
 // Freed records, oldest first, linked through their own quarantineNext. Under
@@ -55,6 +56,8 @@ DriverInstance* InstanceCreate(HostCallback callback, intptr_t userValue,
 // Releases what InstanceCreate acquired: the queue and the exchange now, the
 // record once it leaves the quarantine.
 static void FreeInstance(DriverInstance* instance) {
+    // An id-55 call holds the record through the producers' guard.
+    ReportIntakeRetire(instance);
     ReportQueueFree(&instance->reportQueue);
     StatusExchangeFree(&instance->statusExchange);
     // A stale handle must fail the signature comparison from here on.

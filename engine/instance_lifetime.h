@@ -4,7 +4,10 @@
 // Whoever uses the record holds it for the whole use: an export from before it
 // takes any lock of the instance until after it lets the last one go; the
 // worker from the Start that makes it until its very last step; an open box
-// from its creation until it is unbound. Destroy claims the instance once: of
+// from its creation until it is unbound. An id-55 call, the one on the report
+// path, holds it through the producers' guard it takes anyway
+// (engine/report_intake.h), which the free waits for and retires: the same
+// rule at the cost of one atomic step instead of three. Destroy claims the instance once: of
 // any number of Destroys, concurrent or from inside a callback, exactly one
 // wins the claim, and ordinary calls are refused from then on. The record, its
 // queue and its exchange are freed by whichever holder lets go last after the
