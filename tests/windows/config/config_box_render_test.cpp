@@ -145,6 +145,22 @@ TEST_F(ConfigBoxRender, TheStaticLayerIsTheKeypadPictureAndThreeCentredLinesOnBl
     EXPECT_GT(title.right - title.left, version.right - version.left);
 }
 
+// End deletes the objects painting selects and the picture; a box still open
+// (its instance not yet destroyed) must then draw nothing with them, on an
+// erase outside BeginPaint as on a paint.
+TEST_F(ConfigBoxRender, ABoxLeftOpenAfterEndPaintsNothing) {
+    ASSERT_EQ(QP240REMOTE_End(), 0);
+    const COLORREF white = RGB(255, 255, 255);
+    HBRUSH fill = CreateSolidBrush(white);
+    const RECT all = {0, 0, kWidth, kHeight};
+    FillRect(canvas.dc, &all, fill);
+    DeleteObject(fill);
+    EXPECT_EQ(SendMessageA(box, WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.dc), 0), 1);
+    RedrawWindow(box, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ERASENOW | RDW_UPDATENOW);
+    GdiFlush();
+    EXPECT_EQ(InkIn(canvas, 0, 0, kWidth, kHeight, Rgb(white)).exact, kWidth * kHeight);
+}
+
 TEST_F(ConfigBoxRender, FieldsAreRoundedOutlinesInColour14WithLabelAndValueInside) {
     RenderConfigBox(Instance(), box, &canvas);
     // Colour 14 (very light grey) for outline and value, 12 (mid grey) for
