@@ -92,10 +92,11 @@ struct DriverInstance {
     HostStatusExchange statusExchange;
 
     // Start, Stop and Destroy serialised per instance (engine/worker_control.h):
-    // the started bit, the host threads' writes of the run flag, `run`, the
-    // abandonment of a worker and the give-up's write of the connected flag
-    // happen only under it. Never held across a host call or anything that
-    // needs the loader lock; a wait for a run's end lets go of it while it sleeps.
+    // the started bit, the host threads' writes of the run flag, `run`,
+    // Destroy's claim, the closing of the callback gate and the host threads'
+    // writes of the connected flag happen only under it. Never held across a
+    // host call or anything that needs the loader lock; a wait for a run's end
+    // lets go of it while it sleeps.
     SRWLOCK lifecycleLock;
     CONDITION_VARIABLE runEnded;  // woken, under the lock, at the end of every run
     WorkerRun run;                // the latest run
@@ -105,11 +106,13 @@ struct DriverInstance {
     std::atomic<int32_t> runFlag;      // 1 while the worker is to keep running
     // 0 while no keypad is accepted, else the number of its connection, so that
     // an id-55 call held up across a reconnection of the same keypad is told
-    // apart. Written by the worker, and by a Stop that gives the worker up.
+    // apart. Written by the worker; set to 0 by the Start that makes a run
+    // and by a Stop that gives the worker up, under the lifecycle lock.
     std::atomic<int32_t> connectedFlag;
 
-    // Host threads making id-55 calls: 1 while one of them is inside the ring,
-    // so that the ring keeps one producer at a time (engine/report_intake.h).
+    // Host threads making id-55 calls: held while one of them is at work, so
+    // that the ring keeps one producer at a time; it is also that call's hold
+    // on the record, retired when the record is freed (engine/report_intake.h).
     std::atomic<int32_t> producerGuard;
 
     // Lifetime (engine/instance_lifetime.h): kClaimed, kFreed, + kHold per holder.

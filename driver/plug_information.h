@@ -15,8 +15,10 @@ inline constexpr char kArchitectureText[kArchitectureTextSize] =
 
 inline constexpr size_t kPlugInformationSize = QP240REMOTE_PLUG_INFORMATION_SIZE;
 
-// Offsets of the block's fields. The driver itself reads only the model, the
-// GUID and the version; the rest is there for the host.
+// Offsets of the block's fields. The driver itself reads only the model and
+// the version word (the box shows both); the GUID is written from the variant
+// profile, which the signature and the settings key take theirs from too. The
+// rest is the host's.
 inline constexpr size_t kPlugModelOffset = QP240REMOTE_PLUG_MODEL_OFFSET;
 inline constexpr size_t kPlugDriverKindOffset = QP240REMOTE_PLUG_DRIVER_KIND_OFFSET;
 inline constexpr size_t kPlugModuleOffset = QP240REMOTE_PLUG_MODULE_OFFSET;

@@ -6,8 +6,10 @@
 // empty, so read index == write index means empty and at most 127 wait.
 //
 // Who may call what:
-//   ReportQueueInit, ReportQueueFree: the thread that creates or destroys the
-//     instance, while no worker and no id-55 call runs.
+//   ReportQueueInit: Create, before anyone else knows the instance.
+//   ReportQueueFree: whichever holder lets go of the record last (a host
+//     thread, the worker at its end, or a box's thread), once no worker runs
+//     and the producers' guard is retired (engine/instance_lifetime.h).
 //   ReportQueuePush: the producer only (the intake serialises host threads).
 //   ReportQueuePop: the worker only.
 //   ReportQueueReset: the worker only, while the connected flag is 0 and with

@@ -9,8 +9,10 @@
 // across a read of the host's memory: a write copies the block first.
 //
 // Who may call what:
-//   StatusExchangeInit, StatusExchangeFree: the thread that creates or destroys
-//     the instance, while no worker and no id-56 call runs.
+//   StatusExchangeInit: Create, before anyone else knows the instance.
+//   StatusExchangeFree: whichever holder lets go of the record last (a host
+//     thread, the worker at its end, or a box's thread); no id-56 call holds
+//     the record then, and no worker runs (engine/instance_lifetime.h).
 //   StatusExchangeWrite: any host thread, at any time between those two.
 //   StatusExchangeRead, StatusExchangeReset: the worker only.
 #pragma once

@@ -2,27 +2,22 @@
 // play the keypads: each key where it sits on the keypad, with the number its
 // picture shows, the pad it sends and the MIDI note it plays in bank 0, the two
 // Stop All keys, and which keys still play a note in each bank. Everything
-// comes from the variant profiles, the keypad layout and the contract's note
-// arithmetic (a note above 127 is not sent), so the maps cannot drift from the
-// drivers.
+// comes from the variant profiles, the keypad layout and the driver's own note
+// arithmetic (MidiNoteOfKey: a note above 127 is not sent), so the maps cannot
+// drift from the drivers.
 //
 // Usage: key_maps > docs/key-maps.md   (resources/make-keypad-pictures.sh runs it)
 #include <cstdio>
 
 #include "driver/variant_profile.h"
+#include "engine/key_translation.h"
 #include "include/qp240_remote.h"
 #include "resources/keypad_layout.h"
 
-// The note a pad plays in MIDI mode, as the contract gives it.
-static int NoteOfPad(int pad) {
-    return QP240REMOTE_MIDI_NOTE_BASE + pad;
-}
-
 // The note key `key` of `bank` plays, or -1 when it would lie outside MIDI's
-// 0..127: the driver then sends nothing for the key.
+// 0..127: the driver then sends nothing for the key. The driver's own rule.
 static int NoteOfKey(int bank, int stride, int key) {
-    const int note = NoteOfPad(bank * stride + key);
-    return note >= 0 && note <= 127 ? note : -1;
+    return MidiNoteOfKey(bank, stride, key);
 }
 
 // "E4": the note's name, with middle C (60) as C4.
@@ -39,7 +34,7 @@ static void KeyCell(const VariantProfile& profile, int key, char* out, size_t si
     } else if (key == profile.stopAllPlistsKey) {
         std::snprintf(out, size, "**STOP ALL PLISTS**");
     } else {
-        const int note = NoteOfPad(key);
+        const int note = NoteOfKey(0, profile.padStride, key);
         char name[16];
         NoteName(note, name, sizeof name);
         std::snprintf(out, size, "**%d**: pad %d, note %d (%s)", key + 1, key, note, name);
@@ -106,11 +101,11 @@ static void WriteFamily(const KeypadLayout& layout) {
     std::printf("\n| Key on the picture | Pad (bank 0) | MIDI note (bank 0) | In bank 1 |\n"
                 "|---|---|---|---|\n");
     for (int key = 0; key < profile.padKeyCount; ++key) {
-        const int note = NoteOfPad(key);
+        const int note = NoteOfKey(0, profile.padStride, key);
         char name[16];
         NoteName(note, name, sizeof name);
         std::printf("| %d | %d | %d (%s) | pad %d, note %d |\n", key + 1, key, note, name,
-                    key + profile.padStride, NoteOfPad(profile.padStride + key));
+                    key + profile.padStride, NoteOfKey(1, profile.padStride, key));
     }
     std::printf("| STOP ALL PADS | stops all pads | none | the same |\n"
                 "| STOP ALL PLISTS | stops all playlists | none | the same |\n\n");
