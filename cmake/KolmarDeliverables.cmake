@@ -44,6 +44,15 @@ if(WIN32)
         target_link_libraries(kolmar${keys} PUBLIC kolmar_core${keys} kolmar_toolkit user32 gdi32
                                                    advapi32)
 
+        # The same driver with the test seams, for the Windows tests only: the
+        # deliverables carry no hook of the tests.
+        add_library(kolmar${keys}_seamed STATIC ${KOLMAR_CORE_SOURCES} ${KOLMAR_WINDOWS_SOURCES})
+        kolmar_target(kolmar${keys}_seamed)
+        target_compile_definitions(kolmar${keys}_seamed PUBLIC KOLMAR_KEY_COUNT=${keys}
+                                                               KOLMAR_TEST_SEAMS)
+        target_link_libraries(kolmar${keys}_seamed PUBLIC kolmar_toolkit_core kolmar_toolkit user32
+                                                          gdi32 advapi32)
+
         # The version record and bitmap 500; test programs link them too, since
         # they run the driver from the test executable's own module.
         add_library(kolmar${keys}_resources OBJECT resources/${deliverable}.rc)

@@ -247,8 +247,11 @@ int32_t ConfigBoxOpen(DriverInstance* instance, HWND parent, int32_t x, int32_t 
                 UpdateWindow(box);
                 return QP240REMOTE_OK;
             }
-            // Refused because another thread's open made the box meanwhile:
-            // this open is a second open. Otherwise no window could be made.
+            // Refused because a Destroy claimed the instance meanwhile, or
+            // because another thread's open made the box: this open is then a
+            // second open. Otherwise no window could be made.
+            if (InstanceClaimed(instance))
+                return QP240REMOTE_E_BAD_HANDLE;
             box = ConfigBoxOf(instance);
             if (box == nullptr)
                 return QP240REMOTE_E_NO_WINDOW;
@@ -319,13 +322,16 @@ static void BindingGive(DriverInstance* instance) {
 
 // The box binds itself and becomes its instance's box in one step: of two
 // opens on two threads at once only one box is made, and the other creation
-// fails (-1) before its window was bound to anything. The creating open holds
-// the instance; the binding takes a hold of its own.
+// fails (-1) before its window was bound to anything, as does the creation of
+// an open that a Destroy overtook. The creating open holds the instance; the
+// binding takes a hold of its own.
 static LRESULT ConfigBoxOnCreate(HWND window, const CREATESTRUCTA* create) {
     DriverInstance* instance = static_cast<DriverInstance*>(create->lpCreateParams);
     AcquireSRWLockExclusive(&instance->configBox.lock);
     LRESULT result = -1;
-    if (BoxOf(instance) == nullptr) {
+    // A Destroy claims the instance before it closes the box under this lock:
+    // an open that overlaps it makes no box the close could no longer see.
+    if (!InstanceClaimed(instance) && BoxOf(instance) == nullptr) {
         InstanceAddHold(instance);
         AcquireSRWLockExclusive(&g_boxSlots);
         SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(instance));

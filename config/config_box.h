@@ -38,10 +38,10 @@ HWND ConfigBoxOf(DriverInstance* instance);
 
 // OpenConfigBox after its handle check: 0 a box was made, 1 the open box was
 // moved, placed on top and shown, QP240REMOTE_E_NO_WINDOW no window could be
-// made. Of
-// several opens at once on several threads one makes the box; the others
-// answer 1. An open whose box another thread closed while it moved it makes
-// a new one. The box's messages run on the thread that made it.
+// made, QP240REMOTE_E_BAD_HANDLE a Destroy overtook the open (no box is left).
+// Of several opens at once on several threads one makes the box; the others
+// answer 1. An open whose box another thread closed while it moved it makes a
+// new one. The box's messages run on the thread that made it.
 int32_t ConfigBoxOpen(DriverInstance* instance, HWND parent, int32_t x, int32_t y, int32_t width,
                       int32_t height);
 

@@ -4,7 +4,8 @@
 #include "driver/driver_instance.h"
 
 #ifdef KOLMAR_TEST_SEAMS
-// Test seam: called by the worker just before it tries the gate for a callback.
+// Test seam of the test builds (the deliverables have none): called by the
+// worker just before it tries the gate for a callback.
 extern void (*g_beforeCallbackGate)(DriverInstance* instance, int32_t code);
 #endif
 

@@ -33,10 +33,9 @@ int32_t ReportIntake(DriverInstance* instance, const void* record);
 // The free of the record: waits for a call inside the guard and retires it.
 void ReportIntakeRetire(DriverInstance* instance);
 
-// Test seam of the native builds, which only the tests use: when set, called
+// Test seam of the test builds (the deliverables have none): when set, called
 // between a call's checks and its push, so that a test can renew the
-// connection under a call held there. The deliverables have no such seam on
-// the report path.
+// connection under a call held there.
 #ifdef KOLMAR_TEST_SEAMS
 extern void (*g_reportIntakeBeforePush)(DriverInstance* instance);
 #endif

@@ -4,7 +4,9 @@
 #include "engine/instance_lifetime.h"
 #include "engine/worker_thread.h"
 
+#ifdef KOLMAR_TEST_SEAMS
 void (*g_workerStartHeldHook)(DriverInstance* instance) = nullptr;
+#endif
 
 // The worker's own hold on this library: a host that unloads it while a worker
 // it gave up on is still blocked in a callback must not unmap the code that
@@ -108,8 +110,10 @@ static int32_t StartUnderLock(DriverInstance* instance, HMODULE* library) {
     if ((flags & kInstanceStarted) != 0)
         return QP240REMOTE_ALREADY;
     instance->flags.store(flags | kInstanceStarted, std::memory_order_relaxed);
+#ifdef KOLMAR_TEST_SEAMS
     if (g_workerStartHeldHook != nullptr)
         g_workerStartHeldHook(instance);
+#endif
     // Beside a run still alive (given up on, still ending, or this is its own
     // thread) the run flag is left alone, so that it is not revived.
     return instance->run.live ? QP240REMOTE_E_NO_THREAD : CreateWorker(instance, library);

@@ -52,6 +52,9 @@ void WorkerControlRetire(DriverInstance* instance);
 // touches nothing of the run afterwards; the record is still its to let go of.
 void WorkerControlEndRun(DriverInstance* instance);
 
-// Test seam: when set, Start calls it with the lifecycle lock held, after the
-// started bit is set and before the worker is created. Null in the product.
+// Test seam of the test builds (the deliverables have none): when set, Start
+// calls it with the lifecycle lock held, after the started bit is set and
+// before the worker is created.
+#ifdef KOLMAR_TEST_SEAMS
 extern void (*g_workerStartHeldHook)(DriverInstance* instance);
+#endif

@@ -12,7 +12,9 @@
 #include "engine/worker_control.h"
 #include "engine/spin_guard.h"
 
+#ifdef KOLMAR_TEST_SEAMS
 DWORD g_workerStopWaitMs = QP240REMOTE_STOP_WAIT_MS;
+#endif
 
 static constexpr DWORD kDetectionSleepMs =
     QP240REMOTE_DETECTION_PERIOD_MS;  // at the start of every detection pass

@@ -13,9 +13,14 @@
 
 #include "driver/driver_instance.h"
 
-// The longest Stop waits for the worker to end: 10000 ms. The Windows tests
-// shorten it so that a worker blocked in a callback does not cost 10 s.
+// The longest Stop waits for the worker to end: QP240REMOTE_STOP_WAIT_MS. The
+// test builds may shorten it, so that a worker blocked in a callback does not
+// cost 10 s; in the deliverables it is a constant.
+#ifdef KOLMAR_TEST_SEAMS
 extern DWORD g_workerStopWaitMs;
+#else
+inline constexpr DWORD g_workerStopWaitMs = QP240REMOTE_STOP_WAIT_MS;
+#endif
 
 // Thread body; the argument is the DriverInstance. Ends by itself when the run
 // flag is no longer 1, with exit code 0.

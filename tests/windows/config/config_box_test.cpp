@@ -477,6 +477,25 @@ TEST_F(ConfigBoxTest, TwoThreadsOpeningAtOnceMakeOneBoxAndTheOtherOpenMovesIt) {
     EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
 }
 
+// An open that a Destroy overtakes between its hold and its box's creation
+// makes no box: the Destroy's close could no longer see it, and the box would
+// keep the destroyed instance for good.
+TEST_F(ConfigBoxTest, AnOpenOvertakenByADestroyMakesNoBox) {
+    g_boxesAtCreation = 0;
+    BoxThread opener;
+    LaunchBoxThread(&opener, handle, nullptr, true);
+    while (InterlockedCompareExchange(&g_boxesAtCreation, 0, 0) < 1)
+        Sleep(1);  // the open is held just before its box's WM_CREATE
+    EXPECT_EQ(QP240REMOTE_Destroy(handle), 0);
+    handle = nullptr;
+    InterlockedIncrement(&g_boxesAtCreation);
+    ASSERT_EQ(WaitForSingleObject(opener.opened, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(opener.openResult, QP240REMOTE_E_BAD_HANDLE);
+    EXPECT_EQ(FindWindowExA(opener.host, nullptr, kConfigBoxClassName, nullptr), nullptr);
+    EndBoxThread(&opener);
+    EXPECT_TRUE(HeapValidate(GetProcessHeap(), 0, nullptr));
+}
+
 TEST_F(ConfigBoxTest, DestroyFromAnotherThreadUnbindsTheBoxAndItsThreadClosesIt) {
     BoxThread thread;
     StartBoxThread(&thread, handle);
