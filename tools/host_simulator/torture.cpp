@@ -131,6 +131,8 @@ static void DriveForTheRunsTime(Torture* torture) {
         WaitForSingleObject(torture->boxesReady[i], INFINITE);
     }
     std::vector<HANDLE> threads;
+    // The driver threads, the rounds' thread, a reader per instance, the plugger.
+    threads.reserve(kTortureDriverThreads + 1 + kTortureSlots + 1);
     for (int i = 0; i < kTortureDriverThreads; ++i)
         threads.push_back(StartThread(TortureDriverThread, static_cast<uintptr_t>(i)));
     threads.push_back(StartThread(TortureRoundThread, 0));

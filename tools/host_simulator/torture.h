@@ -4,9 +4,12 @@
 // keypads come and go and offers are accepted or refused at random, and the
 // host checks what it relies on:
 // - callbacks of one instance never overlap and come from one thread per run;
-//   every 50 has its 51, and no callback comes after a Destroy, or after a
-//   Stop or Destroy that answered on a host thread (but for the callback in
-//   hand when Stop gave a blocked worker up);
+//   every 50 has its 51; no run goes on after a Stop or Destroy answered on a
+//   host thread, whatever it answered, and no callback at all begins after a
+//   Destroy that answered 0 or a Stop or Destroy refused with E_BAD_HANDLE
+//   (but for the callback in hand when a blocked worker was given up on);
+// - a destroyed handle is refused by every export, Start, Stop and Destroy
+//   included, for QP240REMOTE_STALE_HANDLE_CREATES Creates;
 // - every answer is one its export documents, and no export takes longer
 //   than its documented wait (the slowest call of each is reported);
 // - with no call in flight, the driver status and the worker agree; at most

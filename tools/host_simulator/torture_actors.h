@@ -32,7 +32,7 @@ DWORD WINAPI TorturePlugThread(LPVOID);
 DWORD WINAPI TortureBoxThread(LPVOID number);
 
 // Stop and Start of a held handle from a host thread, with their checks.
-void TortureStopFromHost(Torture* torture, int index, void* handle);
+void TortureStopFromHost(Torture* torture, int index, const SlotHold& held);
 int32_t TortureStartFromHost(Torture* torture, int index, void* handle);
 
 // The box opened in a host window of the box threads and checked; true when

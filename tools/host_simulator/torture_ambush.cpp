@@ -17,17 +17,17 @@ static constexpr DWORD kSpringWithinMs = QP240REMOTE_DETECTION_PERIOD_MS + kRunB
 
 struct WaitingCall {
     Torture* torture;
-    int index;
-    SlotHold held;  // counted in by the rounds' thread, let go by the call's thread
-    AmbushWaiter what;
+    SlotHold held;   // counted in by the rounds' thread, let go by the call's thread
     HANDLE calling;  // set as the call is made
+    int index;
+    AmbushWaiter what;
 };
 
 static DWORD WINAPI CallAndWait(LPVOID argument) {
     WaitingCall* call = static_cast<WaitingCall*>(argument);
     SetEvent(call->calling);
     if (call->what == kWaitInStop)
-        TortureStopFromHost(call->torture, call->index, call->held.handle);
+        TortureStopFromHost(call->torture, call->index, call->held);
     else if (call->what == kWaitInStart)
         TortureStartFromHost(call->torture, call->index, call->held.handle);
     else
@@ -38,8 +38,8 @@ static DWORD WINAPI CallAndWait(LPVOID argument) {
 
 // Sends a host thread into the call, and returns once it is waiting there.
 static HANDLE SendIntoCall(Torture* torture, int index, AmbushWaiter what, WaitingCall* call) {
-    *call = WaitingCall{torture, index, SlotHoldHandle(&torture->slots[index], true), what,
-                        CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    *call = WaitingCall{torture, SlotHoldHandle(&torture->slots[index], true),
+                        CreateEventA(nullptr, TRUE, FALSE, nullptr), index, what};
     HANDLE thread = nullptr;
     if (call->held.handle != nullptr) {
         thread = CreateThread(nullptr, 0, CallAndWait, call, 0, nullptr);
@@ -64,7 +64,7 @@ static void CheckNextInstance(Torture* torture, int index) {
         Violate(torture, kNextInstance, "instance %d: started, no callback came", index);
     else if (started != QP240REMOTE_OK)
         Violate(torture, kNextInstance, "instance %d: Start answered %d", index, started);
-    TortureStopFromHost(torture, index, held.handle);
+    TortureStopFromHost(torture, index, held);
     SlotLetGo(slot);
 }
 

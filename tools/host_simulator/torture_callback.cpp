@@ -35,7 +35,7 @@ static void StartOwn(Torture* torture, int index, const SlotHold& held) {
         TimedHandleCall(torture, kCallStart, index, true, torture->driver.Start, held.handle);
     CheckAnswer(torture, kCallStart, index, answer, {QP240REMOTE_ALREADY, QP240REMOTE_E_NO_THREAD});
     if (answer == QP240REMOTE_E_NO_THREAD)
-        NoteStartFailed(&torture->slots[index], true);
+        NoteStartFailed(torture, index);
     torture->callbackStarts.fetch_add(1, std::memory_order_relaxed);
 }
 
@@ -100,13 +100,16 @@ bool TortureSpringAmbush(Torture* torture, int index, uint32_t generation) {
 // the worker up. It is the callback's last act, and it no longer counts as in
 // a callback: once given up, the slot's next instance may call back while this
 // one still blocks.
-static void BlockBeyondStop(Torture* torture, TortureSlot* slot) {
+static void BlockBeyondStop(Torture* torture, int index) {
+    TortureSlot* slot = &torture->slots[index];
     slot->blockedMs.fetch_add(kLongBlockMs);
-    slot->blockingLong.store(true);
+    slot->blockingThread.store(GetCurrentThreadId());
     slot->inCallback.fetch_sub(1);
     torture->blocks.fetch_add(1, std::memory_order_relaxed);
     Sleep(kLongBlockMs);
-    slot->blockingLong.store(false);
+    while (GiveUpNear(*torture, index))
+        Sleep(10);
+    slot->blockingThread.store(0);
     EnterCriticalSection(&slot->track);
     if (slot->givenUpThread == GetCurrentThreadId())
         slot->givenUpLeftAt = GetTickCount();
@@ -136,7 +139,7 @@ static bool ActFromCallback(Torture* torture, int index, uint32_t generation,
     } else if (roll == 12 && torture->settings.longMode && RandomBelow(random, 2) == 0) {
         bool idle = false;
         if (g_longBlockActive.compare_exchange_strong(idle, true)) {
-            BlockBeyondStop(torture, slot);
+            BlockBeyondStop(torture, index);
             return true;
         }
     }

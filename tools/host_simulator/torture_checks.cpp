@@ -48,6 +48,7 @@ static constexpr DWORD kQuickLimitMs = 250;
 // then a Start may still find it.
 static constexpr DWORD kGivenUpLeavesMs = 2000;
 
+// NOLINTNEXTLINE(cert-dcl50-cpp): a printf format, checked by the compiler.
 void Violate(Torture* torture, Violation kind, const char* format, ...) {
     char text[sizeof torture->firstOfKind[0]];
     va_list arguments;
@@ -65,6 +66,10 @@ static bool Waits(TortureCall call) {
 }
 
 static DWORD LimitMs(TortureCall call, bool fromCallback) {
+    // From a callback Destroy waits for no worker, but closes the box, which
+    // waits for a paint or click the box's thread has in hand.
+    if (call == kCallDestroy && fromCallback)
+        return kBoxLimitMs;
     if (Waits(call))
         return fromCallback ? kQuickLimitMs : kWaitLimitMs;
     if (call == kCallOpenConfigBox || call == kCallCloseConfigBox)
@@ -74,7 +79,7 @@ static DWORD LimitMs(TortureCall call, bool fromCallback) {
 
 CallTimer TimerBegin(Torture* torture, TortureCall call, int index, bool fromCallback) {
     const uint64_t blocked = index >= 0 ? torture->slots[index].blockedMs.load() : 0;
-    const bool blocking = index >= 0 && torture->slots[index].blockingLong.load();
+    const bool blocking = index >= 0 && torture->slots[index].blockingThread.load() != 0;
     const DWORD start = GetTickCount();
     int flight = -1;
     for (int i = 0; i < kTortureInFlight && flight < 0; ++i) {
@@ -108,7 +113,7 @@ void TimerEnd(Torture* torture, const CallTimer& timer, DWORD extraMs) {
         // A block counts in blockedMs from its start: one that began before
         // the call, or is still on at its end, may have held it for up to a
         // whole give-up wait.
-        if (timer.blockingAtBegin || slot.blockingLong.load())
+        if (timer.blockingAtBegin || slot.blockingThread.load() != 0)
             allowed += QP240REMOTE_STOP_WAIT_MS;
     }
     if (elapsed > allowed)
@@ -138,6 +143,18 @@ void CheckAnswer(Torture* torture, TortureCall call, int index, int32_t answer,
             answer);
 }
 
+bool GiveUpNear(const Torture& torture, int index) {
+    const DWORD now = GetTickCount();
+    for (const InFlightCall& entry : torture.inFlight) {
+        const TortureCall call = static_cast<TortureCall>(entry.call.load());
+        if (entry.thread.load() != 0 && entry.index.load() == index && !entry.fromCallback.load() &&
+            (call == kCallStop || call == kCallDestroy) &&
+            now - entry.start.load() >= QP240REMOTE_STOP_WAIT_MS - kRunEndGraceMs)
+            return true;
+    }
+    return false;
+}
+
 bool TrackCallback(Torture* torture, int index, uint32_t generation, int32_t code) {
     TortureSlot* slot = &torture->slots[index];
     const DWORD self = GetCurrentThreadId();
@@ -147,6 +164,11 @@ bool TrackCallback(Torture* torture, int index, uint32_t generation, int32_t cod
     if (slot->generation.load() != generation) {
         Violate(torture, kLateCallback, "instance %d: code %d after its Destroy answered", index,
                 code);
+        late = true;
+    } else if (generation != 0 && slot->silenced.load() == generation) {
+        Violate(torture, kLateCallback,
+                "instance %d: code %d after a Stop or Destroy of it refused on a host thread",
+                index, code);
         late = true;
     } else if (self == slot->givenUpThread) {
         Violate(torture, kLateCallback, "instance %d: code %d after Stop gave its worker up", index,
@@ -171,30 +193,40 @@ bool TrackCallback(Torture* torture, int index, uint32_t generation, int32_t cod
     return !late;
 }
 
-void CheckRunEnded(Torture* torture, int index, uint64_t calledAt, const char* call) {
+void CheckRunOver(Torture* torture, int index, uint64_t calledAt, DWORD blocked, const char* call) {
     TortureSlot* slot = &torture->slots[index];
     EnterCriticalSection(&slot->track);
-    if (slot->runOpen && slot->runBegan < calledAt)
-        Violate(torture, kRunOutlivesAnswer, "instance %d: %s answered, run on thread %lu goes on",
-                index, call, slot->runThread);
-    LeaveCriticalSection(&slot->track);
-}
-
-void NoteGiveUp(Torture* torture, int index) {
-    TortureSlot* slot = &torture->slots[index];
-    EnterCriticalSection(&slot->track);
-    if (slot->runOpen) {
-        slot->givenUpThread = slot->runThread;
-        slot->givenUpLeftAt = 0;
-        slot->runOpen = false;
-        torture->givenUp.fetch_add(1, std::memory_order_relaxed);
+    if (slot->runOpen && slot->runBegan < calledAt) {
+        if (blocked != 0 && slot->runThread == blocked) {
+            slot->givenUpThread = blocked;
+            slot->givenUpLeftAt = 0;
+            slot->runOpen = false;
+            torture->givenUp.fetch_add(1, std::memory_order_relaxed);
+        } else {
+            Violate(torture, kRunOutlivesAnswer,
+                    "instance %d: %s answered, run on thread %lu goes on", index, call,
+                    slot->runThread);
+        }
     }
     LeaveCriticalSection(&slot->track);
 }
 
-void NoteStartFailed(TortureSlot* slot, bool failed) {
+void SilenceGeneration(TortureSlot* slot, uint32_t generation) {
+    slot->silenced.store(generation);
+}
+
+void NoteStartFailed(Torture* torture, int index) {
+    TortureSlot* slot = &torture->slots[index];
     EnterCriticalSection(&slot->track);
-    slot->startFailed = failed;
+    slot->startFailed = true;
+    slot->startFailedAt = torture->sequence.fetch_add(1) + 1;
+    LeaveCriticalSection(&slot->track);
+}
+
+void NoteStopped(TortureSlot* slot, uint64_t calledAt) {
+    EnterCriticalSection(&slot->track);
+    if (slot->startFailedAt < calledAt)
+        slot->startFailed = false;
     LeaveCriticalSection(&slot->track);
 }
 
@@ -306,6 +338,7 @@ static unsigned long long Load(const std::atomic<uint64_t>& value) {
     return static_cast<unsigned long long>(value.load());
 }
 
+// NOLINTNEXTLINE(cert-dcl50-cpp): a printf format, checked by the compiler.
 void TortureReport(const char* format, ...) {
     char text[512];
     va_list arguments;
@@ -382,7 +415,7 @@ void PrintStuckCalls(const Torture& torture) {
         // Read without `books`: the report is made while calls may hang.
         TortureReport("  slot %d: in a callback %d, blocking long %d, calls in %d, ended %d, quiet "
                       "%d\n",
-                      i, slot.inCallback.load(), slot.blockingLong.load() ? 1 : 0, slot.holders,
-                      slot.ended ? 1 : 0, slot.quiet ? 1 : 0);
+                      i, slot.inCallback.load(), slot.blockingThread.load() != 0 ? 1 : 0,
+                      slot.holders, slot.ended ? 1 : 0, slot.quiet ? 1 : 0);
     }
 }

@@ -58,20 +58,34 @@ void CheckAnswer(Torture* torture, TortureCall call, int index, int32_t answer,
                  std::initializer_list<int32_t> documented);
 
 // One callback recorded against its run, on the worker thread; false when it
-// came late (after its instance's Destroy, or after a Stop gave its worker up).
+// came late (after its instance's Destroy, after a Stop or Destroy refused it
+// on a host thread, or after a Stop gave its worker up).
 bool TrackCallback(Torture* torture, int index, uint32_t generation, int32_t code);
 
-// Stop and Destroy on a host thread, after they answered: whatever they
-// answered, no run that began before `calledAt` may still be going (but for one
-// given up on, which makes no more calls).
-void CheckRunEnded(Torture* torture, int index, uint64_t calledAt, const char* call);
-// A Stop on a host thread that answered while its worker was blocked beyond
-// Stop's wait gave that worker up: its run is over for the checks.
-void NoteGiveUp(Torture* torture, int index);
+// Stop and Destroy on a host thread, after they answered, whatever they
+// answered (E_BAD_HANDLE included, for a call begun while the handle was the
+// host's): no run that began before `calledAt` may still be going, but for
+// that of `blocked`, the worker whose callback still blocked beyond Stop's
+// wait when the call returned (TortureSlot::blockingThread, read before
+// TimerEnd): the call gave it up, and it makes no more calls.
+void CheckRunOver(Torture* torture, int index, uint64_t calledAt, DWORD blocked, const char* call);
+// True while a Stop or Destroy of the slot on a host thread, not yet back
+// from TimerEnd, may be about to give its run up. A block beyond Stop's wait
+// ends only when this is false, so that a give-up always finds that block in
+// hand: one that came just after the block returned, with the next callback
+// in hand, would look to the host like a callback begun after the give-up.
+bool GiveUpNear(const Torture& torture, int index);
+// A Stop or Destroy of `generation` answered E_BAD_HANDLE on a host thread:
+// the instance is claimed and no callback of it may begin from here on.
+void SilenceGeneration(TortureSlot* slot, uint32_t generation);
 
 // The run as the callbacks show it: a Start's -2000 leaves the instance
 // started without a worker of its own; a Stop or Destroy ended the run.
-void NoteStartFailed(TortureSlot* slot, bool failed);
+void NoteStartFailed(Torture* torture, int index);
+// A Stop called at `calledAt` answered 0: a -2000 noted before it no longer
+// counts. One noted since (a callback's Start while this Stop waited for its
+// run) still does.
+void NoteStopped(TortureSlot* slot, uint64_t calledAt);
 void CloseRun(TortureSlot* slot);
 // Waits until the slot's run is open (or closed) as asked; false on timeout.
 bool WaitForRun(TortureSlot* slot, bool open, DWORD timeoutMs);

@@ -16,33 +16,36 @@ static constexpr uint32_t kCalmStopOdds = 40;
 static constexpr uint32_t kDestroyOdds = 150;
 
 // Whatever it answers, no run that began before it goes on, but for one it
-// gave up on. Refused as a destroyed handle, it promises nothing.
-void TortureStopFromHost(Torture* torture, int index, void* handle) {
+// gave up on; refused (a Destroy claimed the instance), it also promises that
+// no callback of the instance begins after it.
+void TortureStopFromHost(Torture* torture, int index, const SlotHold& held) {
     TortureSlot* slot = &torture->slots[index];
     const uint64_t calledAt = torture->sequence.fetch_add(1) + 1;
-    const int32_t answer =
-        TimedHandleCall(torture, kCallStop, index, false, torture->driver.Stop, handle);
+    const CallTimer timer = TimerBegin(torture, kCallStop, index, false);
+    const int32_t answer = torture->driver.Stop(held.handle);
+    const DWORD blocked = slot->blockingThread.load();
+    TimerEnd(torture, timer);
     CheckAnswer(torture, kCallStop, index, answer, {QP240REMOTE_OK, QP240REMOTE_ALREADY});
     if (answer == QP240REMOTE_E_BAD_HANDLE)
-        return;
-    if (slot->blockingLong.load())
-        NoteGiveUp(torture, index);
-    else
-        CheckRunEnded(torture, index, calledAt, answer == QP240REMOTE_OK ? "Stop (0)" : "Stop (1)");
+        SilenceGeneration(slot, held.generation);
+    CheckRunOver(torture, index, calledAt, blocked,
+                 answer == QP240REMOTE_OK        ? "Stop (0)"
+                 : answer == QP240REMOTE_ALREADY ? "Stop (1)"
+                                                 : "Stop (-1)");
     if (answer == QP240REMOTE_OK)
-        NoteStartFailed(slot, false);
+        NoteStopped(slot, calledAt);
 }
 
 // -2000 only beside a worker still alive that the Start may not wait for: one
 // given up on, or one whose callback blocks beyond the wait.
 int32_t TortureStartFromHost(Torture* torture, int index, void* handle) {
     TortureSlot* slot = &torture->slots[index];
-    const bool blocked = slot->blockingLong.load();
+    const bool blocked = slot->blockingThread.load() != 0;
     const int32_t answer =
         TimedHandleCall(torture, kCallStart, index, false, torture->driver.Start, handle);
     if (answer == QP240REMOTE_E_NO_THREAD)
-        NoteStartFailed(slot, true);
-    if (blocked || GivenUpWorkerMayLive(torture, index) || slot->blockingLong.load())
+        NoteStartFailed(torture, index);
+    if (blocked || GivenUpWorkerMayLive(torture, index) || slot->blockingThread.load() != 0)
         CheckAnswer(torture, kCallStart, index, answer,
                     {QP240REMOTE_OK, QP240REMOTE_ALREADY, QP240REMOTE_E_NO_THREAD});
     else
@@ -116,7 +119,7 @@ static void InstanceCall(Torture* torture, int index, const SlotHold& held, Tort
             // Instance 0 is stopped all the time; the others rarely enough
             // that their workers find, connect and poll keypads.
             if (index == 0 || RandomBelow(random, kCalmStopOdds * index) == 0)
-                TortureStopFromHost(torture, index, handle);
+                TortureStopFromHost(torture, index, held);
             break;
         case 5: {
             const int32_t answer = TimedHandleCall(torture, kCallGetDriverStatus, index, false,

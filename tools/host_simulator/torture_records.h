@@ -94,28 +94,33 @@ struct TortureSlot {
     // from then on), and how many Destroys answered 0 (exactly one must).
     std::atomic<bool> destroyBegun;
     std::atomic<int32_t> destroysDone;
+    // A generation a Stop or Destroy refused on a host thread: the instance is
+    // claimed and its run over or given up, so none of its callbacks may begin
+    // from then on. 0: none (generations count from 1).
+    std::atomic<uint32_t> silenced;
     // Callbacks of one instance come one at a time, so their decisions follow
     // one sequence from the seed (used by the callbacks only).
     TortureRandom callbackRandom;
 
     // The run as the callbacks show it, under `track`.
     CRITICAL_SECTION track;
-    bool runOpen;         // a 50 came and its 51 not yet
-    DWORD runThread;      // the thread of the open run
-    uint64_t runBegan;    // sequence number of its 50
-    DWORD givenUpThread;  // a worker a Stop gave up on: it makes no more calls
-    bool startFailed;     // a Start answered -2000: started, with no new worker, until Stop
-    DWORD givenUpLeftAt;  // tick when the given-up worker's blocked callback returned; 0 while
-                          // blocked
+    bool runOpen;            // a 50 came and its 51 not yet
+    DWORD runThread;         // the thread of the open run
+    uint64_t runBegan;       // sequence number of its 50
+    DWORD givenUpThread;     // a worker a Stop gave up on: it makes no more calls
+    bool startFailed;        // a Start answered -2000: started, with no new worker, until Stop
+    uint64_t startFailedAt;  // sequence number of that -2000's note
+    DWORD givenUpLeftAt;     // tick when the given-up worker's blocked callback returned; 0 while
+                             // blocked
     std::atomic<int32_t> inCallback;
     std::atomic<HANDLE> openDevice;  // the keypad the host accepted and reads, or null
     std::atomic<uint32_t> openProduct;
 
     // What a callback of this instance blocks, so that the calls waiting for
     // it are allowed its time.
-    std::atomic<uint64_t> blockedMs;  // planned block time of every block begun so far
-    std::atomic<DWORD> blockEndsAt;   // tick when the block in hand ends; 0 when none
-    std::atomic<bool> blockingLong;   // the block in hand outlasts Stop's wait
+    std::atomic<uint64_t> blockedMs;    // planned block time of every block begun so far
+    std::atomic<DWORD> blockEndsAt;     // tick when the block in hand ends; 0 when none
+    std::atomic<DWORD> blockingThread;  // the worker whose block outlasts Stop's wait, or 0
 };
 
 // An instance that ends inside its own callback while host threads wait in

@@ -3,10 +3,6 @@
 #include "tools/host_simulator/torture_actors.h"
 #include "tools/host_simulator/torture_checks.h"
 
-// A destroyed handle is refused for at least this many Creates of the library
-// after its Destroy; within them the probe may call with it.
-static constexpr uint64_t kStaleRefusedCreates = 64;
-
 SlotHold SlotHoldHandle(TortureSlot* slot, bool scripted) {
     SlotHold hold = {nullptr, 0};
     AcquireSRWLockExclusive(&slot->books);
@@ -100,18 +96,32 @@ static bool EndHandle(TortureSlot* slot, const SlotHold& held, bool done) {
     return first;
 }
 
-// A call the host rule forbids but the contract answers: the handle of a
-// Destroy that returned, within the Creates it is refused for, is refused.
-static void ProbeStaleHandle(Torture* torture, int index, void* handle, uint64_t createsAtEnd) {
-    const int32_t status = torture->driver.GetDriverStatus(handle);
-    const int32_t size = torture->driver.GetContextSize(handle);
-    if (torture->createCalls.load() - createsAtEnd >= kStaleRefusedCreates)
+// A call the host rule forbids but the contract answers: within
+// QP240REMOTE_STALE_HANDLE_CREATES Creates after a Destroy returned, every
+// export refuses the handle, those that would start, stop or end an instance
+// made meanwhile at the same address included. Start first: one that served
+// the handle is undone by the Stop and Destroy that follow.
+static void ProbeStaleHandle(Torture* torture, int index, void* handle, uint64_t createsAtEnd,
+                             bool fromCallback) {
+    const Deliverable& driver = torture->driver;
+    const int32_t status = driver.GetDriverStatus(handle);
+    const int32_t size = driver.GetContextSize(handle);
+    const int32_t started =
+        TimedHandleCall(torture, kCallStart, index, fromCallback, driver.Start, handle);
+    const int32_t stopped =
+        TimedHandleCall(torture, kCallStop, index, fromCallback, driver.Stop, handle);
+    const int32_t destroyed =
+        TimedHandleCall(torture, kCallDestroy, index, fromCallback, driver.Destroy, handle);
+    if (torture->createCalls.load() - createsAtEnd >= QP240REMOTE_STALE_HANDLE_CREATES)
         return;
     torture->staleProbes.fetch_add(1, std::memory_order_relaxed);
-    if (status != QP240REMOTE_DRIVER_NOT_STARTED || size != QP240REMOTE_E_BAD_HANDLE)
+    if (status != QP240REMOTE_DRIVER_NOT_STARTED || size != QP240REMOTE_E_BAD_HANDLE ||
+        started != QP240REMOTE_E_BAD_HANDLE || stopped != QP240REMOTE_E_BAD_HANDLE ||
+        destroyed != QP240REMOTE_E_BAD_HANDLE)
         Violate(torture, kStaleHandleServed,
-                "instance %d: after its Destroy, status %d and context size %d", index, status,
-                size);
+                "instance %d: after its Destroy, status %d, context size %d, Start %d, Stop %d, "
+                "Destroy %d",
+                index, status, size, started, stopped, destroyed);
 }
 
 int32_t TortureDestroyHeld(Torture* torture, int index, const SlotHold& held, bool fromCallback) {
@@ -119,18 +129,25 @@ int32_t TortureDestroyHeld(Torture* torture, int index, const SlotHold& held, bo
     void* handle = held.handle;
     slot->destroyBegun.store(true);
     const uint64_t calledAt = torture->sequence.fetch_add(1) + 1;
-    const int32_t answer = TimedHandleCall(torture, kCallDestroy, index, fromCallback,
-                                           torture->driver.Destroy, handle);
+    const CallTimer timer = TimerBegin(torture, kCallDestroy, index, fromCallback);
+    const int32_t answer = torture->driver.Destroy(handle);
+    // Read before the call counts as back, as Stop's (CheckRunOver).
+    const DWORD blocked = slot->blockingThread.load();
+    TimerEnd(torture, timer);
     const uint64_t createsAtEnd = torture->createCalls.load();
     CheckAnswer(torture, kCallDestroy, index, answer, {QP240REMOTE_OK, QP240REMOTE_E_BAD_HANDLE});
     const bool done = answer == QP240REMOTE_OK;
     if (done && slot->destroysDone.fetch_add(1) == 1)
         Violate(torture, kDestroyAnswers, "instance %d: two Destroys of it answered 0", index);
     const bool first = EndHandle(slot, held, done);
-    if (slot->blockingLong.load())
-        NoteGiveUp(torture, index);
-    else if (done && !fromCallback)
-        CheckRunEnded(torture, index, calledAt, "Destroy");
+    // On a host thread either answer comes once the run is over or given up
+    // on; refused, the Destroy found the instance claimed by another, and no
+    // callback of it may begin after this one either.
+    if (!fromCallback) {
+        if (!done)
+            SilenceGeneration(slot, held.generation);
+        CheckRunOver(torture, index, calledAt, blocked, done ? "Destroy (0)" : "Destroy (-1)");
+    }
     if (done) {
         // The run is over: from inside a callback no 51 follows.
         CloseRun(slot);
@@ -141,7 +158,7 @@ int32_t TortureDestroyHeld(Torture* torture, int index, const SlotHold& held, bo
                     index);
     }
     if (first)
-        ProbeStaleHandle(torture, index, handle, createsAtEnd);
+        ProbeStaleHandle(torture, index, handle, createsAtEnd, fromCallback);
     return answer;
 }
 
