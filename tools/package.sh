@@ -65,14 +65,16 @@ for guide in $guides; do
     files="$files $page"
 done
 
-# For host engineers: the C header, both import libraries of each DLL (MinGW
-# and Microsoft linker; made by the GCC build's dlltool, whose build links
-# and runs them), the example hosts and the calling contract they follow.
+# For host engineers: the C header, each DLL's .def and the import libraries
+# made from it (MinGW and Microsoft linker; the GCC build's, whose tests link
+# and run them), the example hosts and the calling contract they follow.
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target import_libraries
 mkdir -p "$stage/include" "$stage/lib" "$stage/examples"
 cp include/qp240_remote.h "$stage/include/"
 for deliverable in Kolmar32Keys Kolmar15Keys; do
+    cp "build/windows/generated/import/$deliverable.def" "$stage/lib/"
+    files="$files lib/$deliverable.def"
     for library in lib$deliverable.dll.a $deliverable.lib; do
         cp "build/windows/import-libraries/$library" "$stage/lib/"
         files="$files lib/$library"
@@ -144,6 +146,12 @@ for program in $programs; do
         fail "$program has no stack protection"
 done
 (cd "$check/$name" && sha256sum --quiet -c SHA256SUMS) || fail "SHA256SUMS does not match the files"
+
+# A host built with the Microsoft tools delay loads a DLL through its .lib.
+prefix="$PWD/build/package-prefix"
+cmake/wine-prefix.sh "$prefix"
+WINEPREFIX="$prefix" tests/host/delay_load.sh "$check/$name" build/package/delay-load ||
+    fail "a host cannot delay load Kolmar32Keys.dll through lib/Kolmar32Keys.lib"
 (cd dist && sha256sum --quiet -c "$name.zip.sha256") || fail "the ZIP's own sum does not match"
 
 echo "dist/$name.zip"
