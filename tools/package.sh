@@ -91,11 +91,32 @@ files="$files docs/host-contract.md"
 # gives one ZIP.
 stamp=$(git log -1 --format=%cd --date=format-local:'%Y-%m-%d %H:%M:%S' 2>/dev/null ||
     echo "2000-01-01 00:00:00")
-rm -f "dist/$name.zip" "dist/$name.zip.sha256"
+rm -f "dist/$name".* "dist/$name-setup".*
 # shellcheck disable=SC2086
 (cd build/package && TZ=UTC cmake -E tar cf "../../dist/$name.zip" --format=zip \
     --mtime="$stamp UTC" $(for file in $files SHA256SUMS; do echo "$name/$file"; done))
 (cd dist && sha256sum "$name.zip" > "$name.zip.sha256")
+
+# The installer beside the ZIP (installer/kolmar-keypad-drivers.nsi), with the
+# version, models and settings keys the drivers have, and the keypad picture
+# as its icon.
+c++ -std=c++17 -Wall -Wextra -Werror -I. -I"$build/generated" installer/installer_facts.cpp \
+    config/settings_key.cpp -o build/package/installer-facts
+build/package/installer-facts > build/package/installer-facts.nsh
+/usr/bin/python3 - resources/keypad_32keys.bmp build/package/keypad.ico <<'PYTHON'
+import sys
+from PIL import Image
+picture = Image.open(sys.argv[1]).convert("RGBA")
+side = max(picture.size)
+icon = Image.new("RGBA", (side, side), (0, 0, 0, 0))
+icon.paste(picture, ((side - picture.width) // 2, (side - picture.height) // 2))
+icon.save(sys.argv[2], sizes=[(16, 16), (32, 32), (48, 48), (256, 256)])
+PYTHON
+setup="$name-setup.exe"
+makensis -V2 -DFACTS="$PWD/build/package/installer-facts.nsh" -DSTAGE="$PWD/$stage" \
+    -DICON="$PWD/build/package/keypad.ico" -DOUTFILE="$PWD/dist/$setup" \
+    installer/kolmar-keypad-drivers.nsi
+(cd dist && sha256sum "$setup" > "$setup.sha256")
 
 # "{9933A592-54E2-...}" from llvm-readobj's 16 GUID bytes, as the PDB states it.
 guid_of_program() {
@@ -153,7 +174,15 @@ cmake/wine-prefix.sh "$prefix"
 WINEPREFIX="$prefix" tests/host/delay_load.sh "$check/$name" build/package/delay-load ||
     fail "a host cannot delay load Kolmar32Keys.dll through lib/Kolmar32Keys.lib"
 (cd dist && sha256sum --quiet -c "$name.zip.sha256") || fail "the ZIP's own sum does not match"
+(cd dist && sha256sum --quiet -c "$setup.sha256") || fail "the installer's own sum does not match"
+
+# The installer installs, upgrades and uninstalls under Wine, silently and
+# with its pages (screenshots in build/package/screenshots/installer/).
+WINEPREFIX="$prefix" tests/package/installer.sh "dist/$setup" "$check/$name" "$version" \
+    build/package/installer build/package/screenshots/installer ||
+    fail "the installer does not do what it should"
 
 echo "dist/$name.zip"
-cat "dist/$name.zip.sha256"
+echo "dist/$setup"
+cat "dist/$name.zip.sha256" "dist/$setup.sha256"
 cat "$stage/SHA256SUMS"
