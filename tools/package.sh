@@ -3,11 +3,14 @@
 # DLLs and the host simulator (built with clang and lld, hardened, each with the
 # PDB that Windows debuggers load beside it), the install guide, the key maps
 # and the changelog as web pages with their pictures inside, for host engineers
-# the C header, the import libraries, the example host and the calling
-# contract, and the SHA-256 sums of every file; the ZIP's own sum beside it.
+# the C header, the .def files and import libraries, the example hosts and the
+# calling contract's page, and the SHA-256 sums of every file; beside it the
+# installer (-setup.exe), and each one's own sum.
 # Before it packs, the programs pass the table check (exports, imports,
 # hardening, the PDB named in the debug directory) and the pages a browser
-# check; then it unpacks the ZIP and checks what a user gets.
+# check; then it unpacks the ZIP and checks what a user gets, delay loads a
+# DLL through its .lib, walks the install guide's steps and runs the
+# installer under Wine.
 set -e
 cd "$(dirname "$0")/.."
 tools/install-deps.sh
@@ -52,7 +55,7 @@ done
 # pandoc, pictures and style sheet inside each page, links between the guides
 # pointing to their pages. Each page then shows its tables and pictures in a
 # browser (screenshots in build/package/screenshots/).
-guides="INSTALL.md docs/key-maps.md CHANGELOG.md"
+guides="INSTALL.md docs/key-maps.md CHANGELOG.md docs/host-contract.md"
 mkdir -p build/package/screenshots
 for guide in $guides; do
     page="${guide%.md}.html"
@@ -65,8 +68,8 @@ for guide in $guides; do
     files="$files $page"
 done
 
-# For host engineers: the C header, each DLL's .def and the import libraries
-# made from it (MinGW and Microsoft linker; the GCC build's, whose tests link
+# For host engineers (the calling contract is a page above): the C header,
+# each DLL's .def and the import libraries made from it (MinGW and Microsoft linker; the GCC build's, whose tests link
 # and run them), the example hosts and the calling contract they follow.
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target import_libraries
@@ -81,20 +84,19 @@ for deliverable in Kolmar32Keys Kolmar15Keys; do
     done
 done
 cp examples/keypad_host.c examples/minimal_host.c "$stage/examples/"
-cp docs/host-contract.md "$stage/docs/"
 files="$files include/qp240_remote.h examples/keypad_host.c examples/minimal_host.c"
-files="$files docs/host-contract.md"
 # shellcheck disable=SC2086 # the file names hold no spaces
 (cd "$stage" && sha256sum $files > SHA256SUMS)
 
 # The commit's time on every entry and a fixed order, so that one commit
-# gives one ZIP.
+# gives one ZIP. No top folder inside: Windows' Extract All makes a folder
+# named after the ZIP, and the files belong straight in it.
 stamp=$(git log -1 --format=%cd --date=format-local:'%Y-%m-%d %H:%M:%S' 2>/dev/null ||
     echo "2000-01-01 00:00:00")
 rm -f "dist/$name".* "dist/$name-setup".*
 # shellcheck disable=SC2086
-(cd build/package && TZ=UTC cmake -E tar cf "../../dist/$name.zip" --format=zip \
-    --mtime="$stamp UTC" $(for file in $files SHA256SUMS; do echo "$name/$file"; done))
+(cd "$stage" && TZ=UTC cmake -E tar cf "../../../dist/$name.zip" --format=zip \
+    --mtime="$stamp UTC" $files SHA256SUMS)
 (cd dist && sha256sum "$name.zip" > "$name.zip.sha256")
 
 # The installer beside the ZIP (installer/kolmar-keypad-drivers.nsi), with the
@@ -131,8 +133,8 @@ guid_of_program() {
 # simulator's main); every sum right.
 check="build/package/check"
 rm -rf "$check"
-mkdir -p "$check"
-(cd "$check" && cmake -E tar xf "../../../dist/$name.zip")
+mkdir -p "$check/$name"
+(cd "$check/$name" && cmake -E tar xf "../../../../dist/$name.zip")
 expected=$(for file in $files SHA256SUMS; do echo "$name/$file"; done | sort)
 unpacked=$(cd "$check" && find . -type f | sed 's|^\./||' | sort)
 if [ "$expected" != "$unpacked" ]; then
@@ -175,6 +177,10 @@ WINEPREFIX="$prefix" tests/host/delay_load.sh "$check/$name" build/package/delay
     fail "a host cannot delay load Kolmar32Keys.dll through lib/Kolmar32Keys.lib"
 (cd dist && sha256sum --quiet -c "$name.zip.sha256") || fail "the ZIP's own sum does not match"
 (cd dist && sha256sum --quiet -c "$setup.sha256") || fail "the installer's own sum does not match"
+
+# The install guide's way with the ZIP, step by step as a person takes it.
+WINEPREFIX="$prefix" tests/package/guide_walk.sh . dist "$name" build/package/guide-walk ||
+    fail "the install guide's steps do not work as written"
 
 # The installer installs, upgrades and uninstalls under Wine, silently and
 # with its pages (screenshots in build/package/screenshots/installer/).
