@@ -28,6 +28,8 @@ fail() {
 }
 
 rm -rf "$work"
+mkdir -p "$work"
+work=$(cd "$work" && pwd)  # the commands run in another folder
 downloads="$work/Downloads"
 mkdir -p "$downloads"
 cp "$dist/$name".zip* "$dist/$name"-setup.exe* "$downloads/"
