@@ -98,15 +98,25 @@ files="$files include/qp240_remote.h examples/keypad_host.c examples/minimal_hos
 # shellcheck disable=SC2086 # the file names hold no spaces
 (cd "$stage" && sha256sum $files > SHA256SUMS)
 
-# The commit's time on every entry and a fixed order, so that one commit
-# gives one ZIP. No top folder inside: Windows' Extract All makes a folder
-# named after the ZIP, and the files belong straight in it.
-stamp=$(git log -1 --format=%cd --date=format-local:'%Y-%m-%d %H:%M:%S' 2>/dev/null ||
-    echo "2000-01-01 00:00:00")
+# The commit's time on every entry, a fixed order and nothing of the file
+# system (archivers add its access and change times), so that one commit gives
+# one ZIP. No top folder inside: Windows' Extract All makes a folder named
+# after the ZIP, and the files belong straight in it.
+stamp=$(TZ=UTC git log -1 --format=%cd --date=format-local:'%Y %m %d %H %M %S' 2>/dev/null ||
+    echo "2000 01 01 00 00 00")
 rm -f "dist/$name".* "dist/$name-setup".*
 # shellcheck disable=SC2086
-(cd "$stage" && TZ=UTC cmake -E tar cf "../../../dist/$name.zip" --format=zip \
-    --mtime="$stamp UTC" $files SHA256SUMS)
+(cd "$stage" && /usr/bin/python3 - "../../../dist/$name.zip" "$stamp" $files SHA256SUMS) <<'PYTHON'
+import sys, zipfile
+stamp = tuple(int(part) for part in sys.argv[2].split())
+with zipfile.ZipFile(sys.argv[1], "w") as archive:
+    for name in sys.argv[3:]:
+        entry = zipfile.ZipInfo(name, date_time=stamp)
+        entry.compress_type = zipfile.ZIP_DEFLATED
+        entry.external_attr = 0o100644 << 16  # a plain file, rw-r--r--
+        with open(name, "rb") as source:
+            archive.writestr(entry, source.read())
+PYTHON
 (cd dist && sha256sum "$name.zip" > "$name.zip.sha256")
 
 # The installer beside the ZIP (installer/kolmar-keypad-drivers.nsi), with the
