@@ -79,8 +79,11 @@ include(${CMAKE_CURRENT_LIST_DIR}/KolmarHardening.cmake)
 include(${CMAKE_CURRENT_LIST_DIR}/KolmarDebugSymbols.cmake)
 
 # Two builds of one commit give byte-identical programs: no PE time stamp, and
-# no build directory in the debug information.
+# no build directory in the debug information (with a PDB, kolmar_codeview
+# maps the folders).
 if(MINGW)
     add_link_options(-Wl,--no-insert-timestamp)
-    add_compile_options(-fdebug-prefix-map=${PROJECT_SOURCE_DIR}/=)
+    if(NOT KOLMAR_PDB)
+        add_compile_options(-fdebug-prefix-map=${PROJECT_SOURCE_DIR}/=)
+    endif()
 endif()

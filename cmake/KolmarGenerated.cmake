@@ -33,7 +33,10 @@ endforeach()
 file(CONFIGURE OUTPUT ${KOLMAR_GENERATED_DIR}/driver/export_list.h CONTENT
      "// Made by CMake from driver/exports.txt.\n#pragma once\n\n#define KOLMAR_EXPORTS(X)${export_macro}\n")
 
-# One .def per deliverable; its LIBRARY line names the export directory.
+# Two .def files per deliverable. The link's names the export directory in its
+# LIBRARY line; the one that ships for host engineers, and that the import
+# libraries are made from, names the file a host loads: the 15-key export
+# directory says KolmarKeys.dll, but the file is Kolmar15Keys.dll.
 set(KOLMAR_DIRECTORY_NAME_32 Kolmar32Keys.dll)
 set(KOLMAR_DIRECTORY_NAME_15 KolmarKeys.dll)
 string(REPLACE ";" "\n    " def_exports "${KOLMAR_EXPORTS}")
@@ -41,4 +44,7 @@ foreach(keys 32 15)
     set(KOLMAR_DEF_FILE_${keys} ${KOLMAR_GENERATED_DIR}/Kolmar${keys}Keys.def)
     file(CONFIGURE OUTPUT ${KOLMAR_DEF_FILE_${keys}} CONTENT
          "LIBRARY \"${KOLMAR_DIRECTORY_NAME_${keys}}\"\nEXPORTS\n    ${def_exports}\n")
+    set(KOLMAR_IMPORT_DEF_FILE_${keys} ${KOLMAR_GENERATED_DIR}/import/Kolmar${keys}Keys.def)
+    file(CONFIGURE OUTPUT ${KOLMAR_IMPORT_DEF_FILE_${keys}} CONTENT
+         "LIBRARY \"Kolmar${keys}Keys.dll\"\nEXPORTS\n    ${def_exports}\n")
 endforeach()

@@ -77,13 +77,10 @@ bool ReadStoredPng(const std::string& path, WindowPicture* picture) {
     return true;
 }
 
-// The repository's docs folder, found from this source file's own path.
+// The picture of the box in the repository's docs folder.
 std::string DocsPicture(const VariantProfile& profile) {
-    std::string source = __FILE__;
-    const size_t tests = source.rfind("tests");
-    const std::string root = tests == std::string::npos ? "" : source.substr(0, tests);
-    return root +
-           (profile.keyCount == 32 ? "docs/config-box-32keys.png" : "docs/config-box-15keys.png");
+    return std::string(KOLMAR_SOURCE_DIR) +
+           (profile.keyCount == 32 ? "/docs/config-box-32keys.png" : "/docs/config-box-15keys.png");
 }
 
 class ConfigBoxThroughTheDll : public EachDeliverable {

@@ -108,7 +108,8 @@ check() {
     "tools/demo.sh --model 0x60 --no-decoys --tap 0 --tap 4 build/windows/bin/Kolmar15Keys.dll")
         run model 0 host_simulator.exe --model 0x60 --no-decoys --tap 0 --tap 4 "$bin/Kolmar15Keys.dll"
         expect model "keypad, HID vendor 0x0FD9 product 0x0060" "callback 1310 pad pressed: pad 0" \
-            "callback 1310 pad pressed: pad 4"
+            "callback 1310 pad pressed: pad 4" "key 5 (index 4) down" \
+            'module "KolmarKeys" (the name inside the DLL' "the file stays Kolmar15Keys.dll"
         ! grep -q decoy "$work/model.out" || fail "model: decoys plugged in"
         ;;
     "tools/demo.sh --refuse 1 --mode midi --channel 10 --press 3 --press 4@0 --release 3 --release 4")

@@ -108,7 +108,7 @@ static void CopyField(char* out, size_t size, const uint8_t* block, size_t offse
     out[kept] = '\0';
 }
 
-void DescribePlugInformation(char* out, size_t size, const uint8_t* block) {
+void DescribePlugInformation(char* out, size_t size, const uint8_t* block, const char* fileName) {
     char model[129], kind[257], module[257], guid[kGuidTextSize];
     CopyField(model, sizeof model, block, kPlugModelOffset, 128);
     CopyField(kind, sizeof kind, block, kPlugDriverKindOffset, 256);
@@ -116,10 +116,21 @@ void DescribePlugInformation(char* out, size_t size, const uint8_t* block) {
     FormatGuidText(block + kPlugGuidOffset, guid);
     PlugInformation copy;
     std::memcpy(copy.bytes, block, sizeof copy.bytes);
+    // The 15-key DLL's export directory says KolmarKeys.dll, as the host
+    // expects, while its file is Kolmar15Keys.dll.
+    const size_t length = std::strlen(module);
+    const bool sameName =
+        _strnicmp(fileName, module, length) == 0 && _stricmp(fileName + length, ".dll") == 0;
+    char note[160] = "";
+    if (!sameName)
+        std::snprintf(note, sizeof note,
+                      " (the name inside the DLL, its export directory's; the file stays %s, "
+                      "not to be renamed)",
+                      fileName);
     std::snprintf(out, size,
-                  "model \"%s\", driver kind \"%s\", module \"%s\", GUID %s, version %u.%u.%u.%u",
-                  model, kind, module, guid, PlugVersionByte(copy, 0), PlugVersionByte(copy, 1),
-                  PlugVersionByte(copy, 2), PlugVersionByte(copy, 3));
+                  "model \"%s\", driver kind \"%s\", module \"%s\"%s, GUID %s, version %u.%u.%u.%u",
+                  model, kind, module, note, guid, PlugVersionByte(copy, 0),
+                  PlugVersionByte(copy, 1), PlugVersionByte(copy, 2), PlugVersionByte(copy, 3));
 }
 
 static DWORD g_logStart;

@@ -18,8 +18,10 @@ void DescribeMidi(char* out, size_t size, const uint8_t* bytes, int32_t count);
 // decoded MIDI or device handle as the code calls for.
 void DescribeCallback(char* out, size_t size, int32_t code, int32_t argument, const void* pointer);
 
-// Model, driver kind, module name, GUID and version of a 1676-byte block.
-void DescribePlugInformation(char* out, size_t size, const uint8_t* block);
+// Model, driver kind, module name, GUID and version of a 1676-byte block read
+// from the DLL file fileName; a module name other than the file's is said to
+// be the export directory's, so that nobody renames the file after it.
+void DescribePlugInformation(char* out, size_t size, const uint8_t* block, const char* fileName);
 
 // Starts the clock that stamps log lines.
 void LogStartClock();

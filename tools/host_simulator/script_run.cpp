@@ -150,7 +150,7 @@ static int RunHost(const PlannedRun& run, const SimulatorOptions& options) {
         architecture[kArchitectureTextSize - 1] == '\0')
         LogLine("architecture: \"%s\"", architecture);
     driver.GetPlugInformation(1, block);
-    DescribePlugInformation(text, sizeof text, block);
+    DescribePlugInformation(text, sizeof text, block, label);
     LogLine("plug information: %s", text);
     const VariantProfile& family = *run.family;
     const uint16_t model = options.model != 0 ? options.model : family.productIds[1];

@@ -201,8 +201,10 @@ int32_t SimulatedHostSetKey(SimulatedHost* host, int32_t key, bool down) {
     EnterCriticalSection(&host->lock);
     host->keys[key] = down ? 1 : 0;
     LeaveCriticalSection(&host->lock);
+    // Numbered from 1 as on the keypad picture and in the key maps; the
+    // index is what the report and the options use.
     char what[48];
-    std::snprintf(what, sizeof what, "key %d %s", key, down ? "down" : "up");
+    std::snprintf(what, sizeof what, "key %d (index %d) %s", key + 1, key, down ? "down" : "up");
     return SendReport(host, what);
 }
 

@@ -212,8 +212,8 @@ static const OptionRow kOptions[] = {
      ApplyRefuse, kModeRun, false},
     {"--refuse-all", nullptr, "refuse every offer", ApplyRefuseAll, kModeRun, false},
     {"--press", "K[@MS]",
-     "press key K (0-based, below the DLL's key count), MS ms after the step before (default "
-     "150)",
+     "press the key at index K (0-based, below the DLL's key count; key K+1 on the "
+     "picture), MS ms after the step before (default 150)",
      ApplyPress, kModeRun, false},
     {"--release", "K[@MS]", "release key K", ApplyRelease, kModeRun, false},
     {"--tap", "K[@MS]", "press key K and release it 150 ms later", ApplyTap, kModeRun, false},
