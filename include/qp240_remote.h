@@ -26,10 +26,11 @@
 #ifndef QP240_REMOTE_H
 #define QP240_REMOTE_H
 
-/* The contract's major version. A DLL keeps it in the top byte of the version
+/* The contract's version. A DLL keeps it in the top two bytes of the version
  * word of its plug information (QP240REMOTE_PLUG_VERSION_OFFSET); a DLL of
  * another major answers differently, while a greater minor, patch or tweak
- * number only adds or fixes. A host checks at run time, before Init:
+ * number only adds or fixes. A host may record the pair it was compiled
+ * against, and checks the DLL at run time, before Init:
  *
  *   unsigned char block[QP240REMOTE_PLUG_INFORMATION_SIZE];
  *   QP240REMOTE_GetPlugInformation(QP240REMOTE_PLUG_INFORMATION, block);
@@ -37,6 +38,7 @@
  *       refuse the DLL;
  */
 #define QP240REMOTE_VERSION_MAJOR 1
+#define QP240REMOTE_VERSION_MINOR 0
 /* The 32-bit version word of a plug information block (an array of unsigned
  * char), little-endian: major, minor, patch, tweak from the top byte down. */
 #define QP240REMOTE_PLUG_VERSION_WORD(block)                                                       \
