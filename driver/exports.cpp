@@ -265,7 +265,8 @@ _Use_decl_annotations_ int32_t QP240REMOTE_GetContextSize(QP240REMOTE_Handle han
  * Each field is read whole; a box click or context call on another thread
  * may land between two of them.
  */
-_Use_decl_annotations_ int32_t QP240REMOTE_GetContext(QP240REMOTE_Handle handle, void* out) {
+_Use_decl_annotations_ int32_t QP240REMOTE_GetContext(QP240REMOTE_Handle handle,
+                                                      QP240REMOTE_Context* out) {
     return WithInstance(handle, [out](DriverInstance* instance) {
         if (out == nullptr)
             return QP240REMOTE_E_NULL_CONTEXT;
@@ -280,8 +281,8 @@ _Use_decl_annotations_ int32_t QP240REMOTE_GetContext(QP240REMOTE_Handle handle,
  *
  * The host's record is copied first, so an unaligned one is read safely.
  */
-_Use_decl_annotations_ int32_t QP240REMOTE_SetContext(QP240REMOTE_Handle handle, const void* in,
-                                                      int32_t size) {
+_Use_decl_annotations_ int32_t QP240REMOTE_SetContext(QP240REMOTE_Handle handle,
+                                                      const QP240REMOTE_Context* in, int32_t size) {
     return WithInstance(handle, [in, size](DriverInstance* instance) {
         if (in == nullptr)
             return QP240REMOTE_E_NULL_CONTEXT;

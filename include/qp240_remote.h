@@ -436,17 +436,17 @@ int32_t QP240REMOTE_CALL QP240REMOTE_GetContextSize(_In_ QP240REMOTE_Handle hand
 typedef int32_t QP240REMOTE_CALL QP240REMOTE_GetContextSizeFn(QP240REMOTE_Handle handle);
 
 /* QP240REMOTE_GetContext:
- * out [O] a QP240REMOTE_Context (there is no size argument; no more than
- *         QP240REMOTE_CONTEXT_SIZE bytes are written)
+ * out [O] the instance's context record (there is no size argument; no more
+ *         than QP240REMOTE_CONTEXT_SIZE bytes are written)
  * Answers QP240REMOTE_OK; QP240REMOTE_E_NULL_CONTEXT `out` null;
  * QP240REMOTE_E_BAD_HANDLE. */
 _Success_(return == QP240REMOTE_OK) int32_t QP240REMOTE_CALL
-    QP240REMOTE_GetContext(_In_ QP240REMOTE_Handle handle,
-                           _Out_writes_bytes_all_(QP240REMOTE_CONTEXT_SIZE) void* out);
-typedef int32_t QP240REMOTE_CALL QP240REMOTE_GetContextFn(QP240REMOTE_Handle handle, void* out);
+    QP240REMOTE_GetContext(_In_ QP240REMOTE_Handle handle, _Out_ QP240REMOTE_Context* out);
+typedef int32_t QP240REMOTE_CALL QP240REMOTE_GetContextFn(QP240REMOTE_Handle handle,
+                                                          QP240REMOTE_Context* out);
 
 /* QP240REMOTE_SetContext:
- * in   [I] a QP240REMOTE_Context, taken without range checks
+ * in   [I] the context record, taken without range checks
  * size [I] QP240REMOTE_CONTEXT_SIZE
  * Answers QP240REMOTE_OK; QP240REMOTE_E_NULL_CONTEXT `in` null (checked before
  * the size); QP240REMOTE_E_CONTEXT_SIZE; QP240REMOTE_E_BAD_HANDLE.
@@ -455,9 +455,11 @@ typedef int32_t QP240REMOTE_CALL QP240REMOTE_GetContextFn(QP240REMOTE_Handle han
  * library's defaults, but the instance's Destroy saves the key mode and
  * channel SetContext set. */
 int32_t QP240REMOTE_CALL QP240REMOTE_SetContext(_In_ QP240REMOTE_Handle handle,
-                                                _In_reads_bytes_(size) const void* in,
+                                                _In_reads_bytes_(size)
+                                                    const QP240REMOTE_Context* in,
                                                 int32_t size);
-typedef int32_t QP240REMOTE_CALL QP240REMOTE_SetContextFn(QP240REMOTE_Handle handle, const void* in,
+typedef int32_t QP240REMOTE_CALL QP240REMOTE_SetContextFn(QP240REMOTE_Handle handle,
+                                                          const QP240REMOTE_Context* in,
                                                           int32_t size);
 
 /* QP240REMOTE_ResetContext:
