@@ -229,9 +229,6 @@
 #ifndef _In_reads_bytes_
 #define _In_reads_bytes_(s)
 #endif
-#ifndef _Out_writes_bytes_
-#define _Out_writes_bytes_(s)
-#endif
 #ifndef _Out_writes_bytes_all_
 #define _Out_writes_bytes_all_(s)
 #endif
