@@ -543,7 +543,8 @@ typedef int32_t QP240REMOTE_CALL QP240REMOTE_SetGetInformationsFn(QP240REMOTE_Ha
  * every declaration). */
 #if defined(__cplusplus) &&                                                                        \
     (__cplusplus >= 201103L || (defined(_MSVC_LANG) && _MSVC_LANG >= 201103L))
-} /* extern "C" */
+/* C++ linkage whatever block a host includes the header in. */
+extern "C++" {
 template <typename A, typename B>
 struct QP240REMOTE_SameType {
     enum { value = 0 };
@@ -552,10 +553,10 @@ template <typename A>
 struct QP240REMOTE_SameType<A, A> {
     enum { value = 1 };
 };
+}
 #define QP240REMOTE_CHECK_TYPE(name)                                                               \
     static_assert(QP240REMOTE_SameType<decltype(&name), name##Fn*>::value,                         \
                   #name "Fn is not the type of " #name)
-extern "C" {
 #elif !defined(__cplusplus) && defined(__STDC_VERSION__) && __STDC_VERSION__ >= 201112L
 #define QP240REMOTE_CHECK_TYPE(name)                                                               \
     _Static_assert(_Generic(&name, name##Fn * : 1, default : 0),                                   \
