@@ -7,16 +7,21 @@ include_directories(${KOLMAR_GENERATED_DIR})
 
 configure_file(driver/version.h.in ${KOLMAR_GENERATED_DIR}/driver/version.h @ONLY)
 
-# The public header names the contract's major version, which the DLLs carry
-# in the top byte of their version word: a project version of another major
-# is a change of contract, to be made in the header as well.
+# The public header names the contract's major and minor version, which the
+# DLLs carry in the top two bytes of their version word and a host records as
+# the revision it compiled against: a project version of another major or
+# minor is a change of contract, to be made in the header as well.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/include/qp240_remote.h)
-file(STRINGS include/qp240_remote.h contract_major REGEX "^#define QP240REMOTE_VERSION_MAJOR ")
-string(REGEX REPLACE ".* ([0-9]+)$" "\\1" contract_major "${contract_major}")
-if(NOT contract_major STREQUAL PROJECT_VERSION_MAJOR)
-    message(FATAL_ERROR "The project version's major ${PROJECT_VERSION_MAJOR} is not the contract's "
-                        "major ${contract_major} (QP240REMOTE_VERSION_MAJOR in include/qp240_remote.h)")
-endif()
+foreach(part MAJOR MINOR)
+    file(STRINGS include/qp240_remote.h contract_version REGEX "^#define QP240REMOTE_VERSION_${part} ")
+    string(REGEX REPLACE ".* ([0-9]+)$" "\\1" contract_version "${contract_version}")
+    if(NOT contract_version STREQUAL PROJECT_VERSION_${part})
+        string(TOLOWER ${part} name)
+        message(FATAL_ERROR "The project version's ${name} ${PROJECT_VERSION_${part}} is not the "
+                            "contract's ${name} ${contract_version} (QP240REMOTE_VERSION_${part} in "
+                            "include/qp240_remote.h)")
+    endif()
+endforeach()
 
 # The sixteen exports, one name a line.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/driver/exports.txt)

@@ -45,7 +45,7 @@ static int32_t WithInstance(QP240REMOTE_Handle handle, Work work) {
  * raw-input function is not an error here; Create refuses to make instances
  * then.
  */
-int32_t QP240REMOTE_Init(void* module) {
+_Use_decl_annotations_ int32_t QP240REMOTE_Init(void* module) {
     if (g_library.module == nullptr)
         g_library.module = static_cast<HMODULE>(module);
 
@@ -103,7 +103,7 @@ int32_t QP240REMOTE_Init(void* module) {
  * zero, and a class still in use by a box another thread has yet to destroy
  * stays registered (the next Init takes it down).
  */
-int32_t QP240REMOTE_End(void) {
+_Use_decl_annotations_ int32_t QP240REMOTE_End(void) {
     // A box still open on another thread paints with the toolkit's objects and
     // the picture: it finds them gone afterwards, never half deleted.
     ToolkitRetireBegin();
@@ -126,7 +126,7 @@ int32_t QP240REMOTE_End(void) {
  *
  * Both answers are constants of the deliverable, copied whole.
  */
-int32_t QP240REMOTE_GetPlugInformation(int32_t index, void* out) {
+_Use_decl_annotations_ int32_t QP240REMOTE_GetPlugInformation(int32_t index, void* out) {
     if (index != QP240REMOTE_PLUG_ARCHITECTURE_TEXT && index != QP240REMOTE_PLUG_INFORMATION)
         return QP240REMOTE_E_BAD_INDEX;
     if (out == nullptr)
@@ -143,7 +143,7 @@ int32_t QP240REMOTE_GetPlugInformation(int32_t index, void* out) {
  *
  * One library-wide buffer, written without a lock by whichever call sets it.
  */
-const char* QP240REMOTE_GetLastErrorString(void) {
+_Use_decl_annotations_ const char* QP240REMOTE_GetLastErrorString(void) {
     return g_library.lastErrorText;
 }
 
@@ -154,7 +154,8 @@ const char* QP240REMOTE_GetLastErrorString(void) {
  * storage could not be obtained leaves the instance working without it (its
  * reports or status blocks are then dropped).
  */
-QP240REMOTE_Handle QP240REMOTE_Create(QP240REMOTE_Callback callback, intptr_t userValue) {
+_Use_decl_annotations_ QP240REMOTE_Handle QP240REMOTE_Create(QP240REMOTE_Callback callback,
+                                                             intptr_t userValue) {
     if (!g_library.initialised) {
         SetLastErrorText(kErrorNotInitialized);
         return nullptr;
@@ -181,7 +182,7 @@ QP240REMOTE_Handle QP240REMOTE_Create(QP240REMOTE_Callback callback, intptr_t us
  * call still under way, the box, or the worker when it ends if Stop could not
  * wait for it (a host callback that blocks).
  */
-int32_t QP240REMOTE_Destroy(QP240REMOTE_Handle handle) {
+_Use_decl_annotations_ int32_t QP240REMOTE_Destroy(QP240REMOTE_Handle handle) {
     // Held while claimed, so that a Destroy that loses the claim can wait for
     // the run's end before it answers.
     DriverInstance* instance = HoldInstanceToEnd(RecordOf(handle));
@@ -207,7 +208,7 @@ int32_t QP240REMOTE_Destroy(QP240REMOTE_Handle handle) {
  * The decision and the thread's creation are one step under the instance's
  * lifecycle lock (engine/worker_control.h).
  */
-int32_t QP240REMOTE_Start(QP240REMOTE_Handle handle) {
+_Use_decl_annotations_ int32_t QP240REMOTE_Start(QP240REMOTE_Handle handle) {
     return WithInstance(handle,
                         [](DriverInstance* instance) { return WorkerControlStart(instance); });
 }
@@ -219,7 +220,7 @@ int32_t QP240REMOTE_Start(QP240REMOTE_Handle handle) {
  * not wait for itself. Held while Destroy has claimed the instance, so that
  * it answers only once the run is over.
  */
-int32_t QP240REMOTE_Stop(QP240REMOTE_Handle handle) {
+_Use_decl_annotations_ int32_t QP240REMOTE_Stop(QP240REMOTE_Handle handle) {
     DriverInstance* instance = HoldInstanceToEnd(RecordOf(handle));
     if (instance == nullptr)
         return QP240REMOTE_E_BAD_HANDLE;
@@ -237,7 +238,7 @@ int32_t QP240REMOTE_Stop(QP240REMOTE_Handle handle) {
  * Reads the flags without the lifecycle lock: a value of the moment. Held
  * like Stop, since it must not set the error text for a claimed instance.
  */
-int32_t QP240REMOTE_GetDriverStatus(QP240REMOTE_Handle handle) {
+_Use_decl_annotations_ int32_t QP240REMOTE_GetDriverStatus(QP240REMOTE_Handle handle) {
     DriverInstance* instance = HoldInstanceToEnd(RecordOf(handle));
     if (instance == nullptr)
         return QP240REMOTE_DRIVER_NOT_STARTED;
@@ -253,7 +254,7 @@ int32_t QP240REMOTE_GetDriverStatus(QP240REMOTE_Handle handle) {
 /***********************************************************************
  * QP240REMOTE_GetContextSize
  */
-int32_t QP240REMOTE_GetContextSize(QP240REMOTE_Handle handle) {
+_Use_decl_annotations_ int32_t QP240REMOTE_GetContextSize(QP240REMOTE_Handle handle) {
     return WithInstance(
         handle, [](DriverInstance*) { return static_cast<int32_t>(sizeof(DriverContext)); });
 }
@@ -264,7 +265,8 @@ int32_t QP240REMOTE_GetContextSize(QP240REMOTE_Handle handle) {
  * Each field is read whole; a box click or context call on another thread
  * may land between two of them.
  */
-int32_t QP240REMOTE_GetContext(QP240REMOTE_Handle handle, void* out) {
+_Use_decl_annotations_ int32_t QP240REMOTE_GetContext(QP240REMOTE_Handle handle,
+                                                      QP240REMOTE_Context* out) {
     return WithInstance(handle, [out](DriverInstance* instance) {
         if (out == nullptr)
             return QP240REMOTE_E_NULL_CONTEXT;
@@ -279,7 +281,8 @@ int32_t QP240REMOTE_GetContext(QP240REMOTE_Handle handle, void* out) {
  *
  * The host's record is copied first, so an unaligned one is read safely.
  */
-int32_t QP240REMOTE_SetContext(QP240REMOTE_Handle handle, const void* in, int32_t size) {
+_Use_decl_annotations_ int32_t QP240REMOTE_SetContext(QP240REMOTE_Handle handle,
+                                                      const QP240REMOTE_Context* in, int32_t size) {
     return WithInstance(handle, [in, size](DriverInstance* instance) {
         if (in == nullptr)
             return QP240REMOTE_E_NULL_CONTEXT;
@@ -296,7 +299,7 @@ int32_t QP240REMOTE_SetContext(QP240REMOTE_Handle handle, const void* in, int32_
 /***********************************************************************
  * QP240REMOTE_ResetContext
  */
-int32_t QP240REMOTE_ResetContext(QP240REMOTE_Handle handle, int32_t reset) {
+_Use_decl_annotations_ int32_t QP240REMOTE_ResetContext(QP240REMOTE_Handle handle, int32_t reset) {
     return WithInstance(handle, [reset](DriverInstance* instance) {
         if (reset == 1) {
             const LibraryDefaults defaults = ReadLibraryDefaults();
@@ -313,8 +316,9 @@ int32_t QP240REMOTE_ResetContext(QP240REMOTE_Handle handle, int32_t reset) {
  *
  * Of several opens at once on several threads one makes the box.
  */
-int32_t QP240REMOTE_OpenConfigBox(QP240REMOTE_Handle handle, void* parentWindow, int32_t x,
-                                  int32_t y, int32_t width, int32_t height) {
+_Use_decl_annotations_ int32_t QP240REMOTE_OpenConfigBox(QP240REMOTE_Handle handle,
+                                                         void* parentWindow, int32_t x, int32_t y,
+                                                         int32_t width, int32_t height) {
     HWND parent = static_cast<HWND>(parentWindow);
     return WithInstance(handle, [=](DriverInstance* instance) {
         return ConfigBoxOpen(instance, parent, x, y, width, height);
@@ -327,7 +331,7 @@ int32_t QP240REMOTE_OpenConfigBox(QP240REMOTE_Handle handle, void* parentWindow,
  * From another thread the box is unbound at once and posted its close, with
  * its procedure turned to the system's default first.
  */
-int32_t QP240REMOTE_CloseConfigBox(QP240REMOTE_Handle handle) {
+_Use_decl_annotations_ int32_t QP240REMOTE_CloseConfigBox(QP240REMOTE_Handle handle) {
     return WithInstance(handle, [](DriverInstance* instance) { return ConfigBoxClose(instance); });
 }
 
@@ -338,8 +342,8 @@ int32_t QP240REMOTE_CloseConfigBox(QP240REMOTE_Handle handle) {
  * (engine/report_intake.h); id 56 goes through the status exchange
  * (engine/status_exchange.h). Neither allocates or waits for the worker.
  */
-int32_t QP240REMOTE_SetGetInformations(QP240REMOTE_Handle handle, int32_t id, void* data,
-                                       int32_t size) {
+_Use_decl_annotations_ int32_t QP240REMOTE_SetGetInformations(QP240REMOTE_Handle handle, int32_t id,
+                                                              void* data, int32_t size) {
     if (id == QP240REMOTE_INFO_INPUT_REPORT) {
         // The report path holds the record through the producers' guard.
         if (CheckHandle(RecordOf(handle)) == kHandleBad)

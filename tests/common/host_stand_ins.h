@@ -17,13 +17,13 @@ inline int32_t IgnoringCallback(intptr_t, int32_t, int32_t, void*) {
 // Every export that takes a handle but Destroy, called with `handle` and
 // harmless other arguments; what each answered, GetDriverStatus last.
 inline std::vector<int32_t> CallEveryHandleExport(const Deliverable& d, QP240REMOTE_Handle handle) {
-    uint8_t context[QP240REMOTE_CONTEXT_SIZE] = {};
+    QP240REMOTE_Context context = {};
     uint8_t record[QP240REMOTE_HOST_STATUS_SIZE] = {};
     return {d.Start(handle),
             d.Stop(handle),
             d.GetContextSize(handle),
-            d.GetContext(handle, context),
-            d.SetContext(handle, context, sizeof context),
+            d.GetContext(handle, &context),
+            d.SetContext(handle, &context, sizeof context),
             d.ResetContext(handle, 1),
             d.OpenConfigBox(handle, nullptr, 0, 0, 10, 10),
             d.CloseConfigBox(handle),

@@ -119,10 +119,10 @@ TEST_P(ConfigBoxThroughTheDll, ShowsTheDllsOwnKeypadPictureAndTakesClicks) {
 
     ClickConfigField(box, 0);
     ClickConfigField(box, 1);
-    int32_t context[3] = {};
-    d.GetContext(instance, context);
-    EXPECT_EQ(context[0], 1);
-    EXPECT_EQ(context[1], 1);
+    QP240REMOTE_Context context = {};
+    d.GetContext(instance, &context);
+    EXPECT_EQ(context.keyMode, 1);
+    EXPECT_EQ(context.midiChannel, 1);
 
     WindowPicture shown = {};
     ASSERT_TRUE(CaptureWindow(box, &shown));
@@ -165,8 +165,8 @@ TEST_P(ConfigBoxThroughTheDll, StillLooksLikeItsPictureInTheDocs) {
     ASSERT_NE(box, nullptr);
     // The simulator's steps: from the pad protocol on channel 0, one click on
     // KEY MODE and two on the channel.
-    const int32_t start[3] = {0, 0, 0};
-    d.SetContext(instance, start, sizeof start);
+    const QP240REMOTE_Context start = {0, 0, 0};
+    d.SetContext(instance, &start, sizeof start);
     PumpHostMessages();
     ClickConfigField(box, 0);
     ClickConfigField(box, 1);

@@ -51,8 +51,8 @@ void RoadOfOneKeyPress(DriverUnderTest& d) {
     EXPECT_EQ(events[2].code, QP240REMOTE_CODE_STOP_ALL_PADS);
 
     // MIDI on channel 1: the same key as a Note On and a Note Off.
-    const int32_t midi[3] = {1, 0, 0};
-    ASSERT_EQ(d.driver.SetContext(host.instance, midi, sizeof midi), 0);
+    const QP240REMOTE_Context midi = {QP240REMOTE_KEY_MODE_MIDI, 0, 0};
+    ASSERT_EQ(d.driver.SetContext(host.instance, &midi, sizeof midi), 0);
     from = SimulatedHostCalls(&host).size();
     ASSERT_EQ(SimulatedHostSetKey(&host, 3, true), 0);
     ASSERT_EQ(SimulatedHostSetKey(&host, 3, false), 0);

@@ -73,8 +73,8 @@ void ReadTheKeypadForAWhile(DriverUnderTest& d, SimulatedHost* host) {
         for (int32_t key = 0; key < d.profile->keyCount; key += 3)
             SimulatedHostSetKey(host, key, round % 2 == 0);
         SimulatedHostSendStatus(host, nullptr);
-        const int32_t context[3] = {round % 2, round % 16, round % 3};
-        d.driver.SetContext(host->instance, context, sizeof context);
+        const QP240REMOTE_Context context = {round % 2, round % 16, round % 3};
+        d.driver.SetContext(host->instance, &context, sizeof context);
         Sleep(12);
     }
     Sleep(100);

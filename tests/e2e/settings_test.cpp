@@ -34,9 +34,7 @@ bool KeyExists(const char* path) {
     return true;
 }
 
-struct Context {
-    int32_t keyMode, channel, padBank;
-};
+typedef QP240REMOTE_Context Context;
 
 // Init, one instance with `chosen`, Destroy, End: one run of a host.
 void HostRun(const Deliverable& d, const Context& chosen, Context* started) {
@@ -68,14 +66,14 @@ TEST_P(SettingsThroughTheDll, SurviveARestartOfTheHost) {
     Context started = {};
     HostRun(d, Context{1, 12, 4}, &started);
     EXPECT_EQ(started.keyMode, 0);
-    EXPECT_EQ(started.channel, 0);
+    EXPECT_EQ(started.midiChannel, 0);
     EXPECT_EQ(Stored(*GetParam(), "GenStatus"), 1);
     EXPECT_EQ(Stored(*GetParam(), "Channel"), 12);
 
     Restart();
     HostRun(d, Context{0, 3, 0}, &started);
     EXPECT_EQ(started.keyMode, 1);
-    EXPECT_EQ(started.channel, 12);
+    EXPECT_EQ(started.midiChannel, 12);
     EXPECT_EQ(started.padBank, 0) << "PadBank is not stored";
 }
 
@@ -102,7 +100,7 @@ TEST_P(SettingsThroughTheDll, AKeyThatCannotBeMadeStillHandsTheValuesOn) {
     Context inherited = {};
     d.GetContext(next, &inherited);
     EXPECT_EQ(inherited.keyMode, 1);
-    EXPECT_EQ(inherited.channel, 7);
+    EXPECT_EQ(inherited.midiChannel, 7);
     EXPECT_EQ(inherited.padBank, 0);
     EXPECT_EQ(d.Destroy(next), 0);
     d.End();
@@ -125,7 +123,7 @@ TEST(SettingsOfBothDeliverables, EachReadsAndWritesOnlyItsOwnKey) {
     EXPECT_FALSE(KeyExists(SettingsKeyPath(kProfile15Keys).c_str()));
     HostRun(keys15, Context{0, 9, 0}, &started);
     EXPECT_EQ(started.keyMode, 0) << "the 15-key driver read the 32-key settings";
-    EXPECT_EQ(started.channel, 0);
+    EXPECT_EQ(started.midiChannel, 0);
 
     EXPECT_EQ(Stored(kProfile32Keys, "GenStatus"), 1);
     EXPECT_EQ(Stored(kProfile32Keys, "Channel"), 5);
@@ -140,8 +138,8 @@ TEST(SettingsOfBothDeliverables, EachReadsAndWritesOnlyItsOwnKey) {
     Context context32 = {}, context15 = {};
     keys32.GetContext(instance32, &context32);
     keys15.GetContext(instance15, &context15);
-    EXPECT_EQ(context32.channel, 5);
-    EXPECT_EQ(context15.channel, 9);
+    EXPECT_EQ(context32.midiChannel, 5);
+    EXPECT_EQ(context15.midiChannel, 9);
     keys32.Destroy(instance32);
     keys15.Destroy(instance15);
     keys32.End();

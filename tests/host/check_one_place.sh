@@ -3,7 +3,8 @@
 # - the version: the project version in CMakeLists.txt; no source file writes
 #   it again;
 # - the export list: driver/exports.txt; the build makes the .def files from
-#   it, and the public header declares exactly those exports;
+#   it, and the public header gives exactly those exports a prototype, a
+#   function type and the check of the one against the other;
 # - the contract's numbers: the public header, include/qp240_remote.h, names
 #   every status code, the size of the status block (172), of the plug
 #   information (1676) and the keypad picture's resource id (500). Everyone
@@ -42,14 +43,6 @@ for file in $code; do
         *.def) echo "FAIL $file: .def files are made from driver/exports.txt"; status=1 ;;
     esac
 done
-
-declared=$(sed -n 's/^QP240REMOTE_[A-Za-z]*Fn \(QP240REMOTE_[A-Za-z]*\);$/\1/p' include/qp240_remote.h |
-    sort)
-listed=$(grep '^QP240REMOTE_' driver/exports.txt | sort)
-if [ "$declared" != "$listed" ]; then
-    echo "FAIL include/qp240_remote.h declares other exports than driver/exports.txt lists"
-    status=1
-fi
 
 pinned="QP240REMOTE_OK 0
 QP240REMOTE_ALREADY 1
@@ -118,6 +111,26 @@ code_of() {
         print out
     }' "$1"
 }
+
+# The header's code on one line: each export has a prototype, a function type
+# and the check of the one against the other, for exactly the listed names.
+header=$(code_of include/qp240_remote.h | tr -s ' \n' '  ')
+listed=$(grep '^QP240REMOTE_' driver/exports.txt | sort)
+calls=$(printf '%s\n' "$header" | grep -o 'QP240REMOTE_CALL QP240REMOTE_[A-Za-z]*(' |
+    sed 's/^QP240REMOTE_CALL //; s/($//')
+checks=$(printf '%s\n' "$header" | grep -o 'QP240REMOTE_CHECK_TYPE(QP240REMOTE_[A-Za-z]*)' |
+    sed 's/^QP240REMOTE_CHECK_TYPE(//; s/)$//')
+for kind in prototype type check; do
+    case $kind in
+        prototype) declared=$(printf '%s\n' "$calls" | grep -v 'Fn$') ;;
+        type) declared=$(printf '%s\n' "$calls" | sed -n 's/Fn$//p') ;;
+        check) declared=$checks ;;
+    esac
+    if [ "$(printf '%s\n' "$declared" | sort)" != "$listed" ]; then
+        echo "FAIL include/qp240_remote.h: its ${kind}s are not of the exports driver/exports.txt lists"
+        status=1
+    fi
+done
 
 exports=$(sed 's/^QP240REMOTE_//' driver/exports.txt | grep -v '^#' | paste -sd'|' -)
 answering="driver/exports.cpp driver/handle_check.cpp engine/report_intake.cpp

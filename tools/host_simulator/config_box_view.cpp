@@ -88,10 +88,11 @@ static int32_t ViewCallback(intptr_t, int32_t code, int32_t argument, void* poin
 }
 
 static void LogContext(const Deliverable& driver, void* instance, const char* after) {
-    int32_t context[3] = {0, 0, 0};
-    driver.GetContext(instance, context);
-    LogLine("%s: key mode %d (%s), MIDI channel %d (shown as %d)", after, context[0],
-            context[0] == 0 ? "pad protocol" : "MIDI", context[1], context[1] + 1);
+    QP240REMOTE_Context context = {0, 0, 0};
+    driver.GetContext(instance, &context);
+    LogLine("%s: key mode %d (%s), MIDI channel %d (shown as %d)", after, context.keyMode,
+            context.keyMode == 0 ? "pad protocol" : "MIDI", context.midiChannel,
+            context.midiChannel + 1);
 }
 
 static bool SaveBox(HWND box, const char* pngPath) {
@@ -121,8 +122,8 @@ int RunConfigBoxView(const char* pngPath, const char* dllPath) {
         DeliverableUnload(&driver);
         return 1;
     }
-    int32_t stored[3] = {0, 0, 0};
-    driver.GetContext(instance, stored);
+    QP240REMOTE_Context stored = {0, 0, 0};
+    driver.GetContext(instance, &stored);
     LogContext(driver, instance, "created");
 
     HWND host = CreateSimulatedHostWindow(kBoxWidth, kBoxHeight);
@@ -136,9 +137,9 @@ int RunConfigBoxView(const char* pngPath, const char* dllPath) {
         result = 1;
     } else {
         // From the pad protocol to MIDI, then two steps of the channel.
-        const int32_t start[3] = {0, 0, stored[2]};
+        const QP240REMOTE_Context start = {0, 0, stored.padBank};
         LogLine("QP240REMOTE_SetContext(pad protocol, channel 0) -> %d",
-                driver.SetContext(instance, start, sizeof start));
+                driver.SetContext(instance, &start, sizeof start));
         PumpHostMessages();
         ClickConfigField(box, 0);
         LogContext(driver, instance, "click on KEY MODE");

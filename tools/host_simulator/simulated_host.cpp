@@ -236,11 +236,13 @@ int32_t SimulatedHostSendStatus(SimulatedHost* host, int32_t* mark) {
 // A context step: the host reads the instance's context, changes one field
 // and writes it back, as a host's own settings page would.
 static void ChangeContext(SimulatedHost* host, HostStepKind kind, int32_t value) {
-    int32_t context[3] = {};  // key mode, MIDI channel, PadBank
-    host->driver->GetContext(host->instance, context);
-    const int32_t field = kind == kStepKeyMode ? 0 : kind == kStepChannel ? 1 : 2;
-    context[field] = value;
-    const int32_t result = host->driver->SetContext(host->instance, context, sizeof context);
+    QP240REMOTE_Context context = {};
+    host->driver->GetContext(host->instance, &context);
+    int32_t* field = kind == kStepKeyMode   ? &context.keyMode
+                     : kind == kStepChannel ? &context.midiChannel
+                                            : &context.padBank;
+    *field = value;
+    const int32_t result = host->driver->SetContext(host->instance, &context, sizeof context);
     if (!host->print)
         return;
     char change[64];

@@ -58,7 +58,7 @@ static void CheckedSetContext(Torture* torture, int index, void* handle, Torture
                                          static_cast<int32_t>(RandomBelow(random, 16)), 0};
     // Mostly a whole record; now and then one the driver must refuse.
     const uint32_t form = RandomBelow(random, 8);
-    const void* in = form == 0 ? nullptr : &context;
+    const QP240REMOTE_Context* in = form == 0 ? nullptr : &context;
     const int32_t size = form == 1 ? QP240REMOTE_CONTEXT_SIZE + 1 : QP240REMOTE_CONTEXT_SIZE;
     const int32_t answer = TimedCall(torture, kCallSetContext, index, false,
                                      [&] { return torture->driver.SetContext(handle, in, size); });

@@ -73,12 +73,16 @@ TEST_F(InstanceCalls, ContextRoundTripsTwelveBytesWithoutRangeChecks) {
 
     const QP240REMOTE_Context wild = {7, 200, -3};
     EXPECT_EQ(QP240REMOTE_SetContext(instance, &wild, 12), 0);
-    uint8_t out[12 + 4];
-    std::memset(out, 0xCC, sizeof out);
-    EXPECT_EQ(QP240REMOTE_GetContext(instance, out), 0);
-    EXPECT_EQ(0, std::memcmp(out, &wild, 12));
-    for (size_t i = 12; i < sizeof out; ++i)
-        EXPECT_EQ(out[i], 0xCC) << "written past the context at " << i;
+    // The record with room behind it, which GetContext must leave alone.
+    struct {
+        QP240REMOTE_Context context;
+        uint8_t after[4];
+    } out;
+    std::memset(&out, 0xCC, sizeof out);
+    EXPECT_EQ(QP240REMOTE_GetContext(instance, &out.context), 0);
+    EXPECT_EQ(0, std::memcmp(&out.context, &wild, 12));
+    for (size_t i = 0; i < sizeof out.after; ++i)
+        EXPECT_EQ(out.after[i], 0xCC) << "written past the context at " << 12 + i;
     EXPECT_EQ(QP240REMOTE_GetContext(instance, nullptr), QP240REMOTE_E_NULL_CONTEXT);
 }
 
