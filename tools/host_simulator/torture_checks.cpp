@@ -161,6 +161,10 @@ bool TrackCallback(Torture* torture, int index, uint32_t generation, int32_t cod
     bool late = false;
     EnterCriticalSection(&slot->track);
     const uint64_t now = torture->sequence.fetch_add(1) + 1;
+    // A run's first callback is never the given-up worker's: that worker has
+    // ended, and the system gave its thread's id to the new one.
+    if (code == QP240REMOTE_CODE_WORKER_BEGINS && self == slot->givenUpThread)
+        slot->givenUpThread = 0;
     if (slot->generation.load() != generation) {
         Violate(torture, kLateCallback, "instance %d: code %d after its Destroy answered", index,
                 code);
