@@ -152,7 +152,12 @@ static void Round(Torture* torture, int index, TortureRandom* random) {
     } else {
         CheckQuietInstance(torture, index, live);
         const uint32_t roll = RandomBelow(random, 6);
-        if (roll == 0 && index != kCalmSlot) {
+        // Until one has sprung, every round from kFirstAmbush on lays one, so
+        // that a short run on a slow machine has it too.
+        const bool ambushOwed = round >= kFirstAmbush && torture->ambushes.load() == 0;
+        if (ambushOwed && index != kCalmSlot) {
+            TortureAmbush(torture, index, random);
+        } else if (roll == 0 && index != kCalmSlot) {
             const SlotHold held = SlotHoldHandle(slot, true);
             TortureDestroyFromHost(torture, index, held, false);
             SlotLetGo(slot);
@@ -160,7 +165,7 @@ static void Round(Torture* torture, int index, TortureRandom* random) {
             TortureCreateInstance(torture, index);
         } else if (roll == 1) {
             CheckCreateWithoutCallback(torture);
-        } else if ((roll >= 4 || round == kFirstAmbush) && index != kCalmSlot) {
+        } else if (roll >= 4 && index != kCalmSlot) {
             TortureAmbush(torture, index, random);
         }
     }
