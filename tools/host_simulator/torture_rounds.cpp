@@ -141,7 +141,11 @@ static void Round(Torture* torture, int index, TortureRandom* random) {
     const uint64_t round = torture->rounds.fetch_add(1, std::memory_order_relaxed);
     // The first check comes early, so that a short run has one, but after the
     // first round of every instance, which makes them.
-    if (round % kSettingsCheckEvery == kTortureSlots) {
+    // Until one check was made (both instances must be live for it), every
+    // other round tries again, so that a short run has one too.
+    const bool checkOwed =
+        round > kTortureSlots && round % 2 == 1 && torture->settingsChecks.load() == 0;
+    if (round % kSettingsCheckEvery == kTortureSlots || checkOwed) {
         SettingsRound(torture, random);
         return;
     }
