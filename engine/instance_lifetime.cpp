@@ -16,11 +16,13 @@ static DriverInstance* g_quarantineNewest = nullptr;
 static uint32_t g_createCount = 0;  // Creates made so far; wraps, compared by difference
 
 // Under the guard: hands back the records that have waited
-// kQuarantineCreates Creates. Done when a record is freed, never by Create, so
-// that what an instance holds while it lives is its own.
-static void QuarantineHandBack() {
-    while (g_quarantineOldest != nullptr &&
-           g_createCount - g_quarantineOldest->quarantineStamp >= kQuarantineCreates) {
+// kQuarantineCreates Creates, or every record when the DLL detaches. Done
+// when a record is freed, never by Create, so that what an instance holds
+// while it lives is its own.
+static void QuarantineHandBack(bool everything) {
+    while (
+        g_quarantineOldest != nullptr &&
+        (everything || g_createCount - g_quarantineOldest->quarantineStamp >= kQuarantineCreates)) {
         DriverInstance* oldest = g_quarantineOldest;
         g_quarantineOldest = oldest->quarantineNext;
         if (g_quarantineOldest == nullptr)
@@ -65,7 +67,7 @@ static void FreeInstance(DriverInstance* instance) {
     WriteSignature(instance, kNoSignature);
 
     SpinGuardAcquire(&g_quarantineGuard);
-    QuarantineHandBack();
+    QuarantineHandBack(false);
     instance->quarantineNext = nullptr;
     instance->quarantineStamp = g_createCount;
     if (g_quarantineNewest != nullptr)
@@ -78,12 +80,7 @@ static void FreeInstance(DriverInstance* instance) {
 
 void InstanceQuarantineEmpty() {
     SpinGuardAcquire(&g_quarantineGuard);
-    while (DriverInstance* oldest = g_quarantineOldest) {
-        g_quarantineOldest = oldest->quarantineNext;
-        oldest->~DriverInstance();
-        std::free(oldest);
-    }
-    g_quarantineNewest = nullptr;
+    QuarantineHandBack(true);
     SpinGuardRelease(&g_quarantineGuard);
 }
 
