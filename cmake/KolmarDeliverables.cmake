@@ -67,5 +67,6 @@ if(WIN32)
         target_link_libraries(${deliverable} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,kolmar${keys}>")
         set_target_properties(${deliverable} PROPERTIES PREFIX "" OUTPUT_NAME ${deliverable})
         kolmar_export_directory_name(${deliverable} ${KOLMAR_DIRECTORY_NAME_${keys}})
+        list(APPEND KOLMAR_DLLS ${deliverable})  # the host package names them
     endforeach()
 endif()

@@ -80,10 +80,16 @@ done
 
 # For host engineers (the calling contract is a page above): the C header,
 # each DLL's .def and the import libraries made from it (MinGW and Microsoft linker; the GCC build's, whose tests link
-# and run them), the example hosts and the calling contract they follow.
+# and run them), the CMake package that names them (find_package(QP240Remote)),
+# the example hosts and the calling contract they follow.
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target import_libraries
-mkdir -p "$stage/include" "$stage/lib" "$stage/examples"
+cmake_package=lib/cmake/QP240Remote
+mkdir -p "$stage/include" "$stage/lib" "$stage/$cmake_package" "$stage/examples"
+for file in QP240RemoteConfig.cmake QP240RemoteConfigVersion.cmake; do
+    cp "build/windows/host-package/$file" "$stage/$cmake_package/"
+    files="$files $cmake_package/$file"
+done
 cp include/qp240_remote.h "$stage/include/"
 for deliverable in Kolmar32Keys Kolmar15Keys; do
     cp "build/windows/generated/import/$deliverable.def" "$stage/lib/"
