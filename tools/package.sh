@@ -3,15 +3,16 @@
 # DLLs and the host simulator (built with clang and lld, hardened, each with the
 # PDB that Windows debuggers load beside it), the install guide, the key maps
 # and the changelog as web pages with their pictures inside, for host engineers
-# the C header, the .def files and import libraries, the example hosts and the
-# calling contract's page, and the SHA-256 sums of every file; beside it the
-# installer (-setup.exe), and each one's own sum.
+# the C header, the .def files and import libraries, the CMake package, the
+# example hosts and the calling contract's page, and the SHA-256 sums of every
+# file; beside it the installer (-setup.exe), and each one's own sum.
 # Before it packs, the programs pass the table check (exports, imports,
 # hardening, the PDB named in the debug directory) and the pages a browser
 # check; then it unpacks the ZIP and checks what a user gets, delay loads a
-# DLL through its .lib, walks the install guide's steps and runs the
-# installer under Wine, and packages the commit again in two clones at other
-# paths, which must give the same package.
+# DLL through its .lib, builds the example hosts through the CMake package,
+# walks the install guide's steps and runs the installer under Wine, and
+# packages the commit again in two clones at other paths, which must give the
+# same package.
 #
 # usage: package.sh [--no-checks]   (--no-checks: build the package only, as the
 # two-path comparison does in its clones)
@@ -202,6 +203,10 @@ prefix="$PWD/build/package-prefix"
 cmake/wine-prefix.sh "$prefix"
 WINEPREFIX="$prefix" tests/host/delay_load.sh "$check/$name" build/package/delay-load ||
     fail "a host cannot delay load Kolmar32Keys.dll through lib/Kolmar32Keys.lib"
+# A host built with CMake finds the package, links each DLL through its
+# imported target and starts beside it; another major is refused.
+WINEPREFIX="$prefix" tests/package/find_package.sh "$check/$name" "$version" build/package/find-package ||
+    fail "a host cannot use the package through find_package(QP240Remote)"
 (cd dist && sha256sum --quiet -c "$name.zip.sha256") || fail "the ZIP's own sum does not match"
 (cd dist && sha256sum --quiet -c "$setup.sha256") || fail "the installer's own sum does not match"
 
