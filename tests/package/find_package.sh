@@ -44,27 +44,24 @@ configure() {
 
 clang_cl=$(command -v clang-cl || command -v clang-cl-14)
 msvc_like="-DCMAKE_SYSTEM_NAME=Windows -DCMAKE_C_COMPILER_WORKS=ON -DCMAKE_LINKER=lld-link"
-# Each toolchain, the import library in lib/ it must link and the one it must
-# not (<driver> for the DLL's name), and how CMake is told of it.
-while read -r name linked refused arguments; do
+# Each toolchain, the import library it must link (<driver> for the DLL's
+# name), and how CMake is told of it.
+while read -r name library arguments; do
     # shellcheck disable=SC2086 # the arguments are words
     if ! configure "$name" "$major" $arguments; then
         fail "$name: the package is not found: $(cat "$work/$name.log")"
         continue
     fi
     for driver in Kolmar32Keys Kolmar15Keys; do
-        library=$(echo "$linked" | sed "s/<driver>/$driver/")
-        if ! grep -qF "$package/lib/$library" "$work/$name/build.ninja" ||
-            grep -qF "$package/lib/$(echo "$refused" | sed "s/<driver>/$driver/")" \
-                "$work/$name/build.ninja"; then
-            fail "$name does not link lib/$library alone"
-        fi
+        expected=lib/$(echo "$library" | sed "s/<driver>/$driver/")
+        linked=$(grep -oE "lib/(lib)?$driver\.(dll\.a|lib)" "$work/$name/build.ninja" | sort -u)
+        [ "$linked" = "$expected" ] || fail "$name links \"$linked\", not $expected alone"
     done
 done <<TOOLCHAINS
-mingw-gcc lib<driver>.dll.a <driver>.lib -DCMAKE_TOOLCHAIN_FILE=$toolchains/mingw-w64-x86_64.cmake
-mingw-clang lib<driver>.dll.a <driver>.lib -DCMAKE_TOOLCHAIN_FILE=$toolchains/clang-mingw-w64-x86_64.cmake
-clang-cl <driver>.lib lib<driver>.dll.a $msvc_like -DCMAKE_C_COMPILER=$clang_cl
-clang-msvc <driver>.lib lib<driver>.dll.a $msvc_like -DCMAKE_C_COMPILER=clang -DCMAKE_C_COMPILER_TARGET=x86_64-pc-windows-msvc
+mingw-gcc lib<driver>.dll.a -DCMAKE_TOOLCHAIN_FILE=$toolchains/mingw-w64-x86_64.cmake
+mingw-clang lib<driver>.dll.a -DCMAKE_TOOLCHAIN_FILE=$toolchains/clang-mingw-w64-x86_64.cmake
+clang-cl <driver>.lib $msvc_like -DCMAKE_C_COMPILER=$clang_cl
+clang-msvc <driver>.lib $msvc_like -DCMAKE_C_COMPILER=clang -DCMAKE_C_COMPILER_TARGET=x86_64-pc-windows-msvc
 TOOLCHAINS
 
 build="$work/mingw-gcc"
