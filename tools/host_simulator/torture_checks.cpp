@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "tools/host_simulator/config_box_view.h"
+#include "tools/host_simulator/thread_stacks.h"
 
 const char* const kTortureCallNames[kCallKinds] = {
 #define KOLMAR_TORTURE_NAME(name) #name,
@@ -422,4 +423,9 @@ void PrintStuckCalls(const Torture& torture) {
                       i, slot.inCallback.load(), slot.blockingThread.load() != 0 ? 1 : 0,
                       slot.holders, slot.ended ? 1 : 0, slot.quiet ? 1 : 0);
     }
+    // Where each thread waits, in the DLL and the simulator, for a stuck run
+    // that does not come again.
+    const HMODULE modules[] = {torture.driver.module, GetModuleHandleA(nullptr)};
+    TortureReport("threads, with the stack words that point into the DLL or the simulator:\n");
+    PrintThreadStacks(TortureReport, modules, 2);
 }
