@@ -239,7 +239,7 @@ static const OptionRow kOptions[] = {
      "in its summary so that a run can be repeated",
      ApplySeed, kModeTorture, false},
     {"--long", nullptr,
-     "the torture also blocks callbacks beyond Stop's 10-second wait, and ends and unloads each "
+     "the torture also blocks callbacks beyond Stop's wait, and ends and unloads each "
      "DLL while a worker Stop gave up on is still blocked (adds about 30 s per DLL)",
      ApplyLong, kModeTorture, false},
 };

@@ -14,8 +14,8 @@
 #include "tools/host_simulator/torture_checks.h"
 
 // Beyond its time, a run this much longer is stuck: the rounds, Stops and
-// Destroys still in hand wait 10 s each at the most, and the long mode's
-// unload takes a Stop's whole wait.
+// Destroys still in hand wait a Stop's wait each at the most, and the long
+// mode's unload takes a whole one.
 static constexpr DWORD kStuckAfterMs = 60000;
 
 static HANDLE StartThread(LPTHREAD_START_ROUTINE body, uintptr_t argument) {
