@@ -22,35 +22,24 @@ struct KeypadFamily {
     int32_t productIdCount;
 };
 
-// The family's products, from the models with its key count.
-constexpr KeypadFamily WithProducts(KeypadFamily family) {
+// A family, its products taken from the models with its key count.
+constexpr KeypadFamily Family(const char* deliverableName, const char* modelName,
+                              const char* moduleName, const char* guid, int32_t keyCount,
+                              int32_t padKeyCount, int32_t pictureWidth, int32_t pictureHeight) {
+    KeypadFamily family = {deliverableName, modelName,    moduleName,    guid, keyCount,
+                           padKeyCount,     pictureWidth, pictureHeight, {},   0};
     for (const KeypadModel& model : kKeypadModels)
-        if (model.keyCount == family.keyCount)
+        if (model.keyCount == keyCount)
             family.productIds[family.productIdCount++] = model.productId;
     return family;
 }
 
+// DLL, model, module, GUID, keys, pads, picture width and height.
 inline constexpr KeypadFamily kKeypadFamilies[] = {
-    WithProducts({"Kolmar32Keys",
-                  "Stream Deck XL",
-                  "Kolmar32Keys",
-                  "{057908FD-45D9-4A2C-8ABD-AFD1667DB9C5}",
-                  32,
-                  30,
-                  240,
-                  120,
-                  {},
-                  0}),
-    WithProducts({"Kolmar15Keys",
-                  "Stream Deck 15",
-                  "KolmarKeys",
-                  "{0CF437EC-FB6C-4341-8CD3-9DB826743B3E}",
-                  15,
-                  13,
-                  220,
-                  131,
-                  {},
-                  0}),
+    Family("Kolmar32Keys", "Stream Deck XL", "Kolmar32Keys",
+           "{057908FD-45D9-4A2C-8ABD-AFD1667DB9C5}", 32, 30, 240, 120),
+    Family("Kolmar15Keys", "Stream Deck 15", "KolmarKeys", "{0CF437EC-FB6C-4341-8CD3-9DB826743B3E}",
+           15, 13, 220, 131),
 };
 inline constexpr int32_t kKeypadFamilyCount = sizeof kKeypadFamilies / sizeof kKeypadFamilies[0];
 inline constexpr const KeypadFamily& kFamily32Keys = kKeypadFamilies[0];
