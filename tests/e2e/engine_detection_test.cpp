@@ -74,10 +74,10 @@ void StopWhileSnapshotsWaitThenRunWithoutTheKeypad(DriverUnderTest& d) {
     CreateInstance(d, &host, d.family->deliverableName);
     ASSERT_TRUE(SimulatedHostStartAndConnect(&host, kConnectTimeoutMs));
     host.blockCode = QP240REMOTE_CODE_PAD_PRESSED;
-    ASSERT_EQ(SimulatedHostSetKey(&host, 0, true), 0);
+    ASSERT_EQ(SimulatedHostSetKey(&host, 0, true), QP240REMOTE_OK);
     ASSERT_TRUE(SimulatedHostWaitFor(&host, QP240REMOTE_CODE_PAD_PRESSED, 1, kEventTimeoutMs));
     for (int32_t key = 1; key <= 10; ++key)
-        ASSERT_EQ(SimulatedHostSetKey(&host, key, true), 0);
+        ASSERT_EQ(SimulatedHostSetKey(&host, key, true), QP240REMOTE_OK);
 
     std::thread stopper([&] { EXPECT_EQ(d.driver.Stop(host.instance), QP240REMOTE_OK); });
     const DWORD start = GetTickCount();

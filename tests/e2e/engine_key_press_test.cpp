@@ -38,10 +38,10 @@ void RoadOfOneKeyPress(DriverUnderTest& d) {
 
     // Pad protocol: the fourth key, then StopAllPads.
     size_t from = SimulatedHostCalls(&host).size();
-    ASSERT_EQ(SimulatedHostSetKey(&host, 3, true), 0);
-    ASSERT_EQ(SimulatedHostSetKey(&host, 3, false), 0);
-    ASSERT_EQ(SimulatedHostSetKey(&host, StopAllPadsKey(family), true), 0);
-    ASSERT_EQ(SimulatedHostSetKey(&host, StopAllPadsKey(family), false), 0);
+    ASSERT_EQ(SimulatedHostSetKey(&host, 3, true), QP240REMOTE_OK);
+    ASSERT_EQ(SimulatedHostSetKey(&host, 3, false), QP240REMOTE_OK);
+    ASSERT_EQ(SimulatedHostSetKey(&host, StopAllPadsKey(family), true), QP240REMOTE_OK);
+    ASSERT_EQ(SimulatedHostSetKey(&host, StopAllPadsKey(family), false), QP240REMOTE_OK);
     std::vector<SimulatedHostCall> events = WaitForEvents(&host, from, 3);
     ASSERT_EQ(events.size(), 3u) << family.deliverableName;
     EXPECT_EQ(events[0].code, QP240REMOTE_CODE_PAD_PRESSED);
@@ -54,8 +54,8 @@ void RoadOfOneKeyPress(DriverUnderTest& d) {
     const QP240REMOTE_Context midi = {QP240REMOTE_KEY_MODE_MIDI, 0, 0};
     ASSERT_EQ(d.driver.SetContext(host.instance, &midi, sizeof midi), QP240REMOTE_OK);
     from = SimulatedHostCalls(&host).size();
-    ASSERT_EQ(SimulatedHostSetKey(&host, 3, true), 0);
-    ASSERT_EQ(SimulatedHostSetKey(&host, 3, false), 0);
+    ASSERT_EQ(SimulatedHostSetKey(&host, 3, true), QP240REMOTE_OK);
+    ASSERT_EQ(SimulatedHostSetKey(&host, 3, false), QP240REMOTE_OK);
     events = WaitForEvents(&host, from, 2);
     ASSERT_EQ(events.size(), 2u);
     EXPECT_EQ(MidiText(events[0]), "Note On ch 1 note 67 vel 64");
@@ -65,7 +65,7 @@ void RoadOfOneKeyPress(DriverUnderTest& d) {
     from = SimulatedHostCalls(&host).size();
     uint8_t all[kMaxKeypadKeys];
     std::memset(all, 1, sizeof all);
-    ASSERT_EQ(SimulatedHostSetKeys(&host, all, family.keyCount), 0);
+    ASSERT_EQ(SimulatedHostSetKeys(&host, all, family.keyCount), QP240REMOTE_OK);
     events = WaitForEvents(&host, from, 3);
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[0].code, QP240REMOTE_CODE_STOP_ALL_PADS);
@@ -98,8 +98,8 @@ void EveryModelsLayout(DriverUnderTest& d) {
         ASSERT_EQ(SimulatedHostOpenDevice(&host), keypad);
         const size_t from = SimulatedHostCalls(&host).size();
         for (int32_t key = 0; key < family.keyCount; ++key) {
-            ASSERT_EQ(SimulatedHostSetKey(&host, key, true), 0);
-            ASSERT_EQ(SimulatedHostSetKey(&host, key, false), 0);
+            ASSERT_EQ(SimulatedHostSetKey(&host, key, true), QP240REMOTE_OK);
+            ASSERT_EQ(SimulatedHostSetKey(&host, key, false), QP240REMOTE_OK);
         }
         // Two events per pad key, one per command key.
         const size_t expected = 2 * family.padKeyCount + 2;

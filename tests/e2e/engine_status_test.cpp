@@ -53,7 +53,7 @@ void StatusBlockThroughThePointerOf151(DriverUnderTest& d) {
     EXPECT_TRUE(BlockShows(&host, filled));
 
     int32_t mark = 0;
-    ASSERT_EQ(SimulatedHostSendStatus(&host, &mark), 0);
+    ASSERT_EQ(SimulatedHostSendStatus(&host, &mark), QP240REMOTE_OK);
     EXPECT_TRUE(BlockShows(&host, mark)) << "the newest block reaches the instance";
     for (int i = 0; i < 3; ++i)
         SimulatedHostSendStatus(&host, &mark);
