@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "driver/variant_profile.h"
 #include "include/qp240_remote.h"
+#include "tools/host_simulator/keypad_families.h"
 #include "tools/host_simulator/simulated_keypads.h"
 
 bool BenchConnectionOpen(BenchConnection* connection, const char* path) {
@@ -15,13 +15,13 @@ bool BenchConnectionOpen(BenchConnection* connection, const char* path) {
         std::fprintf(stderr, "%s\n", error);
         return false;
     }
-    const std::string file = path != nullptr ? path : DeliverablePath(kProfile32Keys);
+    const std::string file = path != nullptr ? path : DeliverablePath(kFamily32Keys);
     if (!DeliverableLoad(&connection->driver, file.c_str(), error, sizeof error)) {
         std::fprintf(stderr, "%s\n", error);
         return false;
     }
-    const VariantProfile* found = DeliverableFamily(connection->driver);
-    const uint16_t product = (found != nullptr ? *found : kProfile32Keys).productIds[1];
+    const KeypadFamily* found = DeliverableFamily(connection->driver);
+    const uint16_t product = (found != nullptr ? *found : kFamily32Keys).productIds[1];
     SimulatedDevicePlug(KeypadDevice(product));
     connection->driver.Init(connection->driver.module);
     SimulatedHostInit(&connection->host, &connection->driver, "bench");

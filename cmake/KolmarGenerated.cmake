@@ -29,13 +29,14 @@ file(STRINGS driver/exports.txt KOLMAR_EXPORTS REGEX "^QP240REMOTE_")
 set(KOLMAR_EXPORT_LIST_FILE ${PROJECT_SOURCE_DIR}/driver/exports.txt)
 
 # X(name) for every export without its QP240REMOTE_ prefix, for the host
-# simulator's table of resolved exports.
+# simulator's table of resolved exports and the table check. Not under driver/:
+# the host side reads the list, never the driver.
 set(export_macro "")
 foreach(export ${KOLMAR_EXPORTS})
     string(REPLACE "QP240REMOTE_" "" short ${export})
     string(APPEND export_macro " X(${short})")
 endforeach()
-file(CONFIGURE OUTPUT ${KOLMAR_GENERATED_DIR}/driver/export_list.h CONTENT
+file(CONFIGURE OUTPUT ${KOLMAR_GENERATED_DIR}/exports/export_list.h CONTENT
      "// Made by CMake from driver/exports.txt.\n#pragma once\n\n#define KOLMAR_EXPORTS(X)${export_macro}\n")
 
 # Two .def files per deliverable. The link's names the export directory in its

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "driver/plug_information.h"
+#include "include/qp240_remote.h"
 
 FieldRect ConfigTextColumn(const FieldRect& client) {
     return FieldRect{client.left + 200, client.top + 10, client.right - 10, client.bottom};
@@ -38,7 +39,7 @@ int32_t NextMidiChannel(int32_t midiChannel) {
 }
 
 const char* KeyModeText(int32_t keyMode) {
-    return keyMode == 0 ? kPadProtocolText : kProfile.midiCaption;
+    return keyMode == QP240REMOTE_KEY_MODE_PADS ? kPadProtocolText : kProfile.midiCaption;
 }
 
 void FormatChannelText(char (&out)[kConfigTextSize], int32_t midiChannel) {

@@ -4,8 +4,9 @@
 
 #include "driver/driver_instance.h"
 #include "engine/host_call.h"
+#include "include/qp240_remote.h"
 
-static constexpr int32_t kMidiKeyMode = 1;
+static constexpr int32_t kMidiKeyMode = QP240REMOTE_KEY_MODE_MIDI;
 static constexpr uint8_t kNoteOnStatus = 0x90;
 static constexpr uint8_t kNoteOffStatus = 0x80;
 static constexpr uint8_t kNoteOnVelocity = 0x40;

@@ -20,7 +20,7 @@ static constexpr DWORD kDetectionSleepMs =
     QP240REMOTE_DETECTION_PERIOD_MS;  // at the start of every detection pass
 static constexpr DWORD kPollingSleepMs =
     QP240REMOTE_POLLING_PERIOD_MS;  // at the end of every polling pass
-static constexpr UINT kMaxDeviceListEntries = 128;
+static constexpr UINT kMaxDeviceListEntries = QP240REMOTE_MAX_RAW_INPUT_DEVICES;
 static constexpr UINT kDeviceNameChars = 256;
 static constexpr UINT kRawInputFailed = static_cast<UINT>(-1);
 
@@ -111,7 +111,8 @@ static void DetectionPass(DriverInstance* instance, DeviceList* list) {
             return;
     }
     // With more devices than the capped count this call fails: a system with
-    // more than 128 raw-input devices is never searched.
+    // more than QP240REMOTE_MAX_RAW_INPUT_DEVICES raw-input devices is never
+    // searched.
     UINT filled = count;
     const UINT listed = g_library.getDeviceList(list->entries, &filled, sizeof *list->entries);
     if (listed == kRawInputFailed || listed == 0)

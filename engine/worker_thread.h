@@ -15,7 +15,7 @@
 
 // The longest Stop waits for the worker to end: QP240REMOTE_STOP_WAIT_MS. The
 // test builds may shorten it, so that a worker blocked in a callback does not
-// cost 10 s; in the deliverables it is a constant.
+// cost the whole wait; in the deliverables it is a constant.
 #ifdef KOLMAR_TEST_SEAMS
 extern DWORD g_workerStopWaitMs;
 #else

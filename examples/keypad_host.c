@@ -287,7 +287,7 @@ static int DriverMatches(void) {
  * worker's requests, and a top-level window sized to hold the box. */
 static int MakeWindows(Host* host) {
     WNDCLASSA windowClass;
-    RECT frame = {0, 0, 600, 300};
+    RECT frame = {0, 0, QP240REMOTE_BOX_WIDTH, QP240REMOTE_BOX_HEIGHT};
     memset(&windowClass, 0, sizeof windowClass);
     windowClass.lpfnWndProc = HostWindowProc;
     windowClass.hInstance = GetModuleHandleA(NULL);

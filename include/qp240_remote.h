@@ -122,15 +122,20 @@
 #define QP240REMOTE_KEYPAD_VENDOR_ID 0x0FD9
 #define QP240REMOTE_KEYPAD_USAGE_PAGE 0x000C
 #define QP240REMOTE_KEYPAD_USAGE 0x0001
+/* The most raw-input devices a worker searches: on a system with more it
+ * finds no keypad. */
+#define QP240REMOTE_MAX_RAW_INPUT_DEVICES 128
 
 /* The keypad picture the box shows: bitmap resource 500 of each DLL. */
 #define QP240REMOTE_KEYPAD_PICTURE_ID 500
 
 /* The configuration box's smallest client size, in pixels, at which its
- * fields show whole and take clicks. The pictures of the box show it at
- * 600 x 300. */
+ * fields show whole and take clicks. */
 #define QP240REMOTE_BOX_MIN_WIDTH 496
 #define QP240REMOTE_BOX_MIN_HEIGHT 284
+/* The size the box is drawn for, at which its pictures show it. */
+#define QP240REMOTE_BOX_WIDTH 600
+#define QP240REMOTE_BOX_HEIGHT 300
 
 /* Ids of QP240REMOTE_SetGetInformations. */
 #define QP240REMOTE_INFO_INPUT_REPORT 55 /* an input report of the accepted keypad */

@@ -21,7 +21,7 @@ void ExpectRefused(const Deliverable& d, void* handle, const std::string& what) 
 class BadHandles : public EachDeliverable {};
 
 TEST_P(BadHandles, AreRefusedAtEveryExport) {
-    ASSERT_EQ(d.Init(d.module), 0);
+    ASSERT_EQ(d.Init(d.module), QP240REMOTE_OK);
     void* live = d.Create(IgnoringCallback, 0);
     ASSERT_NE(live, nullptr);
 
@@ -41,13 +41,13 @@ TEST_P(BadHandles, AreRefusedAtEveryExport) {
     // A destroyed instance: its memory went back to the heap.
     void* destroyed = d.Create(IgnoringCallback, 0);
     ASSERT_NE(destroyed, nullptr);
-    ASSERT_EQ(d.Destroy(destroyed), 0);
+    ASSERT_EQ(d.Destroy(destroyed), QP240REMOTE_OK);
     ExpectRefused(d, destroyed, "destroyed");
 
     // The live instance of this deliverable still works afterwards.
-    EXPECT_EQ(d.GetContextSize(live), 12);
-    EXPECT_STREQ(d.GetLastErrorString(), "no-error");
-    EXPECT_EQ(d.Destroy(live), 0);
+    EXPECT_EQ(d.GetContextSize(live), QP240REMOTE_CONTEXT_SIZE);
+    EXPECT_STREQ(d.GetLastErrorString(), kErrorTextAtLoad);
+    EXPECT_EQ(d.Destroy(live), QP240REMOTE_OK);
     d.End();
 }
 

@@ -10,15 +10,14 @@
 
 #include <gtest/gtest.h>
 
-#include "config/settings_key.h"
 #include "include/qp240_remote.h"
 #include "tests/e2e/e2e_support.h"
 #include "tools/host_simulator/config_box_view.h"
 
 namespace {
 
-constexpr int kBoxWidth = 600;
-constexpr int kBoxHeight = 300;
+constexpr int kBoxWidth = QP240REMOTE_BOX_WIDTH;
+constexpr int kBoxHeight = QP240REMOTE_BOX_HEIGHT;
 
 uint32_t PixelAt(const WindowPicture& picture, int x, int y) {
     const uint8_t* p = &picture.rgb[(static_cast<size_t>(y) * picture.width + x) * 3];
@@ -78,16 +77,16 @@ bool ReadStoredPng(const std::string& path, WindowPicture* picture) {
 }
 
 // The picture of the box in the repository's docs folder.
-std::string DocsPicture(const VariantProfile& profile) {
-    return std::string(KOLMAR_SOURCE_DIR) +
-           (profile.keyCount == 32 ? "/docs/config-box-32keys.png" : "/docs/config-box-15keys.png");
+std::string DocsPicture(const KeypadFamily& family) {
+    return std::string(KOLMAR_SOURCE_DIR) + "/docs/config-box-" + std::to_string(family.keyCount) +
+           "keys.png";
 }
 
 class ConfigBoxThroughTheDll : public EachDeliverable {
   protected:
     void SetUp() override {
         EachDeliverable::SetUp();
-        ASSERT_EQ(d.Init(d.module), 0);
+        ASSERT_EQ(d.Init(d.module), QP240REMOTE_OK);
         instance = d.Create(IgnoringCallback, 0);
         ASSERT_NE(instance, nullptr);
         host = CreateSimulatedHostWindow(kBoxWidth, kBoxHeight);
@@ -104,24 +103,30 @@ class ConfigBoxThroughTheDll : public EachDeliverable {
     }
     HWND Open() {
         EXPECT_EQ(d.OpenConfigBox(instance, host, kHostMargin, kHostMargin, kBoxWidth, kBoxHeight),
-                  0);
+                  QP240REMOTE_OK);
         PumpHostMessages();
         return FindConfigBox(host);
+    }
+    ConfigFields Fields(HWND box) {
+        ConfigFields fields = {};
+        EXPECT_TRUE(FindConfigFields(d, instance, box, &fields)) << "no field takes a click";
+        return fields;
     }
     void* instance = nullptr;
     HWND host = nullptr;
 };
 
 TEST_P(ConfigBoxThroughTheDll, ShowsTheDllsOwnKeypadPictureAndTakesClicks) {
-    const VariantProfile& profile = *GetParam();
+    const KeypadFamily& family = *GetParam();
     HWND box = Open();
     ASSERT_NE(box, nullptr);
+    const ConfigFields fields = Fields(box);
 
-    ClickConfigField(box, 0);
-    ClickConfigField(box, 1);
+    ClickConfigField(box, fields, 0);
+    ClickConfigField(box, fields, 1);
     QP240REMOTE_Context context = {};
     d.GetContext(instance, &context);
-    EXPECT_EQ(context.keyMode, 1);
+    EXPECT_EQ(context.keyMode, QP240REMOTE_KEY_MODE_MIDI);
     EXPECT_EQ(context.midiChannel, 1);
 
     WindowPicture shown = {};
@@ -129,7 +134,9 @@ TEST_P(ConfigBoxThroughTheDll, ShowsTheDllsOwnKeypadPictureAndTakesClicks) {
     ASSERT_EQ(shown.width, kBoxWidth);
     ASSERT_EQ(shown.height, kBoxHeight);
     EXPECT_EQ(PixelAt(shown, 5, 5), 0x000000u);
-    EXPECT_EQ(PixelAt(shown, 250, 177), 0xE6E6E6u) << "KEY MODE outline";
+    const RECT& mode = fields.field[0];
+    EXPECT_EQ(PixelAt(shown, mode.left, (mode.top + mode.bottom) / 2), 0xE6E6E6u)
+        << "KEY MODE outline";
 
     // The picture at (10, 10) is bitmap 500 of the DLL, pixel for pixel.
     HBITMAP resource =
@@ -138,16 +145,16 @@ TEST_P(ConfigBoxThroughTheDll, ShowsTheDllsOwnKeypadPictureAndTakesClicks) {
     ASSERT_NE(resource, nullptr);
     DIBSECTION dib = {};
     ASSERT_EQ(GetObjectA(resource, sizeof dib, &dib), static_cast<int>(sizeof dib));
-    ASSERT_EQ(dib.dsBm.bmWidth, profile.pictureWidth);
-    ASSERT_EQ(dib.dsBm.bmHeight, profile.pictureHeight);
+    ASSERT_EQ(dib.dsBm.bmWidth, family.pictureWidth);
+    ASSERT_EQ(dib.dsBm.bmHeight, family.pictureHeight);
     ASSERT_EQ(dib.dsBm.bmBitsPixel, 24);
     const uint8_t* bits = static_cast<const uint8_t*>(dib.dsBm.bmBits);
     int differing = 0;
-    for (int y = 0; y < profile.pictureHeight; ++y) {
+    for (int y = 0; y < family.pictureHeight; ++y) {
         // Bottom-up rows of blue, green, red.
         const uint8_t* row =
-            bits + static_cast<size_t>(profile.pictureHeight - 1 - y) * dib.dsBm.bmWidthBytes;
-        for (int x = 0; x < profile.pictureWidth; ++x) {
+            bits + static_cast<size_t>(family.pictureHeight - 1 - y) * dib.dsBm.bmWidthBytes;
+        for (int x = 0; x < family.pictureWidth; ++x) {
             const uint32_t expected =
                 static_cast<uint32_t>(row[3 * x + 2]) << 16 | row[3 * x + 1] << 8 | row[3 * x];
             differing += PixelAt(shown, 10 + x, 10 + y) != expected;
@@ -156,21 +163,22 @@ TEST_P(ConfigBoxThroughTheDll, ShowsTheDllsOwnKeypadPictureAndTakesClicks) {
     EXPECT_EQ(differing, 0);
     DeleteObject(resource);
 
-    EXPECT_EQ(d.CloseConfigBox(instance), 0);
+    EXPECT_EQ(d.CloseConfigBox(instance), QP240REMOTE_OK);
     EXPECT_EQ(FindConfigBox(host), nullptr);
 }
 
 TEST_P(ConfigBoxThroughTheDll, StillLooksLikeItsPictureInTheDocs) {
     HWND box = Open();
     ASSERT_NE(box, nullptr);
+    const ConfigFields fields = Fields(box);
     // The simulator's steps: from the pad protocol on channel 0, one click on
     // KEY MODE and two on the channel.
-    const QP240REMOTE_Context start = {0, 0, 0};
+    const QP240REMOTE_Context start = {QP240REMOTE_KEY_MODE_PADS, 0, 0};
     d.SetContext(instance, &start, sizeof start);
     PumpHostMessages();
-    ClickConfigField(box, 0);
-    ClickConfigField(box, 1);
-    ClickConfigField(box, 1);
+    ClickConfigField(box, fields, 0);
+    ClickConfigField(box, fields, 1);
+    ClickConfigField(box, fields, 1);
     WindowPicture shown = {};
     ASSERT_TRUE(CaptureWindow(box, &shown));
 
@@ -195,12 +203,11 @@ TEST_P(ConfigBoxThroughTheDll, StillLooksLikeItsPictureInTheDocs) {
         << " build/windows/bin/" << GetParam()->deliverableName << ".dll";
 }
 
-// The torture's count of an instance's boxes, made on another thread while the
-// host keeps raising its boxes to the top, as the torture's box threads do:
-// the one bound box is counted once, every time.
+// The torture's count of a host window's boxes, made on another thread while
+// the host keeps raising its boxes to the top, as the torture's box threads
+// do: each box is counted once, every time.
 struct BoxCounter {
     HWND host;
-    void* instance;
     std::atomic<bool> done;
     int counts;
     int wrong;
@@ -210,7 +217,7 @@ DWORD WINAPI CountBoxes(void* argument) {
     BoxCounter* counter = static_cast<BoxCounter*>(argument);
     while (!counter->done.load()) {
         ++counter->counts;
-        counter->wrong += ConfigBoxesBoundTo(counter->host, counter->instance) != 1;
+        counter->wrong += ConfigBoxesIn(counter->host).size() != 2;
     }
     return 0;
 }
@@ -219,12 +226,13 @@ TEST_P(ConfigBoxThroughTheDll, ABoxIsCountedOnceWhileTheHostReordersItsBoxes) {
     void* other = d.Create(IgnoringCallback, 0);
     ASSERT_NE(other, nullptr);
     ASSERT_NE(Open(), nullptr);
-    ASSERT_EQ(d.OpenConfigBox(other, host, kHostMargin, kHostMargin, kBoxWidth, kBoxHeight), 0);
+    ASSERT_EQ(d.OpenConfigBox(other, host, kHostMargin, kHostMargin, kBoxWidth, kBoxHeight),
+              QP240REMOTE_OK);
     PumpHostMessages();
     HWND bottom = GetWindow(GetWindow(host, GW_CHILD), GW_HWNDLAST);
     ASSERT_NE(bottom, nullptr);
 
-    BoxCounter counter = {host, instance, {false}, 0, 0};
+    BoxCounter counter = {host, {false}, 0, 0};
     HANDLE thread = CreateThread(nullptr, 0, CountBoxes, &counter, 0, nullptr);
     ASSERT_NE(thread, nullptr);
     for (int raise = 0; raise < 3000; ++raise) {
@@ -279,7 +287,7 @@ TEST_P(UnloadedWhileABoxIsOpenElsewhere, TheBoxClosesWithoutTheLibrary) {
     // FreeLibrary: the DLL stays mapped for it.
     for (const bool destroyFirst : {true, false}) {
         SCOPED_TRACE(destroyFirst ? "instance destroyed first" : "box left bound");
-        ASSERT_EQ(d.Init(d.module), 0);
+        ASSERT_EQ(d.Init(d.module), QP240REMOTE_OK);
         BoxOwner owner = {&d,
                           d.Create(IgnoringCallback, 0),
                           CreateEventA(nullptr, TRUE, FALSE, nullptr),
@@ -293,7 +301,7 @@ TEST_P(UnloadedWhileABoxIsOpenElsewhere, TheBoxClosesWithoutTheLibrary) {
         EXPECT_NE(owner.box, nullptr);
 
         if (destroyFirst) {
-            EXPECT_EQ(d.Destroy(owner.instance), 0);
+            EXPECT_EQ(d.Destroy(owner.instance), QP240REMOTE_OK);
         }
         d.End();
         DeliverableUnload(&d);
@@ -314,9 +322,9 @@ TEST_P(UnloadedWhileABoxIsOpenElsewhere, TheBoxClosesWithoutTheLibrary) {
         char error[512];
         ASSERT_TRUE(DeliverableLoad(&d, DeliverablePath(*GetParam()).c_str(), error, sizeof error))
             << error;
-        EXPECT_EQ(d.Init(d.module), 0);
+        EXPECT_EQ(d.Init(d.module), QP240REMOTE_OK);
         EXPECT_EQ(d.Init(d.module), QP240REMOTE_E_BOX_CLASS) << "a second Init without End";
-        EXPECT_EQ(d.End(), 0);
+        EXPECT_EQ(d.End(), QP240REMOTE_OK);
     }
 }
 

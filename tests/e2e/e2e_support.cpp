@@ -1,27 +1,19 @@
 #include "tests/e2e/e2e_support.h"
 
-#include <initializer_list>
 #include <set>
 
-#include "config/settings_key.h"
-#include "driver/guid_text.h"
 #include "tools/host_simulator/simulated_keypads.h"
 
-std::string SettingsKeyPath(const VariantProfile& profile) {
-    char guid[kGuidTextSize];
-    FormatGuidText(profile.guid, guid);
-    return std::string(kSettingsKeyBase) + "\\" + guid;
-}
-
-void DeleteSettingsKey(const VariantProfile& profile) {
-    RegDeleteKeyA(HKEY_CURRENT_USER, SettingsKeyPath(profile).c_str());
-    RegDeleteKeyA(HKEY_CURRENT_USER, kSettingsKeyBase);
-    RegDeleteKeyA(HKEY_CURRENT_USER, "Lorendel");
+void DeleteSettingsKey(const KeypadFamily& family) {
+    // Innermost first; a key that still holds another's is left.
+    const std::vector<std::string> paths = SettingsKeyPaths(family);
+    for (size_t i = paths.size(); i-- > 0;)
+        RegDeleteKeyA(HKEY_CURRENT_USER, paths[i].c_str());
 }
 
 void DeleteSettingsKeys() {
-    DeleteSettingsKey(kProfile32Keys);
-    DeleteSettingsKey(kProfile15Keys);
+    for (const KeypadFamily& family : kKeypadFamilies)
+        DeleteSettingsKey(family);
 }
 
 static BOOL CALLBACK DestroyLeftWindow(HWND window, LPARAM) {
@@ -42,8 +34,8 @@ void StartFromCleanState() {
     MSG message;
     while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
         DispatchMessageA(&message);
-    for (const VariantProfile* profile : {&kProfile32Keys, &kProfile15Keys}) {
-        const std::string path = DeliverablePath(*profile);
+    for (const KeypadFamily& family : kKeypadFamilies) {
+        const std::string path = DeliverablePath(family);
         // A worker that an earlier test's Stop or Destroy has already answered
         // for may still be on its way out, holding the DLL until it has left
         // it: give it the time to go before any hold is taken from it.
@@ -83,6 +75,13 @@ void EachDeliverable::TearDown() {
     DeliverableUnload(&d);
 }
 
-std::string DeliverableParamName(const ::testing::TestParamInfo<const VariantProfile*>& info) {
+std::vector<const KeypadFamily*> EveryFamily() {
+    std::vector<const KeypadFamily*> every;
+    for (const KeypadFamily& family : kKeypadFamilies)
+        every.push_back(&family);
+    return every;
+}
+
+std::string DeliverableParamName(const ::testing::TestParamInfo<const KeypadFamily*>& info) {
     return info.param->deliverableName;
 }

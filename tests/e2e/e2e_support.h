@@ -4,18 +4,19 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
-#include "driver/variant_profile.h"
 #include "tests/common/host_stand_ins.h"
 #include "tools/host_simulator/deliverable.h"
+#include "tools/host_simulator/error_texts.h"
+#include "tools/host_simulator/keypad_families.h"
+#include "tools/host_simulator/stored_settings.h"
 
-// The registry key under HKEY_CURRENT_USER where `profile`'s DLL keeps its settings.
-std::string SettingsKeyPath(const VariantProfile& profile);
-// Removes `profile`'s DLL's stored settings and the shared keys above them
+// Removes `family`'s DLL's stored settings and the shared keys above them
 // when they are left empty.
-void DeleteSettingsKey(const VariantProfile& profile);
+void DeleteSettingsKey(const KeypadFamily& family);
 // Removes both DLLs' stored settings (and the shared keys above them), so a
 // test starts as on a first run.
 void DeleteSettingsKeys();
@@ -29,7 +30,7 @@ void StartFromCleanState();
 
 // Loads the DLL named by the test parameter before each test, on a first-run
 // registry, and unloads it after.
-class EachDeliverable : public ::testing::TestWithParam<const VariantProfile*> {
+class EachDeliverable : public ::testing::TestWithParam<const KeypadFamily*> {
   protected:
     void SetUp() override;
     void TearDown() override;
@@ -37,9 +38,11 @@ class EachDeliverable : public ::testing::TestWithParam<const VariantProfile*> {
 };
 
 // Gives parameterised tests readable names: Kolmar32Keys, Kolmar15Keys.
-std::string DeliverableParamName(const ::testing::TestParamInfo<const VariantProfile*>& info);
+std::string DeliverableParamName(const ::testing::TestParamInfo<const KeypadFamily*>& info);
+
+// Every family of kKeypadFamilies, as a test parameter.
+std::vector<const KeypadFamily*> EveryFamily();
 
 #define KOLMAR_FOR_BOTH_DELIVERABLES(suite)                                                        \
-    INSTANTIATE_TEST_SUITE_P(Deliverables, suite,                                                  \
-                             ::testing::Values(&kProfile32Keys, &kProfile15Keys),                  \
+    INSTANTIATE_TEST_SUITE_P(Deliverables, suite, ::testing::ValuesIn(EveryFamily()),              \
                              DeliverableParamName)

@@ -11,24 +11,24 @@ namespace {
 
 TEST_F(BothDrivers, DecoysAndTheOtherFamilysKeypadAreNeverOffered) {
     SimulatedDevicesPlugDecoys();
-    SimulatedHost hosts[2];
-    for (int i = 0; i < 2; ++i) {
-        CreateInstance(drivers[i], &hosts[i], drivers[i].profile->deliverableName);
+    SimulatedHost hosts[kKeypadFamilyCount];
+    for (int i = 0; i < kKeypadFamilyCount; ++i) {
+        CreateInstance(drivers[i], &hosts[i], drivers[i].family->deliverableName);
         hosts[i].refusals = -1;
-        ASSERT_EQ(drivers[i].driver.Start(hosts[i].instance), 0);
+        ASSERT_EQ(drivers[i].driver.Start(hosts[i].instance), QP240REMOTE_OK);
     }
     Sleep(1300);  // a pass over decoys only
     for (SimulatedHost& host : hosts)
         EXPECT_EQ(SimulatedHostCount(&host, QP240REMOTE_CODE_OFFER_KEYPAD), 0) << host.label;
 
     // Each family's keypad last in the list, the other family's before it.
-    const HANDLE keypad15 = SimulatedDevicePlug(KeypadDevice(kProfile15Keys.productIds[2]));
-    const HANDLE keypad32 = SimulatedDevicePlug(KeypadDevice(kProfile32Keys.productIds[2]));
+    const HANDLE keypad15 = SimulatedDevicePlug(KeypadDevice(kFamily15Keys.productIds[2]));
+    const HANDLE keypad32 = SimulatedDevicePlug(KeypadDevice(kFamily32Keys.productIds[2]));
     const HANDLE expected[2] = {keypad32, keypad15};
     for (SimulatedHost& host : hosts)
         ASSERT_TRUE(
             SimulatedHostWaitFor(&host, QP240REMOTE_CODE_OFFER_KEYPAD, 2, 2 * kConnectTimeoutMs));
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < kKeypadFamilyCount; ++i) {
         drivers[i].driver.Stop(hosts[i].instance);
         for (const SimulatedHostCall& offer :
              SimulatedHostCallsWith(&hosts[i], QP240REMOTE_CODE_OFFER_KEYPAD))
@@ -38,15 +38,15 @@ TEST_F(BothDrivers, DecoysAndTheOtherFamilysKeypadAreNeverOffered) {
 }
 
 void RefusedThenOfferedAgain(DriverUnderTest& d) {
-    SimulatedDevicePlug(KeypadDevice(d.profile->productIds[1]));
+    SimulatedDevicePlug(KeypadDevice(d.family->productIds[1]));
     SimulatedHost host;
-    CreateInstance(d, &host, d.profile->deliverableName);
+    CreateInstance(d, &host, d.family->deliverableName);
     host.refusals = 1;
-    ASSERT_EQ(d.driver.Start(host.instance), 0);
+    ASSERT_EQ(d.driver.Start(host.instance), QP240REMOTE_OK);
     ASSERT_TRUE(SimulatedHostWaitFor(&host, QP240REMOTE_CODE_OFFER_KEYPAD, 1, kConnectTimeoutMs));
-    EXPECT_EQ(d.driver.GetDriverStatus(host.instance), 1);
+    EXPECT_EQ(d.driver.GetDriverStatus(host.instance), QP240REMOTE_DRIVER_DETECTING);
     ASSERT_TRUE(SimulatedHostWaitFor(&host, QP240REMOTE_CODE_CONNECTED, 1, kConnectTimeoutMs));
-    EXPECT_EQ(d.driver.GetDriverStatus(host.instance), 2);
+    EXPECT_EQ(d.driver.GetDriverStatus(host.instance), QP240REMOTE_DRIVER_CONNECTED);
     d.driver.Stop(host.instance);
     const std::vector<SimulatedHostCall> calls = SimulatedHostCalls(&host);
     ASSERT_EQ(SimulatedHostCodes(&host),
@@ -69,19 +69,20 @@ TEST_F(BothDrivers, ARefusedKeypadIsOfferedAgainASecondLater) {
 // The host holds the worker in a pad event while reports keep coming; it
 // stops the instance, lets the worker go, unplugs the keypad and runs again.
 void StopWhileSnapshotsWaitThenRunWithoutTheKeypad(DriverUnderTest& d) {
-    const HANDLE keypad = SimulatedDevicePlug(KeypadDevice(d.profile->productIds[0]));
+    const HANDLE keypad = SimulatedDevicePlug(KeypadDevice(d.family->productIds[0]));
     SimulatedHost host;
-    CreateInstance(d, &host, d.profile->deliverableName);
+    CreateInstance(d, &host, d.family->deliverableName);
     ASSERT_TRUE(SimulatedHostStartAndConnect(&host, kConnectTimeoutMs));
     host.blockCode = QP240REMOTE_CODE_PAD_PRESSED;
-    ASSERT_EQ(SimulatedHostSetKey(&host, 0, true), 0);
+    ASSERT_EQ(SimulatedHostSetKey(&host, 0, true), QP240REMOTE_OK);
     ASSERT_TRUE(SimulatedHostWaitFor(&host, QP240REMOTE_CODE_PAD_PRESSED, 1, kEventTimeoutMs));
     for (int32_t key = 1; key <= 10; ++key)
-        ASSERT_EQ(SimulatedHostSetKey(&host, key, true), 0);
+        ASSERT_EQ(SimulatedHostSetKey(&host, key, true), QP240REMOTE_OK);
 
-    std::thread stopper([&] { EXPECT_EQ(d.driver.Stop(host.instance), 0); });
+    std::thread stopper([&] { EXPECT_EQ(d.driver.Stop(host.instance), QP240REMOTE_OK); });
     const DWORD start = GetTickCount();
-    while (d.driver.GetDriverStatus(host.instance) != 0 && GetTickCount() - start < 2000)
+    while (d.driver.GetDriverStatus(host.instance) != QP240REMOTE_DRIVER_NOT_STARTED &&
+           GetTickCount() - start < 2000)
         Sleep(1);
     SetEvent(host.release);
     stopper.join();
@@ -92,9 +93,9 @@ void StopWhileSnapshotsWaitThenRunWithoutTheKeypad(DriverUnderTest& d) {
 
     SimulatedDeviceUnplug(keypad);
     const size_t before = SimulatedHostCalls(&host).size();
-    ASSERT_EQ(d.driver.Start(host.instance), 0);
+    ASSERT_EQ(d.driver.Start(host.instance), QP240REMOTE_OK);
     Sleep(1200);  // a detection pass finds nothing
-    EXPECT_EQ(d.driver.Stop(host.instance), 0);
+    EXPECT_EQ(d.driver.Stop(host.instance), QP240REMOTE_OK);
     const std::vector<SimulatedHostCall> calls = SimulatedHostCalls(&host);
     ASSERT_EQ(calls.size(), before + 4);  // 50, 81, 70, 51
     EXPECT_EQ(calls[before + 1].code, QP240REMOTE_CODE_CLOSE_KEYPAD);

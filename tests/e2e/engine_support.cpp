@@ -9,13 +9,12 @@ void BothDrivers::SetUp() {
     char error[512];
     StartFromCleanState();
     ASSERT_TRUE(SimulatedKeypadsInstall(error, sizeof error)) << error;
-    const VariantProfile* const profiles[2] = {&kProfile32Keys, &kProfile15Keys};
-    for (int i = 0; i < 2; ++i) {
-        drivers[i].profile = profiles[i];
-        ASSERT_TRUE(DeliverableLoad(&drivers[i].driver, DeliverablePath(*profiles[i]).c_str(),
+    for (int i = 0; i < kKeypadFamilyCount; ++i) {
+        drivers[i].family = &kKeypadFamilies[i];
+        ASSERT_TRUE(DeliverableLoad(&drivers[i].driver, DeliverablePath(kKeypadFamilies[i]).c_str(),
                                     error, sizeof error))
             << error;
-        ASSERT_EQ(drivers[i].driver.Init(drivers[i].driver.module), 0);
+        ASSERT_EQ(drivers[i].driver.Init(drivers[i].driver.module), QP240REMOTE_OK);
     }
 }
 
@@ -40,7 +39,7 @@ void CreateInstance(DriverUnderTest& d, SimulatedHost* host, const char* label) 
 }
 
 void DestroyInstance(DriverUnderTest& d, SimulatedHost* host) {
-    EXPECT_EQ(d.driver.Destroy(host->instance), 0);
+    EXPECT_EQ(d.driver.Destroy(host->instance), QP240REMOTE_OK);
     SimulatedHostFree(host);
 }
 

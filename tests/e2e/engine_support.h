@@ -8,9 +8,9 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/variant_profile.h"
 #include "include/qp240_remote.h"
 #include "tools/host_simulator/deliverable.h"
+#include "tools/host_simulator/keypad_families.h"
 #include "tools/host_simulator/simulated_host.h"
 #include "tools/host_simulator/simulated_keypads.h"
 
@@ -21,7 +21,7 @@ inline constexpr DWORD kEventTimeoutMs = 1000;
 
 struct DriverUnderTest {
     Deliverable driver;
-    const VariantProfile* profile;
+    const KeypadFamily* family;
 };
 
 class BothDrivers : public ::testing::Test {
@@ -31,7 +31,7 @@ class BothDrivers : public ::testing::Test {
     // Runs `scenario` for each deliverable, each on a thread of its own, and
     // waits for both.
     void ForBothAtOnce(const std::function<void(DriverUnderTest&)>& scenario);
-    DriverUnderTest drivers[2] = {};
+    DriverUnderTest drivers[kKeypadFamilyCount] = {};
 };
 
 // Sets up `host` with a new instance of `d`.

@@ -84,7 +84,7 @@ class FaultInjection : public EachDeliverable {
 };
 
 TEST_P(FaultInjection, EveryAllocationOfCreateFailedInTurn) {
-    ASSERT_EQ(d.Init(d.module), 0);
+    ASSERT_EQ(d.Init(d.module), QP240REMOTE_OK);
     g_realMalloc = Patch("msvcrt.dll", "malloc", FailingMalloc);
     g_realCalloc = Patch("msvcrt.dll", "calloc", FailingCalloc);
 
@@ -98,14 +98,14 @@ TEST_P(FaultInjection, EveryAllocationOfCreateFailedInTurn) {
         if (made < fail) {
             // Create makes fewer allocations than this: every one has failed once.
             ASSERT_NE(instance, nullptr);
-            EXPECT_EQ(d.Destroy(instance), 0);
+            EXPECT_EQ(d.Destroy(instance), QP240REMOTE_OK);
             break;
         }
         ++failedAllocations;
         if (fail == 1) {
             // The record itself: no instance, and the error text is not touched.
             EXPECT_EQ(instance, nullptr);
-            EXPECT_STREQ(d.GetLastErrorString(), "no-error");
+            EXPECT_STREQ(d.GetLastErrorString(), kErrorTextAtLoad);
             continue;
         }
         // A ring or exchange without storage: the instance still works and
@@ -113,32 +113,32 @@ TEST_P(FaultInjection, EveryAllocationOfCreateFailedInTurn) {
         ASSERT_NE(instance, nullptr) << "allocation " << fail;
         uint8_t block[QP240REMOTE_HOST_STATUS_SIZE] = {};
         EXPECT_EQ(d.SetGetInformations(instance, QP240REMOTE_INFO_HOST_STATUS, block, sizeof block),
-                  0);
+                  QP240REMOTE_OK);
         EXPECT_EQ(
             d.SetGetInformations(instance, QP240REMOTE_INFO_INPUT_REPORT, block, sizeof block),
             QP240REMOTE_E_NOT_CONNECTED);
-        EXPECT_EQ(d.Start(instance), 0);
-        EXPECT_EQ(d.Stop(instance), 0);
-        EXPECT_EQ(d.Destroy(instance), 0);
+        EXPECT_EQ(d.Start(instance), QP240REMOTE_OK);
+        EXPECT_EQ(d.Stop(instance), QP240REMOTE_OK);
+        EXPECT_EQ(d.Destroy(instance), QP240REMOTE_OK);
     }
     EXPECT_GE(failedAllocations, 3) << "the record, the ring and the exchange";
     d.End();
 }
 
 TEST_P(FaultInjection, StartWithoutAThreadCountsAsStartedUntilStop) {
-    ASSERT_EQ(d.Init(d.module), 0);
+    ASSERT_EQ(d.Init(d.module), QP240REMOTE_OK);
     void* instance = d.Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     Patch("kernel32.dll", "CreateThread", NoCreateThread);
     EXPECT_EQ(d.Start(instance), QP240REMOTE_E_NO_THREAD);
-    EXPECT_EQ(d.Start(instance), 1);
-    EXPECT_EQ(d.GetDriverStatus(instance), 1);
-    EXPECT_EQ(d.Stop(instance), 0);
-    EXPECT_EQ(d.GetDriverStatus(instance), 0);
+    EXPECT_EQ(d.Start(instance), QP240REMOTE_ALREADY);
+    EXPECT_EQ(d.GetDriverStatus(instance), QP240REMOTE_DRIVER_DETECTING);
+    EXPECT_EQ(d.Stop(instance), QP240REMOTE_OK);
+    EXPECT_EQ(d.GetDriverStatus(instance), QP240REMOTE_DRIVER_NOT_STARTED);
     Unpatch();
-    EXPECT_EQ(d.Start(instance), 0);
-    EXPECT_EQ(d.Stop(instance), 0);
-    EXPECT_EQ(d.Destroy(instance), 0);
+    EXPECT_EQ(d.Start(instance), QP240REMOTE_OK);
+    EXPECT_EQ(d.Stop(instance), QP240REMOTE_OK);
+    EXPECT_EQ(d.Destroy(instance), QP240REMOTE_OK);
     d.End();
 }
 
@@ -146,7 +146,7 @@ TEST_P(FaultInjection, InitFailsAtTheBoxClassThenAtTheToolkitAndWhatWasDoneStays
     Patch("user32.dll", "RegisterClassExA", NoRegisterClassExA);
     EXPECT_EQ(d.Init(d.module), QP240REMOTE_E_BOX_CLASS);
     EXPECT_EQ(d.Create(IgnoringCallback, 0), nullptr);
-    EXPECT_STREQ(d.GetLastErrorString(), "Library is not initialized");
+    EXPECT_STREQ(d.GetLastErrorString(), kErrorTextNotInitialized);
     Unpatch();
 
     Patch("user32.dll", "RegisterClassA", NoRegisterClassA);
@@ -157,11 +157,11 @@ TEST_P(FaultInjection, InitFailsAtTheBoxClassThenAtTheToolkitAndWhatWasDoneStays
     EXPECT_EQ(d.Init(d.module), QP240REMOTE_E_BOX_CLASS);
 
     // End undoes both; a new Init then succeeds.
-    EXPECT_EQ(d.End(), 0);
-    EXPECT_EQ(d.Init(d.module), 0);
+    EXPECT_EQ(d.End(), QP240REMOTE_OK);
+    EXPECT_EQ(d.Init(d.module), QP240REMOTE_OK);
     void* instance = d.Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
-    EXPECT_EQ(d.Destroy(instance), 0);
+    EXPECT_EQ(d.Destroy(instance), QP240REMOTE_OK);
     d.End();
 }
 
@@ -172,19 +172,19 @@ TEST_P(FaultInjection, MissingUserInterfaceModuleOrRawInputFunction) {
     // The initialised mark is set, but without the raw-input functions no
     // instance is made, and no error text says so.
     EXPECT_EQ(d.Create(IgnoringCallback, 0), nullptr);
-    EXPECT_STREQ(d.GetLastErrorString(), "no-error");
-    EXPECT_EQ(d.End(), 0);
+    EXPECT_STREQ(d.GetLastErrorString(), kErrorTextAtLoad);
+    EXPECT_EQ(d.End(), QP240REMOTE_OK);
 
     g_realGetProcAddress = Patch("kernel32.dll", "GetProcAddress", WithoutDeviceInfo);
-    EXPECT_EQ(d.Init(d.module), 0);
+    EXPECT_EQ(d.Init(d.module), QP240REMOTE_OK);
     Unpatch();
     EXPECT_EQ(d.Create(IgnoringCallback, 0), nullptr);
-    EXPECT_STREQ(d.GetLastErrorString(), "no-error");
+    EXPECT_STREQ(d.GetLastErrorString(), kErrorTextAtLoad);
     d.End();
 }
 
 TEST_P(FaultInjection, BoxWindowThatCannotBeMadeIsRetriedByTheNextOpen) {
-    ASSERT_EQ(d.Init(d.module), 0);
+    ASSERT_EQ(d.Init(d.module), QP240REMOTE_OK);
     void* instance = d.Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     HWND parent = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW, 0, 0, 640, 400, nullptr,
@@ -192,14 +192,20 @@ TEST_P(FaultInjection, BoxWindowThatCannotBeMadeIsRetriedByTheNextOpen) {
     ASSERT_NE(parent, nullptr);
 
     Patch("user32.dll", "CreateWindowExA", NoCreateWindowExA);
-    EXPECT_EQ(d.OpenConfigBox(instance, parent, 0, 0, 600, 300), QP240REMOTE_E_NO_WINDOW);
-    EXPECT_EQ(d.CloseConfigBox(instance), 1);
+    EXPECT_EQ(
+        d.OpenConfigBox(instance, parent, 0, 0, QP240REMOTE_BOX_WIDTH, QP240REMOTE_BOX_HEIGHT),
+        QP240REMOTE_E_NO_WINDOW);
+    EXPECT_EQ(d.CloseConfigBox(instance), QP240REMOTE_ALREADY);
     Unpatch();
-    EXPECT_EQ(d.OpenConfigBox(instance, parent, 0, 0, 600, 300), 0);
-    EXPECT_EQ(d.OpenConfigBox(instance, parent, 0, 0, 600, 300), 1);
-    EXPECT_EQ(d.CloseConfigBox(instance), 0);
+    EXPECT_EQ(
+        d.OpenConfigBox(instance, parent, 0, 0, QP240REMOTE_BOX_WIDTH, QP240REMOTE_BOX_HEIGHT),
+        QP240REMOTE_OK);
+    EXPECT_EQ(
+        d.OpenConfigBox(instance, parent, 0, 0, QP240REMOTE_BOX_WIDTH, QP240REMOTE_BOX_HEIGHT),
+        QP240REMOTE_ALREADY);
+    EXPECT_EQ(d.CloseConfigBox(instance), QP240REMOTE_OK);
 
-    EXPECT_EQ(d.Destroy(instance), 0);
+    EXPECT_EQ(d.Destroy(instance), QP240REMOTE_OK);
     DestroyWindow(parent);
     d.End();
 }

@@ -40,7 +40,7 @@ int32_t NoCalls(intptr_t, int32_t, int32_t, void*) {
 // destroyed one after the other, each DLL's quarantine holds exactly them, so
 // holdings taken after settling compare.
 void SettleQuarantines(DriverUnderTest* drivers) {
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < kKeypadFamilyCount; ++i) {
         for (int n = 0; n < QP240REMOTE_STALE_HANDLE_CREATES; ++n) {
             auto instance = drivers[i].driver.Create(NoCalls, 0);
             ASSERT_NE(instance, nullptr);
@@ -98,8 +98,8 @@ DWORD WINAPI RunLifetimes(LPVOID argument) {
 int RunLifetimesOfBoth(DriverUnderTest* drivers, int instances, int lifetimes) {
     std::atomic<int> connected{0};
     std::vector<LifetimeRunner> runners;
-    for (int i = 0; i < 2 * instances; ++i)
-        runners.push_back(LifetimeRunner{&drivers[i % 2], lifetimes, &connected});
+    for (int i = 0; i < kKeypadFamilyCount * instances; ++i)
+        runners.push_back(LifetimeRunner{&drivers[i % kKeypadFamilyCount], lifetimes, &connected});
     std::vector<HANDLE> threads;
     for (LifetimeRunner& runner : runners)
         threads.push_back(CreateThread(nullptr, 0, RunLifetimes, &runner, 0, nullptr));
@@ -116,17 +116,17 @@ int RunLifetimesOfBoth(DriverUnderTest* drivers, int instances, int lifetimes) {
 // worker thread and the four heap blocks it holds (record, ring, exchange,
 // device list), and all of it is gone after Stop and Destroy.
 TEST_F(BothDrivers, TheCountsSeeWhatAConnectedInstanceHolds) {
-    SimulatedHost hosts[2];
-    for (int i = 0; i < 2; ++i) {
+    SimulatedHost hosts[kKeypadFamilyCount];
+    for (int i = 0; i < kKeypadFamilyCount; ++i) {
         ASSERT_TRUE(HeapWatchInstall(drivers[i].driver.module));
-        SimulatedDevicePlug(KeypadDevice(drivers[i].profile->productIds[0]));
-        SimulatedHostInit(&hosts[i], &drivers[i].driver, drivers[i].profile->deliverableName);
+        SimulatedDevicePlug(KeypadDevice(drivers[i].family->productIds[0]));
+        SimulatedHostInit(&hosts[i], &drivers[i].driver, drivers[i].family->deliverableName);
     }
     SettleQuarantines(drivers);
     const Holdings before = TakeHoldings();
-    for (int i = 0; i < 2; ++i) {
+    for (int i = 0; i < kKeypadFamilyCount; ++i) {
         ASSERT_NE(SimulatedHostCreate(&hosts[i]), nullptr);
-        ASSERT_EQ(drivers[i].driver.Start(hosts[i].instance), 0);
+        ASSERT_EQ(drivers[i].driver.Start(hosts[i].instance), QP240REMOTE_OK);
     }
     for (SimulatedHost& host : hosts)
         ASSERT_TRUE(SimulatedHostWaitFor(&host, QP240REMOTE_CODE_CONNECTED, 1, kConnectTimeoutMs));
@@ -135,9 +135,9 @@ TEST_F(BothDrivers, TheCountsSeeWhatAConnectedInstanceHolds) {
     EXPECT_GT(running.heap.bytes, before.heap.bytes);
     EXPECT_EQ(running.process.threads, before.process.threads + 2);
     EXPECT_GE(running.process.kernelHandles, before.process.kernelHandles + 2);
-    for (int i = 0; i < 2; ++i) {
-        EXPECT_EQ(drivers[i].driver.Stop(hosts[i].instance), 0);
-        EXPECT_EQ(drivers[i].driver.Destroy(hosts[i].instance), 0);
+    for (int i = 0; i < kKeypadFamilyCount; ++i) {
+        EXPECT_EQ(drivers[i].driver.Stop(hosts[i].instance), QP240REMOTE_OK);
+        EXPECT_EQ(drivers[i].driver.Destroy(hosts[i].instance), QP240REMOTE_OK);
     }
     ExpectSameHoldings(before, TakeHoldings());
     for (SimulatedHost& host : hosts)
@@ -149,7 +149,7 @@ TEST_F(BothDrivers, ThousandsOfInstanceLifetimesLeaveTheProcessAsTheyFoundIt) {
         ASSERT_TRUE(HeapWatchInstall(d.driver.module));
         // Every instance of a DLL may take the same keypad: the simulated
         // host opens it for each.
-        SimulatedDevicePlug(KeypadDevice(d.profile->productIds[0]));
+        SimulatedDevicePlug(KeypadDevice(d.family->productIds[0]));
     }
     // A first round: the system sets up what it keeps for the rest of the
     // process the first time so many threads run.
@@ -182,13 +182,13 @@ TEST_F(BothDrivers, HundredsOfInitAndEndCyclesLeaveTheProcessAsTheyFoundIt) {
     for (DriverUnderTest& d : drivers) {
         ASSERT_TRUE(HeapWatchInstall(d.driver.module));
         // The fixture's Init was the first cycle.
-        EXPECT_EQ(d.driver.End(), 0);
+        EXPECT_EQ(d.driver.End(), QP240REMOTE_OK);
     }
     const Holdings before = TakeHoldings();
     for (int cycle = 0; cycle < kInitEndCycles; ++cycle) {
         for (DriverUnderTest& d : drivers) {
-            ASSERT_EQ(d.driver.Init(d.driver.module), 0) << "cycle " << cycle;
-            ASSERT_EQ(d.driver.End(), 0);
+            ASSERT_EQ(d.driver.Init(d.driver.module), QP240REMOTE_OK) << "cycle " << cycle;
+            ASSERT_EQ(d.driver.End(), QP240REMOTE_OK);
         }
     }
     const Holdings after = TakeHoldings();
@@ -199,7 +199,7 @@ TEST_F(BothDrivers, HundredsOfInitAndEndCyclesLeaveTheProcessAsTheyFoundIt) {
     // And while initialised the library does hold its drawing objects, so
     // the GDI count is not blind to them.
     const int gdiEnded = LiveGdiObjects();
-    ASSERT_EQ(drivers[0].driver.Init(drivers[0].driver.module), 0);
+    ASSERT_EQ(drivers[0].driver.Init(drivers[0].driver.module), QP240REMOTE_OK);
     EXPECT_GT(LiveGdiObjects(), gdiEnded);
 }
 

@@ -96,16 +96,16 @@ TEST_F(BothDrivers, PollingWaitsOnAHighResolutionTimerOrSleepsWhereTheSystemRefu
 
     ForBothAtOnce([&](DriverUnderTest& d) {
         WaitRecord* record = &d == &drivers[0] ? &g_timerPath : &g_sleepPath;
-        SimulatedDevicePlug(KeypadDevice(d.profile->productIds[0]));
+        SimulatedDevicePlug(KeypadDevice(d.family->productIds[0]));
         SimulatedHost host;
-        CreateInstance(d, &host, d.profile->deliverableName);
+        CreateInstance(d, &host, d.family->deliverableName);
         ASSERT_TRUE(SimulatedHostStartAndConnect(&host, kConnectTimeoutMs));
         // Each wait lasts the whole period (a busy loop would make thousands
         // of passes); the lower bound only leaves room for a busy machine.
         const double passes = PassesPerSecond(&record->periods);
-        EXPECT_LE(passes, 1000.0 / kPollingMs + 10) << d.profile->deliverableName;
-        EXPECT_GE(passes, 20.0) << d.profile->deliverableName;
-        EXPECT_EQ(d.driver.Stop(host.instance), 0);
+        EXPECT_LE(passes, 1000.0 / kPollingMs + 10) << d.family->deliverableName;
+        EXPECT_GE(passes, 20.0) << d.family->deliverableName;
+        EXPECT_EQ(d.driver.Stop(host.instance), QP240REMOTE_OK);
         DestroyInstance(d, &host);
     });
 

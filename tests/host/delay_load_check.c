@@ -22,7 +22,7 @@ int mainCRTStartup(void) {
         return 1;
     if (GetModuleHandleA("Kolmar32Keys.dll") != 0)
         return 2;
-    if (QP240REMOTE_GetPlugInformation(QP240REMOTE_PLUG_ARCHITECTURE_TEXT, text) != 0)
+    if (QP240REMOTE_GetPlugInformation(QP240REMOTE_PLUG_ARCHITECTURE_TEXT, text) != QP240REMOTE_OK)
         return 3;
     return GetModuleHandleA("Kolmar32Keys.dll") != 0 ? 0 : 4;
 }

@@ -10,9 +10,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "driver/variant_profile.h"
 #include "include/qp240_remote.h"
 #include "tools/host_simulator/import_patch.h"
+#include "tools/host_simulator/keypad_families.h"
 #include "tools/host_simulator/keypad_reports.h"
 #include "tools/host_simulator/simulated_keypads.h"
 
@@ -32,7 +32,7 @@ struct PostedRecord {
 PostedRecord g_records[kSlots];
 // The window registered for the keypads' usage, or null.
 std::atomic<HWND> g_target{nullptr};
-HANDLE g_keypads[kFamilyCount];
+HANDLE g_keypads[kKeypadFamilyCount];
 
 BOOL WINAPI StandInRegisterRawInputDevices(PCRAWINPUTDEVICE devices, UINT count, UINT size) {
     const bool keypads = count == 1 && size == sizeof(RAWINPUTDEVICE) &&
@@ -115,8 +115,8 @@ bool InstallKeypads() {
         return false;
     }
     SimulatedDevicesPlugDecoys();
-    for (int32_t i = 0; i < kFamilyCount; ++i)
-        g_keypads[i] = SimulatedDevicePlug(KeypadDevice(kFamilies[i]->productIds[0]));
+    for (int32_t i = 0; i < kKeypadFamilyCount; ++i)
+        g_keypads[i] = SimulatedDevicePlug(KeypadDevice(kKeypadFamilies[i].productIds[0]));
     if (!Replace("RegisterRawInputDevices",
                  reinterpret_cast<void*>(&StandInRegisterRawInputDevices)) ||
         !Replace("GetRawInputData", reinterpret_cast<void*>(&StandInGetRawInputData)))

@@ -4,7 +4,7 @@
 
 int mainCRTStartup(void) {
     char text[QP240REMOTE_ARCHITECTURE_TEXT_SIZE];
-    if (QP240REMOTE_GetPlugInformation(QP240REMOTE_PLUG_ARCHITECTURE_TEXT, text) != 0)
+    if (QP240REMOTE_GetPlugInformation(QP240REMOTE_PLUG_ARCHITECTURE_TEXT, text) != QP240REMOTE_OK)
         return 1;
     return text[QP240REMOTE_ARCHITECTURE_TEXT_SIZE - 1] == '\0' ? 0 : 1;
 }

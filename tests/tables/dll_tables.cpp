@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/export_list.h"
+#include "exports/export_list.h"
 #include "toolkit/platform_types.h"
 
 namespace {

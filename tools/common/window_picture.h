@@ -4,8 +4,7 @@
 
 #include <cstdint>
 #include <vector>
-
-#include "toolkit/platform_types.h"
+#include <windows.h>
 
 // What a window's client area shows now, as top-down RGB rows.
 struct WindowPicture {

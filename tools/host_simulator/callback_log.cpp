@@ -3,10 +3,10 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <windows.h>
 
-#include "driver/guid_text.h"
-#include "driver/plug_information.h"
-#include "toolkit/platform_types.h"
+#include "include/qp240_remote.h"
+#include "tools/host_simulator/keypad_families.h"
 
 const char* HostCodeMeaning(int32_t code) {
     switch (code) {
@@ -100,22 +100,27 @@ void DescribeCallback(char* out, size_t size, int32_t code, int32_t argument, co
     }
 }
 
-// A text field of the block, never read past its width.
-static void CopyField(char* out, size_t size, const uint8_t* block, size_t offset, size_t width) {
-    const size_t length = strnlen(reinterpret_cast<const char*>(block + offset), width);
+// A text field of the block, which runs up to the next field; never read past
+// it.
+static void CopyField(char* out, size_t size, const uint8_t* block, size_t offset, size_t next) {
+    const size_t length = strnlen(reinterpret_cast<const char*>(block + offset), next - offset);
     const size_t kept = length < size - 1 ? length : size - 1;
     std::memcpy(out, block + offset, kept);
     out[kept] = '\0';
 }
 
 void DescribePlugInformation(char* out, size_t size, const uint8_t* block, const char* fileName) {
-    char model[129], kind[257], module[257], guid[kGuidTextSize];
-    CopyField(model, sizeof model, block, kPlugModelOffset, 128);
-    CopyField(kind, sizeof kind, block, kPlugDriverKindOffset, 256);
-    CopyField(module, sizeof module, block, kPlugModuleOffset, 1184);
-    FormatGuidText(block + kPlugGuidOffset, guid);
-    PlugInformation copy;
-    std::memcpy(copy.bytes, block, sizeof copy.bytes);
+    char model[QP240REMOTE_PLUG_DRIVER_KIND_OFFSET - QP240REMOTE_PLUG_MODEL_OFFSET + 1];
+    char kind[QP240REMOTE_PLUG_MODULE_OFFSET - QP240REMOTE_PLUG_DRIVER_KIND_OFFSET + 1];
+    char module[sizeof kind], guid[kBracedGuidSize];
+    CopyField(model, sizeof model, block, QP240REMOTE_PLUG_MODEL_OFFSET,
+              QP240REMOTE_PLUG_DRIVER_KIND_OFFSET);
+    CopyField(kind, sizeof kind, block, QP240REMOTE_PLUG_DRIVER_KIND_OFFSET,
+              QP240REMOTE_PLUG_MODULE_OFFSET);
+    CopyField(module, sizeof module, block, QP240REMOTE_PLUG_MODULE_OFFSET,
+              QP240REMOTE_PLUG_GUID_OFFSET);
+    FormatGuid(block + QP240REMOTE_PLUG_GUID_OFFSET, guid);
+    const uint32_t version = QP240REMOTE_PLUG_VERSION_WORD(block);
     // The 15-key DLL's export directory says KolmarKeys.dll, as the host
     // expects, while its file is Kolmar15Keys.dll.
     const size_t length = std::strlen(module);
@@ -129,8 +134,8 @@ void DescribePlugInformation(char* out, size_t size, const uint8_t* block, const
                       fileName);
     std::snprintf(out, size,
                   "model \"%s\", driver kind \"%s\", module \"%s\"%s, GUID %s, version %u.%u.%u.%u",
-                  model, kind, module, note, guid, PlugVersionByte(copy, 0),
-                  PlugVersionByte(copy, 1), PlugVersionByte(copy, 2), PlugVersionByte(copy, 3));
+                  model, kind, module, note, guid, version >> 24, (version >> 16) & 0xFF,
+                  (version >> 8) & 0xFF, version & 0xFF);
 }
 
 static DWORD g_logStart;

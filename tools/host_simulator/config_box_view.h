@@ -3,6 +3,9 @@
 // would, and saves what the box shows as a PNG picture.
 #pragma once
 
+#include <vector>
+#include <windows.h>
+
 #include "tools/common/window_picture.h"
 #include "tools/host_simulator/deliverable.h"
 
@@ -13,19 +16,29 @@ HWND CreateSimulatedHostWindow(int boxWidth, int boxHeight);
 // Delivers every message waiting for this thread's windows.
 void PumpHostMessages();
 
-// The box of `driver`'s instance in `host`, found as the host's child of the
-// box's window class; null when there is none.
+// The box in `host`: the host's child window, which only an open of a box
+// makes; null when there is none.
 HWND FindConfigBox(HWND host);
-// How many of the host's boxes are bound to `instance` (the driver's record
-// in the box window's slot 0); a host with more than one is how a doubly
-// opened box shows. Counted from one list of the children, because a walk
-// child by child, while other threads raise their boxes to the top, can meet
-// one box twice or pass another by.
-int ConfigBoxesBoundTo(HWND host, const void* instance);
+// Every box in `host`, from one list of its children, because a walk child by
+// child, while other threads raise their boxes to the top, can meet one box
+// twice or pass another by. A doubly opened box shows as one box too many.
+std::vector<HWND> ConfigBoxesIn(HWND host);
 
-// A left click at the centre of the KEY MODE field (field 0) or the M.I.D.I.
-// Channel field (field 1) of a box of the given client width.
-void ClickConfigField(HWND box, int field);
+// The box's two fields, KEY MODE (0) and M.I.D.I. Channel (1), as a user
+// finds them: by clicking over the box and watching the instance's context.
+// Each is the outline a click must fall inside of, in the box's client
+// pixels.
+struct ConfigFields {
+    RECT field[2];
+};
+// False when a click nowhere changes one of them. The instance's context is
+// as before afterwards; the box must have been painted.
+bool FindConfigFields(const Deliverable& driver, void* instance, HWND box, ConfigFields* fields);
+
+// A left click at client (x, y) of the box, as the system delivers it.
+void ClickConfigBox(HWND box, int x, int y);
+// A left click at the centre of a field, and the repaint it causes.
+void ClickConfigField(HWND box, const ConfigFields& fields, int field);
 
 // `--config-box PNG [DLL]`: runs Init and Create on the DLL at `dllPath` (null:
 // Kolmar32Keys.dll beside the simulator), opens the box, switches the key mode

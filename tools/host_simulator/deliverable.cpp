@@ -2,11 +2,8 @@
 
 #include <cstdio>
 #include <cstring>
-#include <initializer_list>
 
-#include "driver/plug_information.h"
-#include "driver/variant_profile.h"
-
+#include "tools/host_simulator/keypad_families.h"
 #include "tools/host_simulator/system_error.h"
 
 bool DeliverableLoad(Deliverable* deliverable, const char* path, char* error, size_t errorSize) {
@@ -61,18 +58,15 @@ void ProgramDirectory(char* out, size_t size) {
     std::snprintf(out, size, "%s", path);
 }
 
-std::string DeliverablePath(const VariantProfile& profile) {
+std::string DeliverablePath(const KeypadFamily& family) {
     char directory[MAX_PATH];
     ProgramDirectory(directory, sizeof directory);
-    return std::string(directory) + profile.deliverableName + ".dll";
+    return std::string(directory) + family.deliverableName + ".dll";
 }
 
-const VariantProfile* DeliverableFamily(const Deliverable& deliverable) {
-    uint8_t block[kPlugInformationSize];
-    if (deliverable.GetPlugInformation(1, block) != 0)
+const KeypadFamily* DeliverableFamily(const Deliverable& deliverable) {
+    uint8_t block[QP240REMOTE_PLUG_INFORMATION_SIZE];
+    if (deliverable.GetPlugInformation(QP240REMOTE_PLUG_INFORMATION, block) != QP240REMOTE_OK)
         return nullptr;
-    for (const VariantProfile* family : kFamilies)
-        if (std::memcmp(block + kPlugGuidOffset, family->guid, sizeof family->guid) == 0)
-            return family;
-    return nullptr;
+    return FamilyOfPlugInformation(block);
 }

@@ -4,9 +4,9 @@
 
 #include <cstddef>
 #include <string>
+#include <windows.h>
 
-#include "driver/export_list.h"
-#include "toolkit/platform_types.h"
+#include "exports/export_list.h"
 #include "include/qp240_remote.h"
 
 struct Deliverable {
@@ -30,11 +30,11 @@ const char* PathFileName(const char* path);
 // deliverables are built beside the simulator and the tests.
 void ProgramDirectory(char* out, size_t size);
 
-struct VariantProfile;
+struct KeypadFamily;
 
-// The deliverable's DLL beside the running program.
-std::string DeliverablePath(const VariantProfile& profile);
+// The family's DLL beside the running program.
+std::string DeliverablePath(const KeypadFamily& family);
 
 // The family of a loaded deliverable, read from the GUID in its plug
 // information; null when it is neither.
-const VariantProfile* DeliverableFamily(const Deliverable& deliverable);
+const KeypadFamily* DeliverableFamily(const Deliverable& deliverable);

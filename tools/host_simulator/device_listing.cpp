@@ -3,17 +3,17 @@
 #include <cstdio>
 #include <cstring>
 #include <vector>
+#include <windows.h>
 
-#include "toolkit/platform_types.h"
-#include "driver/variant_profile.h"
-#include "engine/device_match.h"
+#include "include/qp240_remote.h"
+#include "tools/host_simulator/keypad_families.h"
 #include "tools/host_simulator/system_error.h"
 
 typedef UINT(WINAPI* ListFunction)(PRAWINPUTDEVICELIST, PUINT, UINT);
 typedef UINT(WINAPI* InfoFunction)(HANDLE, UINT, LPVOID, PUINT);
 
 static constexpr UINT kFailed = static_cast<UINT>(-1);
-static constexpr UINT kDriverListLimit = 128;  // the drivers search no longer list
+static constexpr UINT kDriverListLimit = QP240REMOTE_MAX_RAW_INPUT_DEVICES;
 
 static const char* TypeName(DWORD type) {
     switch (type) {
@@ -27,6 +27,16 @@ static const char* TypeName(DWORD type) {
     return "unknown";
 }
 
+// The family that would take the device: a HID of the keypads' vendor and
+// usage whose product is one of the family's. Null for any other device.
+static const KeypadFamily* FamilyOfDevice(const RID_DEVICE_INFO& details) {
+    if (details.dwType != RIM_TYPEHID || details.hid.dwVendorId != QP240REMOTE_KEYPAD_VENDOR_ID ||
+        details.hid.usUsagePage != QP240REMOTE_KEYPAD_USAGE_PAGE ||
+        details.hid.usUsage != QP240REMOTE_KEYPAD_USAGE)
+        return nullptr;
+    return FamilyOfProduct(details.hid.dwProductId);
+}
+
 int ListRawInputDevices() {
     HMODULE user32 = LoadLibraryA("user32.dll");
     const ListFunction list = reinterpret_cast<ListFunction>(
@@ -37,6 +47,9 @@ int ListRawInputDevices() {
         std::fprintf(stderr, "host_simulator: user32 lacks the raw-input functions\n");
         return 1;
     }
+    // A system without devices answers the count query with 0 and no error; its
+    // empty list is read no further, as the drivers read none: there is no
+    // device to offer either way.
     UINT count = 0;
     if (list(nullptr, &count, sizeof(RAWINPUTDEVICELIST)) == kFailed) {
         char reason[320];
@@ -54,40 +67,38 @@ int ListRawInputDevices() {
     if (listed > kDriverListLimit)
         std::printf("more than %u devices: the drivers search none of them\n", kDriverListLimit);
 
-    const VariantProfile* const profiles[] = {&kProfile32Keys, &kProfile15Keys};
-    bool offered[2] = {false, false};
+    bool offered[kKeypadFamilyCount] = {};
     for (UINT i = 0; i < listed; ++i) {
         const HANDLE device = entries[i].hDevice;
+        // As the drivers read a device: an answer of 0 characters or bytes
+        // reads nothing, and a device without a name or information is passed
+        // over.
         char name[256] = "";
         UINT size = sizeof name;
-        const bool named = info(device, RIDI_DEVICENAME, name, &size) != kFailed && name[0];
+        UINT read = info(device, RIDI_DEVICENAME, name, &size);
+        const bool named = read != kFailed && read != 0 && name[0] != '\0';
         RID_DEVICE_INFO details;
         std::memset(&details, 0, sizeof details);
         details.cbSize = sizeof details;
         size = sizeof details;
-        const bool described = info(device, RIDI_DEVICEINFO, &details, &size) != kFailed;
+        read = info(device, RIDI_DEVICEINFO, &details, &size);
+        const bool described = read != kFailed && read != 0;
 
         std::printf("%3u  %p  %-8s", i, device, TypeName(entries[i].dwType));
         if (described && details.dwType == RIM_TYPEHID)
             std::printf("  vendor 0x%04lX product 0x%04lX usage %04X:%04X", details.hid.dwVendorId,
                         details.hid.dwProductId, details.hid.usUsagePage, details.hid.usUsage);
         std::printf("  %s\n", named ? name : "(no name)");
-        if (!named || !described)
+        const KeypadFamily* family = named && described ? FamilyOfDevice(details) : nullptr;
+        if (family == nullptr)
             continue;
-        const RawDeviceIdentity identity = {details.dwType, details.hid.dwVendorId,
-                                            details.hid.dwProductId, details.hid.usUsagePage,
-                                            details.hid.usUsage};
-        for (int p = 0; p < 2; ++p) {
-            if (!DeviceMatchesFamily(*profiles[p], identity))
-                continue;
-            std::printf("     matches %s%s\n", profiles[p]->deliverableName,
-                        offered[p] || listed > kDriverListLimit ? ""
-                                                                : ": the keypad it would offer");
-            offered[p] = true;
-        }
+        const int32_t f = static_cast<int32_t>(family - kKeypadFamilies);
+        std::printf("     matches %s%s\n", family->deliverableName,
+                    offered[f] || listed > kDriverListLimit ? "" : ": the keypad it would offer");
+        offered[f] = true;
     }
-    for (int p = 0; p < 2; ++p)
-        if (!offered[p])
-            std::printf("no keypad for %s\n", profiles[p]->deliverableName);
+    for (int32_t f = 0; f < kKeypadFamilyCount; ++f)
+        if (!offered[f])
+            std::printf("no keypad for %s\n", kKeypadFamilies[f].deliverableName);
     return 0;
 }

@@ -7,8 +7,7 @@
 #pragma once
 
 #include <cstdint>
-
-#include "toolkit/platform_types.h"
+#include <windows.h>
 
 // Redirects `module`'s heap imports (from msvcrt.dll); safe to repeat for the
 // same or another module. False when the module imports none of them.

@@ -4,7 +4,7 @@
 // paths, for fault injection) while the rest of the process keeps the real one.
 #pragma once
 
-#include "toolkit/platform_types.h"
+#include <windows.h>
 
 // Replaces the import table entry of `module` for `function` from `dll`
 // (the DLL name compared without case) with `replacement`. Returns the entry's

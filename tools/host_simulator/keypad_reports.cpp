@@ -3,20 +3,8 @@
 #include <cstddef>
 #include <cstring>
 
-// The models with keys from byte 4 send 512-byte reports: a report id, three
-// header bytes, then a byte per key. Product 0x60 sends 17: a report id, then
-// three rows of five keys, each row right to left, and one spare byte.
-static constexpr uint32_t kLongReport = 512;
-static constexpr uint32_t kShortReport = 17;
 static constexpr uint8_t kInputReportId = 0x01;
 static constexpr int32_t kRowLength = 5;
-
-const KeypadModel kKeypadModels[kKeypadModelCount] = {
-    {0x008F, 32, kLongReport, false}, {0x006C, 32, kLongReport, false},
-    {0x00BA, 32, kLongReport, false}, {0x0060, 15, kShortReport, true},
-    {0x006D, 15, kLongReport, false}, {0x0080, 15, kLongReport, false},
-    {0x00A5, 15, kLongReport, false}, {0x00B9, 15, kLongReport, false},
-};
 
 const KeypadModel* FindKeypadModel(uint32_t productId) {
     for (const KeypadModel& model : kKeypadModels)

@@ -5,9 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <windows.h>
 
 #include "include/qp240_remote.h"
-#include "toolkit/platform_types.h"
 
 inline constexpr int32_t kMaxKeypadKeys = 32;
 
@@ -19,10 +19,20 @@ struct KeypadModel {
                             // otherwise keys from report byte 4
 };
 
-// The eight supported products: 0x8F, 0x6C, 0xBA (32 keys), 0x60, 0x6D, 0x80,
-// 0xA5, 0xB9 (15 keys).
+// The models with keys from byte 4 send 512-byte reports: a report id, three
+// header bytes, then a byte per key. Product 0x60 sends 17: a report id, then
+// three rows of five keys, each row right to left, and one spare byte.
+inline constexpr uint32_t kLongReport = 512;
+inline constexpr uint32_t kShortReport = 17;
+
+// The eight supported products, each family's in the order its DLL tries them.
 inline constexpr int32_t kKeypadModelCount = 8;
-extern const KeypadModel kKeypadModels[kKeypadModelCount];
+inline constexpr KeypadModel kKeypadModels[kKeypadModelCount] = {
+    {0x008F, 32, kLongReport, false}, {0x006C, 32, kLongReport, false},
+    {0x00BA, 32, kLongReport, false}, {0x0060, 15, kShortReport, true},
+    {0x006D, 15, kLongReport, false}, {0x0080, 15, kLongReport, false},
+    {0x00A5, 15, kLongReport, false}, {0x00B9, 15, kLongReport, false},
+};
 
 // The model of a USB product, or null when the product is not supported.
 const KeypadModel* FindKeypadModel(uint32_t productId);

@@ -2,9 +2,9 @@
 // plugs in simulated keypads, and prints every call it makes and every
 // callback it receives. Its modes: the script run (the default), the device
 // listing, the configuration box's picture and the torture.
-#include "driver/variant_profile.h"
 #include "tools/host_simulator/config_box_view.h"
 #include "tools/host_simulator/device_listing.h"
+#include "tools/host_simulator/keypad_families.h"
 #include "tools/host_simulator/script_run.h"
 #include "tools/host_simulator/simulator_options.h"
 #include "tools/host_simulator/stored_settings.h"
@@ -36,9 +36,9 @@ int main(int argc, char** argv) {
 
     // Destroy stores an instance's key mode and channel for the current user;
     // whatever a run changed, the user's own host finds what it left there.
-    StoredSettings stored[kFamilyCount];
-    for (int i = 0; i < kFamilyCount; ++i)
-        stored[i] = StoredSettingsRead(*kFamilies[i]);
+    StoredSettings stored[kKeypadFamilyCount];
+    for (int i = 0; i < kKeypadFamilyCount; ++i)
+        stored[i] = StoredSettingsRead(kKeypadFamilies[i]);
     const int status = RunMode(options);
     for (const StoredSettings& settings : stored)
         StoredSettingsRestore(settings);

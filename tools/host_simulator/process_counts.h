@@ -6,8 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
-
-#include "toolkit/platform_types.h"
+#include <windows.h>
 
 int LiveGdiObjects();
 // The same without window DCs and regions under Wine, which keeps the DCs of

@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "driver/plug_information.h"
-#include "driver/variant_profile.h"
 #include "tools/host_simulator/callback_log.h"
 #include "tools/host_simulator/deliverable.h"
 #include "tools/host_simulator/heap_watch.h"
@@ -14,7 +12,7 @@
 static std::vector<HostStep> DemonstrationScript(int32_t stopAllPads) {
     const uint32_t d = kDefaultStepDelayMs;
     return {
-        {kStepKeyMode, 0, 50},
+        {kStepKeyMode, QP240REMOTE_KEY_MODE_PADS, 50},
         {kStepChannel, 0, 0},
         {kStepStatusBlock, 0, 0},
         {kStepKeyDown, 3, d},
@@ -23,7 +21,7 @@ static std::vector<HostStep> DemonstrationScript(int32_t stopAllPads) {
         {kStepKeyUp, 4, d},
         {kStepKeyDown, stopAllPads, d},
         {kStepKeyUp, stopAllPads, d},
-        {kStepKeyMode, 1, d},
+        {kStepKeyMode, QP240REMOTE_KEY_MODE_MIDI, d},
         {kStepKeyDown, 3, d},
         {kStepKeyUp, 3, d},
         {kStepChannel, 9, d},
@@ -48,10 +46,10 @@ static void Plug(const SimulatedDevice& device) {
 // The keypad of the run, and, when asked, the devices no driver may take:
 // the family's product with usage 0x0002 and from another vendor, the other
 // family's keypad, a keyboard and a mouse. The decoys come first in the list.
-static void PlugDevices(const SimulatorOptions& options, const VariantProfile& family,
+static void PlugDevices(const SimulatorOptions& options, const KeypadFamily& family,
                         uint16_t model) {
     if (options.decoys) {
-        const VariantProfile& other = &family == &kProfile32Keys ? kProfile15Keys : kProfile32Keys;
+        const KeypadFamily& other = &family == &kFamily32Keys ? kFamily15Keys : kFamily32Keys;
         SimulatedDevice otherFamily = KeypadDevice(other.productIds[0]);
         otherFamily.description = "decoy: the other family's keypad";
         Plug(DecoyMouse());
@@ -73,19 +71,19 @@ static uint32_t ScriptLength(const std::vector<HostStep>& script) {
 // A DLL to run and its family, known before any run starts.
 struct PlannedRun {
     std::string path;
-    const VariantProfile* family;
+    const KeypadFamily* family;
 };
 
 // The family of the DLL at `path`, from its plug information; null after
 // saying why there is none.
-static const VariantProfile* ReadFamily(const char* path) {
+static const KeypadFamily* ReadFamily(const char* path) {
     char error[512];
     Deliverable driver;
     if (!DeliverableLoad(&driver, path, error, sizeof error)) {
         std::fprintf(stderr, "host_simulator: %s\n", error);
         return nullptr;
     }
-    const VariantProfile* family = DeliverableFamily(driver);
+    const KeypadFamily* family = DeliverableFamily(driver);
     if (family == nullptr)
         std::fprintf(stderr, "host_simulator: %s is no Kolmar keypad driver\n", path);
     DeliverableUnload(&driver);
@@ -97,14 +95,14 @@ static const VariantProfile* ReadFamily(const char* path) {
 // saying why.
 static int PlanRuns(const SimulatorOptions& options, std::vector<PlannedRun>* runs) {
     std::vector<std::string> paths = options.dlls;
-    const VariantProfile* modelFamily = FamilyOfProduct(options.model);
+    const KeypadFamily* modelFamily = FamilyOfProduct(options.model);
     if (paths.empty()) {
-        for (const VariantProfile* family : kFamilies)
-            if (modelFamily == nullptr || modelFamily == family)
-                paths.push_back(DeliverablePath(*family));
+        for (const KeypadFamily& family : kKeypadFamilies)
+            if (modelFamily == nullptr || modelFamily == &family)
+                paths.push_back(DeliverablePath(family));
     }
     for (const std::string& path : paths) {
-        const VariantProfile* family = ReadFamily(path.c_str());
+        const KeypadFamily* family = ReadFamily(path.c_str());
         if (family == nullptr)
             return 1;
         const char* name = PathFileName(path.c_str());
@@ -143,16 +141,17 @@ static int RunHost(const PlannedRun& run, const SimulatorOptions& options) {
     const char* label = PathFileName(run.path.c_str());
     std::printf("== %s ==\n", label);
 
-    uint8_t block[kPlugInformationSize];
-    char architecture[kArchitectureTextSize];
+    uint8_t block[QP240REMOTE_PLUG_INFORMATION_SIZE];
+    char architecture[QP240REMOTE_ARCHITECTURE_TEXT_SIZE];
     char text[1024];
-    if (driver.GetPlugInformation(0, architecture) == 0 &&
-        architecture[kArchitectureTextSize - 1] == '\0')
+    if (driver.GetPlugInformation(QP240REMOTE_PLUG_ARCHITECTURE_TEXT, architecture) ==
+            QP240REMOTE_OK &&
+        architecture[QP240REMOTE_ARCHITECTURE_TEXT_SIZE - 1] == '\0')
         LogLine("architecture: \"%s\"", architecture);
-    driver.GetPlugInformation(1, block);
+    driver.GetPlugInformation(QP240REMOTE_PLUG_INFORMATION, block);
     DescribePlugInformation(text, sizeof text, block, label);
     LogLine("plug information: %s", text);
-    const VariantProfile& family = *run.family;
+    const KeypadFamily& family = *run.family;
     const uint16_t model = options.model != 0 ? options.model : family.productIds[1];
     PlugDevices(options, family, model);
 
@@ -161,7 +160,7 @@ static int RunHost(const PlannedRun& run, const SimulatorOptions& options) {
     host.print = true;
     host.refusals = options.refusals;
     const std::vector<HostStep> script =
-        options.script.empty() ? DemonstrationScript(family.stopAllPadsKey) : options.script;
+        options.script.empty() ? DemonstrationScript(StopAllPadsKey(family)) : options.script;
 
     LogLine("QP240REMOTE_Init -> %d", driver.Init(driver.module));
     void* instance = SimulatedHostCreate(&host);

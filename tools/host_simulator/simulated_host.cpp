@@ -157,7 +157,7 @@ bool SimulatedHostWaitFor(SimulatedHost* host, int32_t code, int32_t count, DWOR
 
 bool SimulatedHostStartAndConnect(SimulatedHost* host, DWORD timeoutMs) {
     const int32_t connections = SimulatedHostCount(host, QP240REMOTE_CODE_CONNECTED);
-    return host->driver->Start(host->instance) == 0 &&
+    return host->driver->Start(host->instance) == QP240REMOTE_OK &&
            SimulatedHostWaitFor(host, QP240REMOTE_CODE_CONNECTED, connections + 1, timeoutMs);
 }
 
@@ -247,7 +247,8 @@ static void ChangeContext(SimulatedHost* host, HostStepKind kind, int32_t value)
         return;
     char change[64];
     if (kind == kStepKeyMode)
-        std::snprintf(change, sizeof change, "key mode %s", value == 1 ? "MIDI" : "pad protocol");
+        std::snprintf(change, sizeof change, "key mode %s",
+                      value == QP240REMOTE_KEY_MODE_MIDI ? "MIDI" : "pad protocol");
     else if (kind == kStepChannel)
         std::snprintf(change, sizeof change, "MIDI channel %d", value + 1);
     else

@@ -26,7 +26,7 @@ struct SimulatedHostCall {
 enum HostStepKind {
     kStepKeyDown,      // value: key index
     kStepKeyUp,        // value: key index
-    kStepKeyMode,      // value: 0 pad protocol, 1 MIDI (QP240REMOTE_SetContext)
+    kStepKeyMode,      // value: QP240REMOTE_KEY_MODE_... (QP240REMOTE_SetContext)
     kStepChannel,      // value: MIDI channel 0..15
     kStepPadBank,      // value: PadBank
     kStepStatusBlock,  // a new status block with id 56

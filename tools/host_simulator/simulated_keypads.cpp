@@ -4,13 +4,11 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "driver/variant_profile.h"
-
+#include "include/qp240_remote.h"
+#include "tools/host_simulator/keypad_families.h"
 #include "tools/host_simulator/system_error.h"
 
 static constexpr uint32_t kOtherVendor = 0x046D;
-static constexpr uint16_t kConsumerPage = 0x000C;
-static constexpr uint16_t kConsumerControl = 0x0001;
 static constexpr UINT kFailed = static_cast<UINT>(-1);
 // Handles no system hands out: far above any real one, 16 apart.
 static constexpr uintptr_t kFirstHandle = 0x7F5100000000;
@@ -31,7 +29,7 @@ static SimulatedDevice HidDevice(uint32_t vendor, uint16_t product, uint16_t usa
     device.type = RIM_TYPEHID;
     device.vendorId = vendor;
     device.productId = product;
-    device.usagePage = kConsumerPage;
+    device.usagePage = QP240REMOTE_KEYPAD_USAGE_PAGE;
     device.usage = usage;
     device.description = description;
     std::snprintf(device.name, sizeof device.name,
@@ -42,20 +40,21 @@ static SimulatedDevice HidDevice(uint32_t vendor, uint16_t product, uint16_t usa
 }
 
 SimulatedDevice KeypadDevice(uint16_t productId) {
-    return HidDevice(kKeypadVendorId, productId, kConsumerControl, "keypad");
+    return HidDevice(QP240REMOTE_KEYPAD_VENDOR_ID, productId, QP240REMOTE_KEYPAD_USAGE, "keypad");
 }
 
 SimulatedDevice DecoyWrongUsage(uint16_t productId) {
-    return HidDevice(kKeypadVendorId, productId, 0x0002, "decoy: usage 0x0002");
+    return HidDevice(QP240REMOTE_KEYPAD_VENDOR_ID, productId, 0x0002, "decoy: usage 0x0002");
 }
 
 SimulatedDevice DecoyOtherVendor(uint16_t productId) {
-    return HidDevice(kOtherVendor, productId, kConsumerControl, "decoy: another vendor");
+    return HidDevice(kOtherVendor, productId, QP240REMOTE_KEYPAD_USAGE, "decoy: another vendor");
 }
 
 SimulatedDevice DecoyKeyboard() {
     // Its information, read as HID fields, names the 32-key family.
-    SimulatedDevice device = HidDevice(kKeypadVendorId, 0x006C, kConsumerControl, "");
+    SimulatedDevice device =
+        HidDevice(QP240REMOTE_KEYPAD_VENDOR_ID, 0x006C, QP240REMOTE_KEYPAD_USAGE, "");
     device.type = RIM_TYPEKEYBOARD;
     device.description = "decoy: keyboard";
     std::snprintf(device.name, sizeof device.name,
@@ -301,9 +300,9 @@ UINT WINAPI SimulatedGetRawInputDeviceInfoA(HANDLE handle, UINT command, LPVOID 
 }
 
 void SimulatedDevicesPlugDecoys() {
-    for (const VariantProfile* family : kFamilies) {
-        SimulatedDevicePlug(DecoyWrongUsage(family->productIds[0]));
-        SimulatedDevicePlug(DecoyOtherVendor(family->productIds[0]));
+    for (const KeypadFamily& family : kKeypadFamilies) {
+        SimulatedDevicePlug(DecoyWrongUsage(family.productIds[0]));
+        SimulatedDevicePlug(DecoyOtherVendor(family.productIds[0]));
     }
     SimulatedDevicePlug(DecoyKeyboard());
     SimulatedDevicePlug(DecoyMouse());

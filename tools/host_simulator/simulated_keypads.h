@@ -9,8 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
-
-#include "toolkit/platform_types.h"
+#include <windows.h>
 
 inline constexpr size_t kSimulatedNameRoom = 128;
 inline constexpr int32_t kMaxSimulatedDevices = 256;

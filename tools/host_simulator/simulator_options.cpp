@@ -3,8 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/variant_profile.h"
-
 static constexpr uint32_t kDefaultHoldMs = 300;
 static constexpr long long kLongestDelayMs = 600000;
 
@@ -27,7 +25,7 @@ static bool ParseNumber(const char* text, long long low, long long high, long lo
 }
 
 // "0x008F 0x006C 0x00BA": the products a family takes.
-std::string ProductList(const VariantProfile& family) {
+std::string ProductList(const KeypadFamily& family) {
     std::string list;
     for (int32_t i = 0; i < family.productIdCount; ++i) {
         char id[8];
@@ -35,14 +33,6 @@ std::string ProductList(const VariantProfile& family) {
         list += id;
     }
     return list;
-}
-
-const VariantProfile* FamilyOfProduct(uint16_t product) {
-    for (const VariantProfile* family : kFamilies)
-        for (int32_t i = 0; i < family->productIdCount; ++i)
-            if (family->productIds[i] == product)
-                return family;
-    return nullptr;
 }
 
 static void AddStep(SimulatorOptions* options, HostStep step, const char* option,
@@ -109,11 +99,13 @@ static bool ApplyModel(SimulatorOptions* options, const char* text, Refusal* ref
     long long product = 0;
     if (!ParseNumber(text, 1, 0xFFFF, &product, refusal))
         return false;
-    if (FamilyOfProduct(static_cast<uint16_t>(product)) == nullptr) {
+    if (FamilyOfProduct(static_cast<uint32_t>(product)) == nullptr) {
+        std::string takes;
+        for (const KeypadFamily& family : kKeypadFamilies)
+            takes += (takes.empty() ? "" : ", ") + std::string(family.deliverableName) +
+                     ".dll takes " + ProductList(family);
         std::snprintf(refusal->text, sizeof refusal->text,
-                      "0x%04llX is no keypad of these drivers: %s.dll takes %s, %s.dll takes %s",
-                      product, kProfile32Keys.deliverableName, ProductList(kProfile32Keys).c_str(),
-                      kProfile15Keys.deliverableName, ProductList(kProfile15Keys).c_str());
+                      "0x%04llX is no keypad of these drivers: %s", product, takes.c_str());
         return false;
     }
     options->model = static_cast<uint16_t>(product);
@@ -158,7 +150,10 @@ static bool ApplyMode(SimulatorOptions* options, const char* text, Refusal* refu
         std::snprintf(refusal->text, sizeof refusal->text, "\"%s\" is neither pad nor midi", text);
         return false;
     }
-    AddValueStep(options, kStepKeyMode, std::strcmp(text, "midi") == 0 ? 1 : 0, "--mode", text);
+    AddValueStep(options, kStepKeyMode,
+                 std::strcmp(text, "midi") == 0 ? QP240REMOTE_KEY_MODE_MIDI
+                                                : QP240REMOTE_KEY_MODE_PADS,
+                 "--mode", text);
     return true;
 }
 static bool ApplyChannel(SimulatorOptions* options, const char* text, Refusal* refusal) {
@@ -244,7 +239,7 @@ static const OptionRow kOptions[] = {
      "in its summary so that a run can be repeated",
      ApplySeed, kModeTorture, false},
     {"--long", nullptr,
-     "the torture also blocks callbacks beyond Stop's 10-second wait, and ends and unloads each "
+     "the torture also blocks callbacks beyond Stop's wait, and ends and unloads each "
      "DLL while a worker Stop gave up on is still blocked (adds about 30 s per DLL)",
      ApplyLong, kModeTorture, false},
 };
@@ -305,9 +300,9 @@ void PrintUsage(FILE* out) {
     std::fprintf(out, "  %-*s", kHelpColumn - 2, "--help");
     PrintWrapped(out, kHelpColumn, "this text");
     std::fputs("\nKeypad models (--model):\n", out);
-    for (const VariantProfile* family : kFamilies)
-        std::fprintf(out, "  %s.dll (%d keys): %s\n", family->deliverableName, family->keyCount,
-                     ProductList(*family).c_str());
+    for (const KeypadFamily& family : kKeypadFamilies)
+        std::fprintf(out, "  %s.dll (%d keys): %s\n", family.deliverableName, family.keyCount,
+                     ProductList(family).c_str());
 }
 
 bool IsHelp(const char* word) {

@@ -8,10 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "tools/host_simulator/keypad_families.h"
 #include "tools/host_simulator/simulated_host.h"
 #include "tools/host_simulator/torture.h"
-
-struct VariantProfile;
 
 inline constexpr uint32_t kDefaultStepDelayMs = 150;
 
@@ -69,6 +68,4 @@ bool IsHelp(const char* word);
 void PrintUsage(FILE* out);
 
 // "0x008F 0x006C 0x00BA": the products a family takes.
-std::string ProductList(const VariantProfile& family);
-// The family that takes `product`, or null.
-const VariantProfile* FamilyOfProduct(uint16_t product);
+std::string ProductList(const KeypadFamily& family);

@@ -1,23 +1,16 @@
 #include "tools/host_simulator/stored_settings.h"
 
-#include <cstring>
-#include <string>
+static const char* const kValueNames[kStoredValueCount] = {kStoredKeyModeValue,
+                                                           kStoredChannelValue};
 
-#include "config/settings_key.h"
+std::vector<std::string> SettingsKeyPaths(const KeypadFamily& family) {
+    const std::string root = "Lorendel";
+    const std::string base = root + "\\QP240_Remote";
+    return {root, base, base + "\\" + family.guid};
+}
 
-static const char* const kValueNames[kStoredValueCount] = {kSettingsKeyModeValue,
-                                                           kSettingsChannelValue};
-
-// The key path and the paths above it, outermost first.
-static std::vector<std::string> KeyPaths(const VariantProfile& profile) {
-    char text[kSettingsKeyPathSize];
-    FormatSettingsKeyPath(profile.guid, text);
-    const std::string path = text;
-    std::vector<std::string> paths;
-    for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 1))
-        paths.push_back(path.substr(0, at));
-    paths.push_back(path);
-    return paths;
+std::string SettingsKeyPath(const KeypadFamily& family) {
+    return SettingsKeyPaths(family).back();
 }
 
 static bool KeyExists(const std::string& path) {
@@ -28,10 +21,10 @@ static bool KeyExists(const std::string& path) {
     return true;
 }
 
-StoredSettings StoredSettingsRead(const VariantProfile& profile) {
+StoredSettings StoredSettingsRead(const KeypadFamily& family) {
     StoredSettings saved = {};
-    saved.profile = &profile;
-    const std::vector<std::string> paths = KeyPaths(profile);
+    saved.family = &family;
+    const std::vector<std::string> paths = SettingsKeyPaths(family);
     for (size_t i = 0; i < paths.size() && i < kStoredKeyLevels; ++i)
         saved.keyExisted[i] = KeyExists(paths[i]);
     HKEY key = nullptr;
@@ -53,7 +46,7 @@ StoredSettings StoredSettingsRead(const VariantProfile& profile) {
 }
 
 void StoredSettingsRestore(const StoredSettings& saved) {
-    const std::vector<std::string> paths = KeyPaths(*saved.profile);
+    const std::vector<std::string> paths = SettingsKeyPaths(*saved.family);
     HKEY key = nullptr;
     if (saved.keyExisted[kStoredKeyLevels - 1] &&
         RegOpenKeyExA(HKEY_CURRENT_USER, paths.back().c_str(), 0, KEY_SET_VALUE, &key) ==

@@ -5,10 +5,23 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
+#include <windows.h>
 
-#include "toolkit/platform_types.h"
-#include "driver/variant_profile.h"
+#include "tools/host_simulator/keypad_families.h"
+
+// Where a DLL keeps them: under HKEY_CURRENT_USER, "Lorendel", its child
+// "QP240_Remote" and the family's own key, named by its GUID, each a path
+// here, outermost first.
+inline constexpr int kStoredKeyLevels = 3;
+std::vector<std::string> SettingsKeyPaths(const KeypadFamily& family);
+std::string SettingsKeyPath(const KeypadFamily& family);  // the family's own
+
+// The two values, 4-byte REG_BINARY each: the key mode and the 0-based channel.
+inline constexpr int kStoredValueCount = 2;
+inline constexpr char kStoredKeyModeValue[] = "GenStatus";
+inline constexpr char kStoredChannelValue[] = "Channel";
 
 struct StoredValue {
     bool present;
@@ -16,18 +29,13 @@ struct StoredValue {
     std::vector<uint8_t> bytes;
 };
 
-// "Lorendel", its child "QP240_Remote", the deliverable's own key.
-inline constexpr int kStoredKeyLevels = 3;
-// "GenStatus", "Channel".
-inline constexpr int kStoredValueCount = 2;
-
 struct StoredSettings {
-    const VariantProfile* profile;
+    const KeypadFamily* family;
     bool keyExisted[kStoredKeyLevels];  // whether each key along the path existed
     StoredValue values[kStoredValueCount];
 };
 
-StoredSettings StoredSettingsRead(const VariantProfile& profile);
+StoredSettings StoredSettingsRead(const KeypadFamily& family);
 // Writes back each value as read, deletes what was not there, and removes the
 // keys the run created where they hold nothing else.
 void StoredSettingsRestore(const StoredSettings& saved);

@@ -2,8 +2,7 @@
 #pragma once
 
 #include <cstddef>
-
-#include "toolkit/platform_types.h"
+#include <windows.h>
 
 // "The specified module could not be found. (error 126)"; the number alone
 // when the system has no text for it. `subject` (may be null) fills the

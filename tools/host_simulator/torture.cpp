@@ -7,15 +7,15 @@
 #include <cstdio>
 #include <vector>
 
-#include "driver/variant_profile.h"
 #include "tools/host_simulator/config_box_view.h"
+#include "tools/host_simulator/keypad_families.h"
 #include "tools/host_simulator/simulated_keypads.h"
 #include "tools/host_simulator/torture_actors.h"
 #include "tools/host_simulator/torture_checks.h"
 
 // Beyond its time, a run this much longer is stuck: the rounds, Stops and
-// Destroys still in hand wait 10 s each at the most, and the long mode's
-// unload takes a Stop's whole wait.
+// Destroys still in hand wait a Stop's wait each at the most, and the long
+// mode's unload takes a whole one.
 static constexpr DWORD kStuckAfterMs = 60000;
 
 static HANDLE StartThread(LPTHREAD_START_ROUTINE body, uintptr_t argument) {
@@ -85,10 +85,11 @@ static DWORD WINAPI WatchRun(LPVOID argument) {
 // makes once (a thread's message queue, the system's fonts and classes) is in
 // place before the counts are taken.
 static void WarmUp(const Deliverable& driver) {
-    HWND host = CreateSimulatedHostWindow(kBoxWidth, kBoxHeight);
+    HWND host = CreateSimulatedHostWindow(QP240REMOTE_BOX_WIDTH, QP240REMOTE_BOX_HEIGHT);
     driver.Init(driver.module);
     if (void* instance = driver.Create(TortureCallback, TortureUserValue(0, 0))) {
-        driver.OpenConfigBox(instance, host, kHostMargin, kHostMargin, kBoxWidth, kBoxHeight);
+        driver.OpenConfigBox(instance, host, kHostMargin, kHostMargin, QP240REMOTE_BOX_WIDTH,
+                             QP240REMOTE_BOX_HEIGHT);
         PumpHostMessages();
         driver.Destroy(instance);
     }
@@ -262,8 +263,8 @@ int TortureRun(const TortureSettings& asked, std::vector<std::string> dlls) {
         settings.seed = static_cast<uint32_t>(now.QuadPart ^ (now.QuadPart >> 32));
     }
     if (dlls.empty()) {
-        for (const VariantProfile* family : kFamilies)
-            dlls.push_back(DeliverablePath(*family));
+        for (const KeypadFamily& family : kKeypadFamilies)
+            dlls.push_back(DeliverablePath(family));
     }
     bool clean = true;
     for (size_t i = 0; i < dlls.size(); ++i) {

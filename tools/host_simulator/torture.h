@@ -12,8 +12,8 @@
 //   included, for QP240REMOTE_STALE_HANDLE_CREATES Creates;
 // - every answer is one its export documents, and no export takes longer
 //   than its documented wait (the slowest call of each is reported);
-// - with no call in flight, the driver status and the worker agree; at most
-//   one box is bound to an instance, none to a destroyed one, none is left;
+// - with no call in flight, the driver status and the worker agree; an
+//   instance has at most one box, a destroyed one none, none is left;
 // - two instances destroyed at once store one of their pairs of key mode and
 //   channel, and the next instance starts from it;
 // - the heaps stay valid (under the heap checking of the documented command,

@@ -14,9 +14,6 @@
 inline constexpr int kCalmSlot = kTortureSlots - 1;
 // A long block outlasts Stop's wait with room to spare; one at a time.
 inline constexpr DWORD kLongBlockMs = QP240REMOTE_STOP_WAIT_MS + 2500;
-// What a box of this size shows: the pictures' size.
-inline constexpr int32_t kBoxWidth = 600;
-inline constexpr int32_t kBoxHeight = 300;
 
 int32_t TortureCallback(intptr_t userValue, int32_t code, int32_t argument, void* pointer);
 // Never called back: an instance that is never started.

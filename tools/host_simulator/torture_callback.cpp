@@ -52,7 +52,7 @@ static void DestroyOwn(Torture* torture, int index, const SlotHold& held) {
 // Opened on the worker's own thread in a box thread's host window, and closed
 // again before the callback returns: the worker pumps no messages.
 static void BoxOwn(Torture* torture, int index, const SlotHold& held) {
-    HWND host = torture->hostWindows[index % kTortureBoxThreads];
+    HWND host = torture->hostWindows[index % kTortureBoxThreads][index];
     if (host == nullptr)
         return;
     TortureOpenBox(torture, index, held.handle, host, kHostMargin, true);

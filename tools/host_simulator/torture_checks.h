@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include <initializer_list>
+#include <vector>
 
 #include "tools/common/printf_format.h"
 #include "tools/host_simulator/process_counts.h"
@@ -95,10 +96,15 @@ bool WaitForRun(TortureSlot* slot, bool open, DWORD timeoutMs);
 bool GivenUpWorkerMayLive(Torture* torture, int index);
 
 // With no call of the instance in flight: the status agrees with the worker,
-// and at most one box is bound to it.
+// and the instance has at most one box.
 void CheckQuietInstance(Torture* torture, int index, void* instance);
-// Boxes of every host window bound to `instance`.
-int BoxesBoundTo(Torture* torture, void* instance);
+// The boxes of the slot's instances in the box threads' windows: those made
+// on the window's own thread. (A box a worker opens from its callback goes
+// with that worker's thread, whatever closed it.)
+std::vector<HWND> SlotBoxes(Torture* torture, int index);
+// A box closed from another thread goes when its box thread next pumps its
+// messages: true when each of `boxes` has gone within the time that takes.
+bool BoxesGo(const std::vector<HWND>& boxes);
 
 // The process heaps pass HeapValidate (with full heap checking on, that also
 // walks every block).

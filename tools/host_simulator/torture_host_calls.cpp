@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "tools/host_simulator/error_texts.h"
 #include "tools/host_simulator/torture_checks.h"
 
 // One in this many (times the instance's number) of the Stops drawn for
@@ -95,8 +96,8 @@ static void LibraryCalls(Torture* torture, TortureRandom* random) {
     const char* text = driver.GetLastErrorString();
     TimerEnd(torture, timer);
     if (text == nullptr ||
-        (std::strcmp(text, "no-error") != 0 && std::strcmp(text, "Object not created") != 0 &&
-         std::strcmp(text, "Library is not initialized") != 0))
+        (std::strcmp(text, kErrorTextAtLoad) != 0 && std::strcmp(text, kErrorTextNotCreated) != 0 &&
+         std::strcmp(text, kErrorTextNotInitialized) != 0))
         Violate(torture, kBadAnswer, "GetLastErrorString answered \"%s\"",
                 text != nullptr ? text : "(null)");
 }

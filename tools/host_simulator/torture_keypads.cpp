@@ -3,7 +3,7 @@
 // come and go.
 #include "tools/host_simulator/torture_actors.h"
 
-#include "driver/variant_profile.h"
+#include "tools/host_simulator/keypad_families.h"
 #include "tools/host_simulator/keypad_reports.h"
 #include "tools/host_simulator/simulated_keypads.h"
 #include "tools/host_simulator/torture_checks.h"

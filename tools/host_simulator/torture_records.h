@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <string>
 
-#include "driver/export_list.h"
+#include "exports/export_list.h"
 #include "include/qp240_remote.h"
 #include "tools/host_simulator/deliverable.h"
 #include "tools/host_simulator/torture.h"
 
-struct VariantProfile;
+struct KeypadFamily;
 
 inline constexpr int kTortureSlots = 3;          // instances driven at once
 inline constexpr int kTortureDriverThreads = 3;  // host threads calling the instance exports
@@ -167,7 +167,7 @@ struct CallStats {
 struct Torture {
     TortureSettings settings;
     Deliverable driver;
-    const VariantProfile* family;
+    const KeypadFamily* family;
     TortureSlot slots[kTortureSlots];
     std::atomic<bool> running;
     std::atomic<uint64_t> sequence;  // orders callbacks against the host's own calls
@@ -184,7 +184,10 @@ struct Torture {
     // Destroys take it shared; a check of two Destroys at once takes it whole,
     // so that no other Destroy writes the stored settings meanwhile.
     SRWLOCK settingsGate;
-    HWND hostWindows[kTortureBoxThreads];  // written by each box thread before `boxesReady`
+    // Each box thread's window for each slot, written before `boxesReady`: a
+    // slot's boxes open in its own windows only, so that the boxes of a
+    // window are its slot's instances'.
+    HWND hostWindows[kTortureBoxThreads][kTortureSlots];
     HANDLE boxesReady[kTortureBoxThreads];
     HANDLE boxesFinish;  // manual-reset: box threads check their windows and end
 

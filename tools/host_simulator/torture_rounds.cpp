@@ -1,6 +1,6 @@
 // The rounds' thread: one instance at a time made quiet (no call of the other
 // threads in flight) for what can only be checked then: the status against
-// the worker, the boxes bound, the heaps; and the scenes it stages there: an
+// the worker, the instance's boxes, the heaps; and the scenes it stages there: an
 // instance destroyed and made anew, a Create without a callback, two Destroys
 // at once against the stored settings, and an end inside a callback while
 // host threads wait on the instance.
@@ -8,7 +8,7 @@
 
 #include <cstring>
 
-#include "driver/variant_profile.h"
+#include "tools/host_simulator/keypad_families.h"
 #include "tools/host_simulator/stored_settings.h"
 #include "tools/host_simulator/torture_checks.h"
 
@@ -132,8 +132,8 @@ static void CheckCreateWithoutCallback(Torture* torture) {
         Violate(torture, kBadAnswer, "Create without a callback answered an instance");
 }
 
-// A round on one instance: the status and the worker agree, at most one box is
-// bound, the heaps are whole; now and then the instance is destroyed and made
+// A round on one instance: the status and the worker agree, it has at most one
+// box, the heaps are whole; now and then the instance is destroyed and made
 // anew, a Create without a callback is refused, or the instance ends inside
 // its callback while host threads wait on it.
 static void Round(Torture* torture, int index, TortureRandom* random) {

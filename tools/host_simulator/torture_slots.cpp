@@ -144,6 +144,9 @@ int32_t TortureDestroyHeld(Torture* torture, int index, const SlotHold& held, bo
     const bool done = answer == QP240REMOTE_OK;
     if (done && slot->destroysDone.fetch_add(1) == 1)
         Violate(torture, kDestroyAnswers, "instance %d: two Destroys of it answered 0", index);
+    // Its boxes, taken before the slot may take a new instance that opens its
+    // own.
+    const std::vector<HWND> boxes = done ? SlotBoxes(torture, index) : std::vector<HWND>();
     const bool first = EndHandle(slot, held, done);
     // On a host thread either answer comes once the run is over or given up
     // on; refused, the Destroy found the instance claimed by another, and no
@@ -158,9 +161,8 @@ int32_t TortureDestroyHeld(Torture* torture, int index, const SlotHold& held, bo
         CloseRun(slot);
         slot->openDevice.store(nullptr);
         // A Destroy refused while another ends the instance may return first.
-        if (BoxesBoundTo(torture, handle) != 0)
-            Violate(torture, kBoxOutlivesDestroy, "instance %d: a box is bound after Destroy",
-                    index);
+        if (!BoxesGo(boxes))
+            Violate(torture, kBoxOutlivesDestroy, "instance %d: a box outlived its Destroy", index);
     }
     if (first)
         ProbeStaleHandle(torture, index, handle, createsAtEnd, fromCallback);

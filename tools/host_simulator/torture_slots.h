@@ -35,8 +35,8 @@ void* CountedCreate(Torture* torture, QP240REMOTE_Callback callback, intptr_t us
 
 // A Destroy of the held handle, with every check of what must hold once it
 // returned: one of its Destroys answers 0; no callback begins after that, nor
-// after one refused on a host thread; no run that began before it goes on; no
-// box stays bound; and every export refuses the handle from then on. From a
+// after one refused on a host thread; no run that began before it goes on; its
+// boxes go; and every export refuses the handle from then on. From a
 // callback the caller holds the settings gate.
 int32_t TortureDestroyHeld(Torture* torture, int index, const SlotHold& held, bool fromCallback);
 // The same for a host thread: takes the settings gate shared around it, unless

@@ -51,7 +51,7 @@ TEST_F(HandleCheck, NullUnreadableAndForeignHandlesAreRefusedWithoutErrorText) {
     EXPECT_EQ(CallEveryHandleExport(foreign), kAllRefused);
     EXPECT_EQ(QP240REMOTE_Destroy(foreign), QP240REMOTE_E_BAD_HANDLE);
 
-    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "no-error");
+    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), ErrorTextAtLoad());
 }
 
 TEST_F(HandleCheck, TheWholeRecordMustBeReadableNotJustItsSignature) {
@@ -82,16 +82,16 @@ TEST_F(HandleCheck, RecordWithoutCreatedBitRecordsObjectNotCreated) {
 
     // GetDriverStatus answers 0 and leaves the text alone.
     EXPECT_EQ(QP240REMOTE_GetDriverStatus(instance), 0);
-    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "no-error");
+    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), ErrorTextAtLoad());
 
     const std::vector<int32_t> results = CallEveryHandleExport(instance);
     EXPECT_EQ(results, kAllRefused);
-    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "Object not created");
+    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), kErrorObjectNotCreated);
 
     // Destroy skips the created bit: it still frees the record.
-    std::strcpy(g_library.lastErrorText, "no-error");
+    std::strcpy(g_library.lastErrorText, ErrorTextAtLoad());
     EXPECT_EQ(QP240REMOTE_Destroy(instance), 0);
-    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "no-error");
+    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), ErrorTextAtLoad());
 }
 
 TEST_F(HandleCheck, StaleHandleOfADestroyedInstanceIsRefusedNotFreedTwice) {

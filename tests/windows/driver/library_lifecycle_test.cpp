@@ -1,5 +1,6 @@
 // Init, End, Create and the last-error text: the library-level calls.
 #include <cstring>
+#include <string>
 
 #include <gtest/gtest.h>
 
@@ -20,16 +21,16 @@ class LibraryLifecycle : public ::testing::Test {
 };
 
 TEST_F(LibraryLifecycle, CreateBeforeInitFailsAndALaterSuccessKeepsTheText) {
-    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "no-error");
+    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), ErrorTextAtLoad());
     EXPECT_EQ(QP240REMOTE_Create(IgnoringCallback, 0), nullptr);
-    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "Library is not initialized");
+    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), kErrorNotInitialized);
 
     ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
     // No callback, no instance: its first Start could only crash the host.
     EXPECT_EQ(QP240REMOTE_Create(nullptr, 0), nullptr);
     void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
-    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "Library is not initialized");
+    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), kErrorNotInitialized);
     EXPECT_EQ(QP240REMOTE_Destroy(instance), 0);
 }
 
@@ -46,7 +47,10 @@ TEST_F(LibraryLifecycle, ErrorTextIsCopiedOverTheStartOfOneFixedBuffer) {
     EXPECT_EQ(QP240REMOTE_GetLastErrorString(), text);
     // The shorter text and its zero overwrite the start; the tail of the
     // longer one stays behind it.
-    EXPECT_EQ(0, std::memcmp(text, "Object not created\0ialized", 27));
+    std::string expected(kErrorNotInitialized, sizeof kErrorNotInitialized);
+    expected.replace(0, sizeof kErrorObjectNotCreated, kErrorObjectNotCreated,
+                     sizeof kErrorObjectNotCreated);
+    EXPECT_EQ(0, std::memcmp(text, expected.data(), expected.size()));
     record->flags.store(kInstanceCreated);
     EXPECT_EQ(QP240REMOTE_Destroy(instance), 0);
 }
@@ -150,7 +154,7 @@ TEST_F(LibraryLifecycle, MissingRawInputFunctionMakesCreateRefuseSilently) {
     ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
     g_library.getDeviceInfo = nullptr;
     EXPECT_EQ(QP240REMOTE_Create(IgnoringCallback, 0), nullptr);
-    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), "no-error");
+    EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), ErrorTextAtLoad());
 }
 
 TEST_F(LibraryLifecycle, ProcessAttachModuleWinsOverInitsArgument) {

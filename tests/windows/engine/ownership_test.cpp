@@ -67,7 +67,7 @@ TEST_F(WorkerTest, AWorkerStopGaveUpOnMakesNoMoreCallsAndFreesTheRecordItself) {
     EXPECT_EQ(driver.Destroy(record), QP240REMOTE_E_BAD_HANDLE)
         << "a destroyed handle stays refused";
     EXPECT_EQ(driver.GetContextSize(record), QP240REMOTE_E_BAD_HANDLE);
-    EXPECT_STREQ(driver.GetLastErrorString(), "Object not created");
+    EXPECT_STREQ(driver.GetLastErrorString(), kErrorObjectNotCreated);
 
     // The host lets both workers go: they end without another call, and the
     // destroyed instance's worker frees the record.

@@ -15,7 +15,7 @@ void WorkerTest::SetUp() {
 }
 
 void WorkerTest::TearDown() {
-    g_workerStopWaitMs = 10000;
+    g_workerStopWaitMs = QP240REMOTE_STOP_WAIT_MS;
     SimulatedDevicesUnplugAll();
     ResetLibraryState();
 }

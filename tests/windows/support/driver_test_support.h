@@ -10,8 +10,11 @@
 // Removes this variant's stored settings; the shared keys above them stay.
 void DeleteVariantSettingsKey();
 
+// The error text the library holds at load, read before any test ran.
+const char* ErrorTextAtLoad();
+
 // Ends what a test left initialised and puts the library-wide state back as
-// process attach leaves it ("no-error", not initialised, zero defaults), with
+// process attach leaves it (its error text, not initialised, zero defaults), with
 // the test program's own module as the library module. The variant's stored
 // settings are removed too, so every test starts as on a first run.
 void ResetLibraryState();
