@@ -36,11 +36,13 @@ int main(int argc, char** argv) {
 
     // Destroy stores an instance's key mode and channel for the current user;
     // whatever a run changed, the user's own host finds what it left there.
+    const HANDLE claim = StoredSettingsClaim();
     StoredSettings stored[kKeypadFamilyCount];
     for (int i = 0; i < kKeypadFamilyCount; ++i)
         stored[i] = StoredSettingsRead(kKeypadFamilies[i]);
     const int status = RunMode(options);
     for (const StoredSettings& settings : stored)
         StoredSettingsRestore(settings);
+    StoredSettingsLetGo(claim);
     return status;
 }

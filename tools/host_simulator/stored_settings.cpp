@@ -1,5 +1,7 @@
 #include "tools/host_simulator/stored_settings.h"
 
+#include <cstdio>
+
 static const char* const kValueNames[kStoredValueCount] = {kStoredKeyModeValue,
                                                            kStoredChannelValue};
 
@@ -11,6 +13,29 @@ std::vector<std::string> SettingsKeyPaths(const KeypadFamily& family) {
 
 std::string SettingsKeyPath(const KeypadFamily& family) {
     return SettingsKeyPaths(family).back();
+}
+
+// Named per session, as the registry the runs share is the user's.
+static constexpr char kClaimName[] = "Local\\KolmarHostSimulatorStoredSettings";
+
+HANDLE StoredSettingsClaim() {
+    const HANDLE claim = CreateMutexA(nullptr, FALSE, kClaimName);
+    if (claim == nullptr)
+        return nullptr;
+    // Abandoned: a run that ended without its restore; this one may go on.
+    if (WaitForSingleObject(claim, 0) == WAIT_TIMEOUT) {
+        std::fprintf(stderr, "host_simulator: another run keeps this user's stored settings "
+                             "aside; waiting for it to end\n");
+        WaitForSingleObject(claim, INFINITE);
+    }
+    return claim;
+}
+
+void StoredSettingsLetGo(HANDLE claim) {
+    if (claim == nullptr)
+        return;
+    ReleaseMutex(claim);
+    CloseHandle(claim);
 }
 
 static bool KeyExists(const std::string& path) {

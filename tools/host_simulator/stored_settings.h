@@ -35,6 +35,14 @@ struct StoredSettings {
     StoredValue values[kStoredValueCount];
 };
 
+// One simulator run at a time per user keeps the stored settings aside: a
+// second run that read them while the first had changed them would put back
+// the first one's values at its end, and its Destroys would write over what
+// the first one's checks read. Waits for a run already under way (saying so
+// on stderr); the answer is let go of after the restore.
+HANDLE StoredSettingsClaim();
+void StoredSettingsLetGo(HANDLE claim);
+
 StoredSettings StoredSettingsRead(const KeypadFamily& family);
 // Writes back each value as read, deletes what was not there, and removes the
 // keys the run created where they hold nothing else.
