@@ -8,8 +8,8 @@
 
 #include "config/config_box_layout.h"
 #include "driver/host_callback.h"
-#include "toolkit/platform_types.h"
-#include "driver/variant_profile.h"
+#include "base/platform_types.h"
+#include "base/variant_profile.h"
 #include "engine/report_queue.h"
 #include "engine/status_exchange.h"
 

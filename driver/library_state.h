@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "toolkit/platform_types.h"
+#include "base/platform_types.h"
 
 typedef UINT(WINAPI* GetRawInputDeviceListFn)(PRAWINPUTDEVICELIST list, PUINT count,
                                               UINT entrySize);

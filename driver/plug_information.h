@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/variant_profile.h"
+#include "base/variant_profile.h"
 #include "include/qp240_remote.h"
 
 inline constexpr size_t kArchitectureTextSize = QP240REMOTE_ARCHITECTURE_TEXT_SIZE;

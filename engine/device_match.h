@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "driver/variant_profile.h"
+#include "base/variant_profile.h"
 
 inline constexpr uint32_t kRawInputTypeHid = 2;  // RIM_TYPEHID
 

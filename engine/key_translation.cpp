@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/midi_note.h"
 #include "driver/driver_instance.h"
 #include "engine/host_call.h"
 #include "include/qp240_remote.h"
@@ -11,7 +12,6 @@ static constexpr uint8_t kNoteOnStatus = 0x90;
 static constexpr uint8_t kNoteOffStatus = 0x80;
 static constexpr uint8_t kNoteOnVelocity = 0x40;
 static constexpr uint8_t kNoteOffVelocity = 0x00;
-static constexpr int64_t kHighestMidiNote = 127;
 
 // PadBank * stride + key in 32-bit two's complement: the host gets the pad
 // number as computed for every PadBank, wrapping included, and the
@@ -20,12 +20,6 @@ static int32_t PadNumber(int32_t padBank, int32_t key) {
     return static_cast<int32_t>(static_cast<uint32_t>(padBank) *
                                     static_cast<uint32_t>(kProfile.padStride) +
                                 static_cast<uint32_t>(key));
-}
-
-int32_t MidiNoteOfKey(int32_t padBank, int32_t padStride, int32_t key) {
-    // Exact arithmetic, so that no wrapped product can pose as a valid note.
-    const int64_t note = kMidiNoteBase + static_cast<int64_t>(padBank) * padStride + key;
-    return note >= 0 && note <= kHighestMidiNote ? static_cast<int32_t>(note) : -1;
 }
 
 static bool KeyChanged(const uint8_t* previous, const uint8_t* snapshot, int32_t key) {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "driver/variant_profile.h"
+#include "base/variant_profile.h"
 
 // Offsets in the input-report record the host passes with id 55.
 inline constexpr uint32_t kRecordDeviceOffset = QP240REMOTE_RAWINPUT_DEVICE_OFFSET;

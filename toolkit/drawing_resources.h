@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "toolkit/platform_types.h"
+#include "base/platform_types.h"
 
 inline constexpr int kPaletteSize = 16;
 inline constexpr int kFontCount = 16;  // fonts 0..15 are made

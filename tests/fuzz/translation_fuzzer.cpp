@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/key_translation.h"
+#include "include/qp240_remote.h"
 #include "tests/fuzz/fuzz_instance.h"
 
 namespace {
@@ -85,7 +86,8 @@ void CheckSnapshot(const std::vector<HostCall>& calls, const uint8_t* before, co
     for (int k = 0; k < kProfile.padKeyCount; ++k) {
         if (!changed(k))
             continue;
-        const int64_t note = kMidiNoteBase + int64_t{settings.padBank} * kProfile.padStride + k;
+        const int64_t note =
+            QP240REMOTE_MIDI_NOTE_BASE + int64_t{settings.padBank} * kProfile.padStride + k;
         if (note < 0 || note > 127)
             continue;  // a note that does not exist is not sent, however the product wraps
         expected.push_back(static_cast<uint8_t>((pressed(k) ? 0x90 : 0x80) | channel));

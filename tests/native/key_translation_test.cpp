@@ -223,20 +223,6 @@ TEST_F(KeyTranslationTest, NoMidiDataByteEverReaches0x80) {
     }
 }
 
-TEST(MidiNoteOfKey, ExactArithmeticAtTheExtremes) {
-    EXPECT_EQ(MidiNoteOfKey(0, 25, 0), 64);
-    EXPECT_EQ(MidiNoteOfKey(0, 25, 29), 93);
-    EXPECT_EQ(MidiNoteOfKey(2, 25, 13), 127);
-    EXPECT_EQ(MidiNoteOfKey(2, 25, 14), -1);
-    EXPECT_EQ(MidiNoteOfKey(-2, 25, 0), 14);
-    EXPECT_EQ(MidiNoteOfKey(-3, 25, 10), -1);
-    EXPECT_EQ(MidiNoteOfKey(-3, 25, 11), 0);
-    EXPECT_EQ(MidiNoteOfKey(5, 12, 3), 127);
-    EXPECT_EQ(MidiNoteOfKey(-6, 12, 0), -1);
-    EXPECT_EQ(MidiNoteOfKey(INT32_MAX, 25, 29), -1);
-    EXPECT_EQ(MidiNoteOfKey(INT32_MIN, 25, 0), -1);
-}
-
 TEST_F(KeyTranslationTest, PadNumbersWrapIn32BitsForAnyPadBank) {
     Settings(0, 0, INT32_MAX);
     Translate(Down({1}));

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/guid_text.h"
-#include "driver/version.h"
+#include "config/guid_text.h"
+#include "base/version.h"
 #include "include/qp240_remote.h"
 
 namespace {
