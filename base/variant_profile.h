@@ -36,9 +36,6 @@ struct VariantProfile {
 };
 
 // Common to both families.
-inline constexpr uint32_t kKeypadVendorId = QP240REMOTE_KEYPAD_VENDOR_ID;
-inline constexpr uint16_t kKeypadUsagePage = QP240REMOTE_KEYPAD_USAGE_PAGE;
-inline constexpr uint16_t kKeypadUsage = QP240REMOTE_KEYPAD_USAGE;
 inline constexpr uint8_t kDriverVersion[4] = {KOLMAR_VERSION_MAJOR, KOLMAR_VERSION_MINOR,
                                               KOLMAR_VERSION_PATCH, KOLMAR_VERSION_TWEAK};
 

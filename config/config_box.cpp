@@ -5,7 +5,7 @@
 #include "config/config_box_layout.h"
 #include "driver/library_state.h"
 #include "engine/instance_lifetime.h"
-#include "driver/plug_information.h"
+#include "base/plug_information.h"
 #include "toolkit/drawing_resources.h"
 #include "toolkit/message_words.h"
 
@@ -68,8 +68,9 @@ int PaintConfigBackground(HWND window, HDC dc) {
     column.top += kModelLineDrop;
     SelectObject(dc, ToolkitFont(kModelFont));
     SetTextColor(dc, ToolkitColour(kValueColour));
-    DrawTextIn(dc, reinterpret_cast<const char*>(kPlugInformation.bytes + kPlugModelOffset), column,
-               DT_SINGLELINE | DT_CENTER);
+    DrawTextIn(
+        dc, reinterpret_cast<const char*>(kPlugInformation.bytes + QP240REMOTE_PLUG_MODEL_OFFSET),
+        column, DT_SINGLELINE | DT_CENTER);
 
     column.top += kVersionLineDrop;
     char version[kConfigTextSize];

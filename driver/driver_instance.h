@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "config/config_box_layout.h"
-#include "driver/host_callback.h"
+#include "include/qp240_remote.h"
 #include "base/platform_types.h"
 #include "base/variant_profile.h"
 #include "engine/report_queue.h"
@@ -18,7 +18,6 @@ inline constexpr uint32_t kInstanceStarted = 1u << 1;
 
 // The 12-byte record of the context calls (key mode, MIDI channel, PadBank),
 // laid out where hosts read it.
-typedef QP240REMOTE_Context DriverContext;
 
 // The configuration box's window state (config/config_box.cpp).
 struct ConfigBoxState {
@@ -58,10 +57,10 @@ struct DriverInstance {
     std::atomic<uint64_t> signature[2];
     // Changed only under the lifecycle lock; read without it by the handle
     // check and the driver status, relaxed, as a value that orders nothing.
-    std::atomic<uint32_t> flags;  // kInstanceCreated, kInstanceStarted
-    ConfigBoxState configBox;     // the configuration box and where it painted its fields
-    HostCallback callback;        // every host notification goes through it
-    intptr_t userValue;           // first argument of every callback call
+    std::atomic<uint32_t> flags;    // kInstanceCreated, kInstanceStarted
+    ConfigBoxState configBox;       // the configuration box and where it painted its fields
+    QP240REMOTE_Callback callback;  // every host notification goes through it
+    intptr_t userValue;             // first argument of every callback call
 
     // Settings: written whole by the context calls and the box (host threads),
     // read whole by the worker; relaxed is enough, since each is an independent
@@ -171,13 +170,13 @@ inline void RaiseConnectedFlag(DriverInstance* instance) {
     instance->connectedFlag.store(instance->connections, std::memory_order_release);
 }
 
-inline DriverContext ReadContext(const DriverInstance* instance) {
-    return DriverContext{instance->keyMode.load(std::memory_order_relaxed),
-                         instance->midiChannel.load(std::memory_order_relaxed),
-                         instance->padBank.load(std::memory_order_relaxed)};
+inline QP240REMOTE_Context ReadContext(const DriverInstance* instance) {
+    return QP240REMOTE_Context{instance->keyMode.load(std::memory_order_relaxed),
+                               instance->midiChannel.load(std::memory_order_relaxed),
+                               instance->padBank.load(std::memory_order_relaxed)};
 }
 
-inline void WriteContext(DriverInstance* instance, const DriverContext& context) {
+inline void WriteContext(DriverInstance* instance, const QP240REMOTE_Context& context) {
     instance->keyMode.store(context.keyMode, std::memory_order_relaxed);
     instance->midiChannel.store(context.midiChannel, std::memory_order_relaxed);
     instance->padBank.store(context.padBank, std::memory_order_relaxed);

@@ -9,7 +9,7 @@
 #include "config/settings.h"
 #include "driver/handle_check.h"
 #include "driver/library_state.h"
-#include "driver/plug_information.h"
+#include "base/plug_information.h"
 #include "engine/instance_lifetime.h"
 #include "engine/report_intake.h"
 #include "engine/worker_control.h"
@@ -132,9 +132,9 @@ _Use_decl_annotations_ int32_t QP240REMOTE_GetPlugInformation(int32_t index, voi
     if (out == nullptr)
         return QP240REMOTE_E_NULL_OUT;
     if (index == QP240REMOTE_PLUG_ARCHITECTURE_TEXT)
-        std::memcpy(out, kArchitectureText, kArchitectureTextSize);
+        std::memcpy(out, kArchitectureText, QP240REMOTE_ARCHITECTURE_TEXT_SIZE);
     else
-        std::memcpy(out, kPlugInformation.bytes, kPlugInformationSize);
+        std::memcpy(out, kPlugInformation.bytes, QP240REMOTE_PLUG_INFORMATION_SIZE);
     return QP240REMOTE_OK;
 }
 
@@ -168,9 +168,9 @@ _Use_decl_annotations_ QP240REMOTE_Handle QP240REMOTE_Create(QP240REMOTE_Callbac
         return nullptr;
 
     const LibraryDefaults defaults = ReadLibraryDefaults();
-    return HandleOf(
-        InstanceCreate(callback, userValue,
-                       DriverContext{defaults.keyMode, defaults.midiChannel, defaults.padBank}));
+    return HandleOf(InstanceCreate(
+        callback, userValue,
+        QP240REMOTE_Context{defaults.keyMode, defaults.midiChannel, defaults.padBank}));
 }
 
 /***********************************************************************
@@ -256,7 +256,7 @@ _Use_decl_annotations_ int32_t QP240REMOTE_GetDriverStatus(QP240REMOTE_Handle ha
  */
 _Use_decl_annotations_ int32_t QP240REMOTE_GetContextSize(QP240REMOTE_Handle handle) {
     return WithInstance(
-        handle, [](DriverInstance*) { return static_cast<int32_t>(sizeof(DriverContext)); });
+        handle, [](DriverInstance*) { return static_cast<int32_t>(sizeof(QP240REMOTE_Context)); });
 }
 
 /***********************************************************************
@@ -270,7 +270,7 @@ _Use_decl_annotations_ int32_t QP240REMOTE_GetContext(QP240REMOTE_Handle handle,
     return WithInstance(handle, [out](DriverInstance* instance) {
         if (out == nullptr)
             return QP240REMOTE_E_NULL_CONTEXT;
-        const DriverContext context = ReadContext(instance);
+        const QP240REMOTE_Context context = ReadContext(instance);
         std::memcpy(out, &context, sizeof context);
         return QP240REMOTE_OK;
     });
@@ -286,9 +286,9 @@ _Use_decl_annotations_ int32_t QP240REMOTE_SetContext(QP240REMOTE_Handle handle,
     return WithInstance(handle, [in, size](DriverInstance* instance) {
         if (in == nullptr)
             return QP240REMOTE_E_NULL_CONTEXT;
-        if (size != static_cast<int32_t>(sizeof(DriverContext)))
+        if (size != static_cast<int32_t>(sizeof(QP240REMOTE_Context)))
             return QP240REMOTE_E_CONTEXT_SIZE;
-        DriverContext context;
+        QP240REMOTE_Context context;
         std::memcpy(&context, in, sizeof context);
         WriteContext(instance, context);
         ConfigBoxRepaintFields(instance);
@@ -303,8 +303,8 @@ _Use_decl_annotations_ int32_t QP240REMOTE_ResetContext(QP240REMOTE_Handle handl
     return WithInstance(handle, [reset](DriverInstance* instance) {
         if (reset == 1) {
             const LibraryDefaults defaults = ReadLibraryDefaults();
-            WriteContext(instance,
-                         DriverContext{defaults.keyMode, defaults.midiChannel, defaults.padBank});
+            WriteContext(instance, QP240REMOTE_Context{defaults.keyMode, defaults.midiChannel,
+                                                       defaults.padBank});
         }
         ConfigBoxRepaintFields(instance);
         return QP240REMOTE_OK;

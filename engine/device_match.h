@@ -19,8 +19,9 @@ struct RawDeviceIdentity {
 };
 
 constexpr bool DeviceMatchesFamily(const VariantProfile& profile, const RawDeviceIdentity& device) {
-    if (device.type != kRawInputTypeHid || device.vendorId != kKeypadVendorId ||
-        device.usagePage != kKeypadUsagePage || device.usage != kKeypadUsage)
+    if (device.type != kRawInputTypeHid || device.vendorId != QP240REMOTE_KEYPAD_VENDOR_ID ||
+        device.usagePage != QP240REMOTE_KEYPAD_USAGE_PAGE ||
+        device.usage != QP240REMOTE_KEYPAD_USAGE)
         return false;
     for (int32_t i = 0; i < profile.productIdCount; ++i)
         if (device.productId == profile.productIds[i])

@@ -16,13 +16,13 @@ static DriverInstance* g_quarantineNewest = nullptr;
 static uint32_t g_createCount = 0;  // Creates made so far; wraps, compared by difference
 
 // Under the guard: hands back the records that have waited
-// kQuarantineCreates Creates, or every record when the DLL detaches. Done
+// QP240REMOTE_STALE_HANDLE_CREATES Creates, or every record when the DLL detaches. Done
 // when a record is freed, never by Create, so that what an instance holds
 // while it lives is its own.
 static void QuarantineHandBack(bool everything) {
-    while (
-        g_quarantineOldest != nullptr &&
-        (everything || g_createCount - g_quarantineOldest->quarantineStamp >= kQuarantineCreates)) {
+    while (g_quarantineOldest != nullptr &&
+           (everything || g_createCount - g_quarantineOldest->quarantineStamp >=
+                              QP240REMOTE_STALE_HANDLE_CREATES)) {
         DriverInstance* oldest = g_quarantineOldest;
         g_quarantineOldest = oldest->quarantineNext;
         if (g_quarantineOldest == nullptr)
@@ -32,8 +32,8 @@ static void QuarantineHandBack(bool everything) {
     }
 }
 
-DriverInstance* InstanceCreate(HostCallback callback, intptr_t userValue,
-                               const DriverContext& settings) {
+DriverInstance* InstanceCreate(QP240REMOTE_Callback callback, intptr_t userValue,
+                               const QP240REMOTE_Context& settings) {
     SpinGuardAcquire(&g_quarantineGuard);
     ++g_createCount;
     SpinGuardRelease(&g_quarantineGuard);

@@ -18,9 +18,9 @@
 //
 // A freed record's memory is not handed back at once: it waits in a quarantine,
 // its signature cleared and its holders word left as it was, until a later
-// free finds that kQuarantineCreates further Creates have been made. A handle used after its
-// Destroy returned meanwhile reads a record that fails the handle check
-// instead of acting on a new instance made at the same address.
+// free finds that QP240REMOTE_STALE_HANDLE_CREATES further Creates have been made. A handle used
+// after its Destroy returned meanwhile reads a record that fails the handle check instead of acting
+// on a new instance made at the same address.
 #pragma once
 
 #include <cstdint>
@@ -32,15 +32,14 @@ inline constexpr uint32_t kFreed = 2;
 inline constexpr uint32_t kHold = 4;
 
 // Creates a freed record stays out of the heap's reach for.
-inline constexpr uint32_t kQuarantineCreates = QP240REMOTE_STALE_HANDLE_CREATES;
 
 // Create's record: allocated and zeroed, bound to the host's callback and
 // user value, created, with the deliverable's GUID, the given settings, its
 // report queue and its status exchange (either may lack its storage; the
 // record is returned all the same). Null when the record cannot be allocated.
 // Nobody holds it yet; it is freed after its claim by the last InstanceRelease.
-DriverInstance* InstanceCreate(HostCallback callback, intptr_t userValue,
-                               const DriverContext& settings);
+DriverInstance* InstanceCreate(QP240REMOTE_Callback callback, intptr_t userValue,
+                               const QP240REMOTE_Context& settings);
 
 // An export's hold on a record that passed the signature check: false once the
 // instance is claimed (the call is refused).

@@ -7,7 +7,6 @@
 #include "engine/host_call.h"
 #include "include/qp240_remote.h"
 
-static constexpr int32_t kMidiKeyMode = QP240REMOTE_KEY_MODE_MIDI;
 static constexpr uint8_t kNoteOnStatus = 0x90;
 static constexpr uint8_t kNoteOffStatus = 0x80;
 static constexpr uint8_t kNoteOnVelocity = 0x40;
@@ -32,9 +31,9 @@ static bool KeyChanged(const uint8_t* previous, const uint8_t* snapshot, int32_t
 static bool HandleCommandKey(DriverInstance* instance, int32_t key, bool pressed) {
     int32_t code;
     if (key == kProfile.stopAllPadsKey)
-        code = kHostStopAllPads;
+        code = QP240REMOTE_CODE_STOP_ALL_PADS;
     else if (key == kProfile.stopAllPlistsKey)
-        code = kHostStopAllPlists;
+        code = QP240REMOTE_CODE_STOP_ALL_PLISTS;
     else
         return false;
     if (pressed)
@@ -63,7 +62,8 @@ static void TranslateKeys(DriverInstance* instance, const uint8_t* snapshot, boo
             continue;
         const int32_t padBank = instance->padBank.load(std::memory_order_relaxed);
         if (!midi) {
-            CallHost(instance, pressed ? kHostPadPressed : kHostPadReleased,
+            CallHost(instance,
+                     pressed ? QP240REMOTE_CODE_PAD_PRESSED : QP240REMOTE_CODE_PAD_RELEASED,
                      PadNumber(padBank, key), nullptr);
             continue;
         }
@@ -75,11 +75,11 @@ static void TranslateKeys(DriverInstance* instance, const uint8_t* snapshot, boo
         batch[used++] = pressed ? kNoteOnVelocity : kNoteOffVelocity;
     }
     if (used > 0)
-        CallHost(instance, kHostMidiBytes, used, batch);
+        CallHost(instance, QP240REMOTE_CODE_MIDI_BYTES, used, batch);
 }
 
 void TranslateSnapshot(DriverInstance* instance, const uint8_t* snapshot) {
     TranslateKeys(instance, snapshot,
-                  instance->keyMode.load(std::memory_order_relaxed) == kMidiKeyMode);
+                  instance->keyMode.load(std::memory_order_relaxed) == QP240REMOTE_KEY_MODE_MIDI);
     std::memcpy(instance->previousKeyStates, snapshot, sizeof instance->previousKeyStates);
 }

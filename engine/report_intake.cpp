@@ -4,7 +4,6 @@
 
 #include "driver/driver_instance.h"
 #include "engine/instance_lifetime.h"
-#include "engine/snapshot_cut.h"
 #include "engine/spin_guard.h"
 
 #ifdef KOLMAR_TEST_SEAMS
@@ -24,13 +23,14 @@ struct RecordCopy {
 
 static void CopyRecord(const void* record, RecordCopy* copy) {
     const uint8_t* bytes = static_cast<const uint8_t*>(record);
-    std::memcpy(&copy->device, bytes + kRecordDeviceOffset, sizeof copy->device);
-    std::memcpy(&copy->reportLength, bytes + kRecordReportSizeOffset, sizeof copy->reportLength);
+    std::memcpy(&copy->device, bytes + QP240REMOTE_RAWINPUT_DEVICE_OFFSET, sizeof copy->device);
+    std::memcpy(&copy->reportLength, bytes + QP240REMOTE_RAWINPUT_REPORT_SIZE_OFFSET,
+                sizeof copy->reportLength);
     // A whole report is the common case: one copy of a size known here.
     if (copy->reportLength >= kCutBytes)
-        std::memcpy(copy->report, bytes + kRecordReportOffset, kCutBytes);
+        std::memcpy(copy->report, bytes + QP240REMOTE_RAWINPUT_REPORT_OFFSET, kCutBytes);
     else
-        std::memcpy(copy->report, bytes + kRecordReportOffset, copy->reportLength);
+        std::memcpy(copy->report, bytes + QP240REMOTE_RAWINPUT_REPORT_OFFSET, copy->reportLength);
 }
 
 enum GuardEntry { kGuardEntered, kGuardBusy, kGuardRetired };

@@ -42,7 +42,7 @@ int32_t StatusExchangeInit(HostStatusExchange* exchange) {
 }
 
 int32_t StatusExchangeWrite(HostStatusExchange* exchange, const void* block, int32_t size) {
-    if (size != kHostStatusBytes)
+    if (size != QP240REMOTE_HOST_STATUS_SIZE)
         return QP240REMOTE_OK;
     if (block == nullptr)
         return QP240REMOTE_E_NULL_DATA;
@@ -52,7 +52,7 @@ int32_t StatusExchangeWrite(HostStatusExchange* exchange, const void* block, int
     // be read whole faults here, and a host that survives the fault finds the
     // exchange as it was, not held for good.
     HostStatusBlock copy;
-    std::memcpy(&copy, block, kHostStatusBytes);
+    std::memcpy(&copy, block, QP240REMOTE_HOST_STATUS_SIZE);
 
     SpinGuardAcquire(&exchange->guard);
     const int32_t last = exchange->writerSlot;
@@ -69,7 +69,7 @@ int32_t StatusExchangeWrite(HostStatusExchange* exchange, const void* block, int
         chosen = last;
     }
     exchange->writerSlot = chosen;
-    std::memcpy(SlotAt(exchange, chosen), &copy, kHostStatusBytes);
+    std::memcpy(SlotAt(exchange, chosen), &copy, QP240REMOTE_HOST_STATUS_SIZE);
     exchange->slotStates[chosen] = 1;
     SpinGuardRelease(&exchange->guard);
     return QP240REMOTE_OK;
@@ -89,7 +89,7 @@ void StatusExchangeRead(DriverInstance* instance) {
     const uint8_t* slot = SlotAt(exchange, exchange->readerSlot);
     if (slot != instance->lastConsumedStatusSlot) {
         instance->lastConsumedStatusSlot = slot;
-        std::memcpy(&instance->statusBlock, slot, kHostStatusBytes);
+        std::memcpy(&instance->statusBlock, slot, QP240REMOTE_HOST_STATUS_SIZE);
     }
     SpinGuardRelease(&exchange->guard);
 }
@@ -103,12 +103,13 @@ void StatusExchangeReset(DriverInstance* instance) {
     SpinGuardRelease(&exchange->guard);
 
     // Never under the guard: the host may answer by writing a block (id 56).
-    CallHost(instance, kHostFillStatus, kHostStatusBytes, &instance->statusBlock);
+    CallHost(instance, QP240REMOTE_CODE_FILL_STATUS, QP240REMOTE_HOST_STATUS_SIZE,
+             &instance->statusBlock);
 
     if (exchange->storage == nullptr)
         return;
     SpinGuardAcquire(&exchange->guard);
-    std::memcpy(SlotAt(exchange, 0), &instance->statusBlock, kHostStatusBytes);
+    std::memcpy(SlotAt(exchange, 0), &instance->statusBlock, QP240REMOTE_HOST_STATUS_SIZE);
     SpinGuardRelease(&exchange->guard);
 }
 

@@ -16,11 +16,6 @@
 DWORD g_workerStopWaitMs = QP240REMOTE_STOP_WAIT_MS;
 #endif
 
-static constexpr DWORD kDetectionSleepMs =
-    QP240REMOTE_DETECTION_PERIOD_MS;  // at the start of every detection pass
-static constexpr DWORD kPollingSleepMs =
-    QP240REMOTE_POLLING_PERIOD_MS;  // at the end of every polling pass
-static constexpr UINT kMaxDeviceListEntries = QP240REMOTE_MAX_RAW_INPUT_DEVICES;
 static constexpr UINT kDeviceNameChars = 256;
 static constexpr UINT kRawInputFailed = static_cast<UINT>(-1);
 
@@ -64,7 +59,7 @@ static bool ReadDeviceIdentity(HANDLE device, RawDeviceIdentity* identity) {
 // flag, code 60.
 static void OfferKeypad(DriverInstance* instance, HANDLE device, uint32_t productId) {
     RecordProductId(instance, productId);
-    const int32_t answer = CallHost(instance, kHostOfferKeypad, 0, device);
+    const int32_t answer = CallHost(instance, QP240REMOTE_CODE_OFFER_KEYPAD, 0, device);
     if (WorkerAbandoned(instance))
         return;
     if (answer == 0) {
@@ -72,7 +67,7 @@ static void OfferKeypad(DriverInstance* instance, HANDLE device, uint32_t produc
         // GetDriverStatus; the flag is already 0 here, as the host expects
         // before code 70.
         instance->connectedFlag.store(0, std::memory_order_release);
-        CallHost(instance, kHostNoKeypad, 0, nullptr);
+        CallHost(instance, QP240REMOTE_CODE_NO_KEYPAD, 0, nullptr);
         // Relaxed: read only after an acquire load of the connected flag.
         instance->deviceHandle.store(nullptr, std::memory_order_relaxed);
         return;
@@ -90,18 +85,18 @@ static void OfferKeypad(DriverInstance* instance, HANDLE device, uint32_t produc
     if (WorkerAbandoned(instance))
         return;
     RaiseConnectedFlag(instance);
-    CallHost(instance, kHostConnected, 0, nullptr);
+    CallHost(instance, QP240REMOTE_CODE_CONNECTED, 0, nullptr);
 }
 
 static void DetectionPass(DriverInstance* instance, DeviceList* list) {
-    Sleep(kDetectionSleepMs);
+    Sleep(QP240REMOTE_DETECTION_PERIOD_MS);
 
     UINT count = 0;
     if (g_library.getDeviceList(nullptr, &count, sizeof(RAWINPUTDEVICELIST)) == kRawInputFailed ||
         count == 0)
         return;
-    if (count > kMaxDeviceListEntries)
-        count = kMaxDeviceListEntries;
+    if (count > QP240REMOTE_MAX_RAW_INPUT_DEVICES)
+        count = QP240REMOTE_MAX_RAW_INPUT_DEVICES;
     if (count > list->room) {
         std::free(list->entries);
         list->entries =
@@ -137,7 +132,7 @@ static void PollingPass(DriverInstance* instance, PollingWait* wait) {
         if (!WorkerKeepsRunning(instance))
             break;
     }
-    PollingWaitFor(wait, kPollingSleepMs);
+    PollingWaitFor(wait, QP240REMOTE_POLLING_PERIOD_MS);
 }
 
 DWORD WINAPI WorkerThread(LPVOID argument) {
@@ -148,7 +143,7 @@ DWORD WINAPI WorkerThread(LPVOID argument) {
     PollingWait wait = {nullptr};
     PollingWaitOpen(&wait);
 
-    CallHost(instance, kHostWorkerBegins, 0, nullptr);
+    CallHost(instance, QP240REMOTE_CODE_WORKER_BEGINS, 0, nullptr);
     while (WorkerKeepsRunning(instance)) {
         // Relaxed: only this thread writes the flag while it runs.
         if (instance->connectedFlag.load(std::memory_order_relaxed) == 0)
@@ -160,12 +155,12 @@ DWORD WINAPI WorkerThread(LPVOID argument) {
     // Forgotten before the connected flag falls, as the host expects; an id-55
     // call in between answers -11. Relaxed: the handle is a plain value, and
     // its readers see the flag's release store below.
-    CallHost(instance, kHostCloseKeypad, 0,
+    CallHost(instance, QP240REMOTE_CODE_CLOSE_KEYPAD, 0,
              instance->deviceHandle.exchange(nullptr, std::memory_order_relaxed));
     // Release pairs with the acquire loads in ReportIntake and GetDriverStatus.
     instance->connectedFlag.store(0, std::memory_order_release);
-    CallHost(instance, kHostNoKeypad, 0, nullptr);
-    CallHost(instance, kHostWorkerEnds, 0, nullptr);
+    CallHost(instance, QP240REMOTE_CODE_NO_KEYPAD, 0, nullptr);
+    CallHost(instance, QP240REMOTE_CODE_WORKER_ENDS, 0, nullptr);
     std::free(list.entries);
     PollingWaitClose(&wait);
 

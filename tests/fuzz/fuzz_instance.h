@@ -5,8 +5,8 @@
 #include "driver/driver_instance.h"
 #include "engine/instance_lifetime.h"
 
-inline DriverInstance* FuzzInstanceCreate(HostCallback callback, intptr_t userValue) {
-    return InstanceCreate(callback, userValue, DriverContext{0, 0, 0});
+inline DriverInstance* FuzzInstanceCreate(QP240REMOTE_Callback callback, intptr_t userValue) {
+    return InstanceCreate(callback, userValue, QP240REMOTE_Context{0, 0, 0});
 }
 
 inline void FuzzInstanceDestroy(DriverInstance* instance) {

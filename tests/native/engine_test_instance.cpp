@@ -3,12 +3,12 @@
 #include <cstring>
 
 #include "engine/instance_lifetime.h"
-#include "engine/snapshot_cut.h"
+#include "engine/report_intake.h"
 
 static int32_t TestHostCallback(intptr_t userValue, int32_t code, int32_t argument, void* pointer) {
     TestHost* host = reinterpret_cast<TestHost*>(userValue);
     HostCall call{code, argument, pointer, {}};
-    if (code == kHostMidiBytes && pointer != nullptr && argument > 0) {
+    if (code == QP240REMOTE_CODE_MIDI_BYTES && pointer != nullptr && argument > 0) {
         const uint8_t* bytes = static_cast<const uint8_t*>(pointer);
         call.bytes.assign(bytes, bytes + argument);
     }
@@ -19,8 +19,8 @@ static int32_t TestHostCallback(intptr_t userValue, int32_t code, int32_t argume
 }
 
 DriverInstance* MakeTestInstance(TestHost* host) {
-    DriverInstance* instance =
-        InstanceCreate(TestHostCallback, reinterpret_cast<intptr_t>(host), DriverContext{0, 0, 0});
+    DriverInstance* instance = InstanceCreate(TestHostCallback, reinterpret_cast<intptr_t>(host),
+                                              QP240REMOTE_Context{0, 0, 0});
     host->instance = instance;
     return instance;
 }
@@ -41,11 +41,12 @@ void ConnectTestInstance(DriverInstance* instance, HANDLE device, uint32_t produ
 
 std::vector<uint8_t> MakeRecord(HANDLE device, const std::vector<uint8_t>& report,
                                 uint32_t statedLength) {
-    std::vector<uint8_t> record(kRecordReportOffset + report.size());
-    std::memcpy(&record[kRecordDeviceOffset], &device, sizeof device);
-    std::memcpy(&record[kRecordReportSizeOffset], &statedLength, sizeof statedLength);
+    std::vector<uint8_t> record(QP240REMOTE_RAWINPUT_REPORT_OFFSET + report.size());
+    std::memcpy(&record[QP240REMOTE_RAWINPUT_DEVICE_OFFSET], &device, sizeof device);
+    std::memcpy(&record[QP240REMOTE_RAWINPUT_REPORT_SIZE_OFFSET], &statedLength,
+                sizeof statedLength);
     if (!report.empty())
-        std::memcpy(&record[kRecordReportOffset], report.data(), report.size());
+        std::memcpy(&record[QP240REMOTE_RAWINPUT_REPORT_OFFSET], report.data(), report.size());
     return record;
 }
 

@@ -56,7 +56,7 @@ TEST(InstanceLifetime, AFreedRecordIsNotHandedOutForTheNextCreates) {
     FreeTestInstance(freed);
     EXPECT_FALSE(SignatureIs(freed, kProfile.guid)) << "a stale handle must fail the check";
 
-    for (uint32_t i = 0; i < kQuarantineCreates; ++i) {
+    for (uint32_t i = 0; i < QP240REMOTE_STALE_HANDLE_CREATES; ++i) {
         DriverInstance* next = MakeTestInstance(&host);
         EXPECT_NE(next, freed) << "Create " << i + 1 << " reused a destroyed record";
         // Destroyed at once, so that the heap would hand the same block back.
@@ -83,15 +83,15 @@ TEST(CallbackGate, NoCallbackBeginsOnceTheGateClosedOnlyTheOneInHandFinishes) {
     // A give-up between the worker's decision to call and the call itself.
     bool callbackInHand = true;
     g_seamAction = [&](DriverInstance* held) { callbackInHand = GateClose(held); };
-    EXPECT_EQ(CallHost(instance, kHostPadPressed, 3, nullptr), 0);
+    EXPECT_EQ(CallHost(instance, QP240REMOTE_CODE_PAD_PRESSED, 3, nullptr), 0);
     EXPECT_FALSE(callbackInHand);
     EXPECT_TRUE(host.calls.empty()) << "a callback began after the give-up";
 
     // A give-up while a callback runs: that one finishes, the next never begins.
     instance->callbackGate.store(0);
     host.onCall = [&](DriverInstance* held, const HostCall&) { callbackInHand = GateClose(held); };
-    CallHost(instance, kHostPadPressed, 3, nullptr);
-    CallHost(instance, kHostPadReleased, 3, nullptr);
+    CallHost(instance, QP240REMOTE_CODE_PAD_PRESSED, 3, nullptr);
+    CallHost(instance, QP240REMOTE_CODE_PAD_RELEASED, 3, nullptr);
     EXPECT_TRUE(callbackInHand);
     ASSERT_EQ(host.calls.size(), 1u);
     EXPECT_TRUE(WorkerAbandoned(instance));

@@ -1,5 +1,5 @@
 // The self-descriptions byte for byte, in the variant this program is built for.
-#include "driver/plug_information.h"
+#include "base/plug_information.h"
 
 #include <cstring>
 
