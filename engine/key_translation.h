@@ -7,9 +7,9 @@
 
 #include "base/variant_profile.h"
 
-struct DriverInstance;
+struct KeypadEngine;
 
 // Sends the snapshot's events (KeyMode read once; the channel once per MIDI
 // snapshot; PadBank once per changed pad key), then keeps the snapshot as the
 // previous key states.
-void TranslateSnapshot(DriverInstance* instance, const uint8_t* snapshot);
+void TranslateSnapshot(KeypadEngine* engine, const uint8_t* snapshot);

@@ -19,7 +19,7 @@
 #include "base/variant_profile.h"
 #include "include/qp240_remote.h"
 
-struct DriverInstance;
+struct KeypadEngine;
 
 inline constexpr int32_t kProducerGuardYields = 1000;
 
@@ -60,14 +60,14 @@ inline int32_t CutKeySnapshot(const VariantProfile& profile, const uint8_t* repo
 // Id 55 after the signature check, answering as the public header says;
 // QP240REMOTE_E_BAD_HANDLE when Destroy has claimed the instance or its
 // created bit is clear.
-int32_t ReportIntake(DriverInstance* instance, const void* record);
+int32_t ReportIntake(KeypadEngine* engine, const void* record);
 
 // The free of the record: waits for a call inside the guard and retires it.
-void ReportIntakeRetire(DriverInstance* instance);
+void ReportIntakeRetire(KeypadEngine* engine);
 
 // Test seam of the test builds (the deliverables have none): when set, called
 // between a call's checks and its push, so that a test can renew the
 // connection under a call held there.
 #ifdef KOLMAR_TEST_SEAMS
-extern void (*g_reportIntakeBeforePush)(DriverInstance* instance);
+extern void (*g_reportIntakeBeforePush)(KeypadEngine* engine);
 #endif

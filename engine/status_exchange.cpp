@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/driver_instance.h"
+#include "engine/keypad_engine.h"
 #include "engine/host_call.h"
 #include "engine/spin_guard.h"
 
@@ -75,8 +75,8 @@ int32_t StatusExchangeWrite(HostStatusExchange* exchange, const void* block, int
     return QP240REMOTE_OK;
 }
 
-void StatusExchangeRead(DriverInstance* instance) {
-    HostStatusExchange* exchange = &instance->statusExchange;
+void StatusExchangeRead(KeypadEngine* engine) {
+    HostStatusExchange* exchange = &engine->statusExchange;
     if (exchange->storage == nullptr)
         return;
 
@@ -87,29 +87,29 @@ void StatusExchangeRead(DriverInstance* instance) {
         exchange->readerSlot = next;
     }
     const uint8_t* slot = SlotAt(exchange, exchange->readerSlot);
-    if (slot != instance->lastConsumedStatusSlot) {
-        instance->lastConsumedStatusSlot = slot;
-        std::memcpy(&instance->statusBlock, slot, QP240REMOTE_HOST_STATUS_SIZE);
+    if (slot != engine->lastConsumedStatusSlot) {
+        engine->lastConsumedStatusSlot = slot;
+        std::memcpy(&engine->statusBlock, slot, QP240REMOTE_HOST_STATUS_SIZE);
     }
     SpinGuardRelease(&exchange->guard);
 }
 
-void StatusExchangeReset(DriverInstance* instance) {
-    HostStatusExchange* exchange = &instance->statusExchange;
+void StatusExchangeReset(KeypadEngine* engine) {
+    HostStatusExchange* exchange = &engine->statusExchange;
 
     SpinGuardAcquire(&exchange->guard);
     Prime(exchange);
-    instance->lastConsumedStatusSlot = nullptr;
+    engine->lastConsumedStatusSlot = nullptr;
     SpinGuardRelease(&exchange->guard);
 
     // Never under the guard: the host may answer by writing a block (id 56).
-    CallHost(instance, QP240REMOTE_CODE_FILL_STATUS, QP240REMOTE_HOST_STATUS_SIZE,
-             &instance->statusBlock);
+    CallHost(engine, QP240REMOTE_CODE_FILL_STATUS, QP240REMOTE_HOST_STATUS_SIZE,
+             &engine->statusBlock);
 
     if (exchange->storage == nullptr)
         return;
     SpinGuardAcquire(&exchange->guard);
-    std::memcpy(SlotAt(exchange, 0), &instance->statusBlock, QP240REMOTE_HOST_STATUS_SIZE);
+    std::memcpy(SlotAt(exchange, 0), &engine->statusBlock, QP240REMOTE_HOST_STATUS_SIZE);
     SpinGuardRelease(&exchange->guard);
 }
 

@@ -22,7 +22,7 @@
 
 #include "include/qp240_remote.h"
 
-struct DriverInstance;
+struct KeypadEngine;
 
 inline constexpr int32_t kHostStatusWords = QP240REMOTE_HOST_STATUS_SIZE / 4;
 inline constexpr int32_t kStatusSlotCount = 3;
@@ -62,9 +62,9 @@ int32_t StatusExchangeInit(HostStatusExchange* exchange);
 int32_t StatusExchangeWrite(HostStatusExchange* exchange, const void* block, int32_t size);
 // Worker, at the start of every polling pass: moves to the newest waiting
 // block and copies it into the instance's status block, once per block.
-void StatusExchangeRead(DriverInstance* instance);
+void StatusExchangeRead(KeypadEngine* engine);
 // Worker, on each connection: re-primes, asks the host to fill the status
 // block (code 151) and puts that block in the reader's slot.
-void StatusExchangeReset(DriverInstance* instance);
+void StatusExchangeReset(KeypadEngine* engine);
 // Releases the storage; safe to repeat.
 void StatusExchangeFree(HostStatusExchange* exchange);

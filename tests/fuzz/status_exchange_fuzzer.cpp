@@ -77,7 +77,7 @@ int32_t FillStatus(intptr_t userValue, int32_t code, int32_t argument, void* poi
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
     Host host = {1};
-    DriverInstance* instance = FuzzInstanceCreate(FillStatus, reinterpret_cast<intptr_t>(&host));
+    KeypadEngine* instance = FuzzInstanceCreate(FillStatus, reinterpret_cast<intptr_t>(&host));
     if (instance == nullptr)
         return 0;
     SlotModel model = {};

@@ -118,7 +118,7 @@ void CheckSnapshot(const std::vector<HostCall>& calls, const uint8_t* before, co
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
     std::vector<HostCall> calls;
-    DriverInstance* instance = FuzzInstanceCreate(RecordCall, reinterpret_cast<intptr_t>(&calls));
+    KeypadEngine* instance = FuzzInstanceCreate(RecordCall, reinterpret_cast<intptr_t>(&calls));
     if (instance == nullptr)
         return 0;
 

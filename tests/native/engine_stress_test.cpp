@@ -74,7 +74,7 @@ TEST(RingStress, MillionsOfSnapshotsArriveWholeAndInOrder) {
 TEST(IntakeStress, ConcurrentProducersKeepEachOnesOrderAndLoseNothingUncounted) {
     constexpr int32_t kProducers = 3;
     TestHost host;
-    DriverInstance* instance = MakeTestInstance(&host);
+    KeypadEngine* instance = MakeTestInstance(&host);
     HANDLE const device = reinterpret_cast<HANDLE>(0x77);
     const uint32_t product = kProfile.productIds[kProfile.productIdCount - 1];
     ConnectTestInstance(instance, device, product);
@@ -143,8 +143,8 @@ int32_t WholeMark(const HostStatusBlock& block) {
 
 TEST(ExchangeStress, EveryCopiedBlockIsWholeAndNeverOlderThanTheOneBefore) {
     TestHost host;
-    DriverInstance* instance = MakeTestInstance(&host);
-    host.onCall = [](DriverInstance* self, const HostCall& call) {
+    KeypadEngine* instance = MakeTestInstance(&host);
+    host.onCall = [](KeypadEngine* self, const HostCall& call) {
         if (call.code == QP240REMOTE_CODE_FILL_STATUS)
             self->statusBlock = Block(0);
     };
@@ -188,8 +188,8 @@ TEST(ExchangeStress, EveryCopiedBlockIsWholeAndNeverOlderThanTheOneBefore) {
 // connection re-primes the exchange: every copy stays whole.
 TEST(ExchangeStress, TwoWritersAndRePrimingNeverTearABlock) {
     TestHost host;
-    DriverInstance* instance = MakeTestInstance(&host);
-    host.onCall = [](DriverInstance* self, const HostCall& call) {
+    KeypadEngine* instance = MakeTestInstance(&host);
+    host.onCall = [](KeypadEngine* self, const HostCall& call) {
         if (call.code == QP240REMOTE_CODE_FILL_STATUS)
             self->statusBlock = Block(7);
     };

@@ -34,11 +34,11 @@ class KeyTranslationTest : public ::testing::Test {
     void SetUp() override { instance = MakeTestInstance(&host); }
     void TearDown() override { FreeTestInstance(instance); }
     void Settings(int32_t keyMode, int32_t channel, int32_t padBank) {
-        WriteContext(instance, QP240REMOTE_Context{keyMode, channel, padBank});
+        WriteContext(&instance->settings, QP240REMOTE_Context{keyMode, channel, padBank});
     }
     void Translate(const Keys& keys) { TranslateSnapshot(instance, keys.bytes); }
     TestHost host;
-    DriverInstance* instance = nullptr;
+    KeypadEngine* instance = nullptr;
 };
 
 TEST_F(KeyTranslationTest, OnlyBit0TellsAChange) {
@@ -164,10 +164,10 @@ TEST_F(KeyTranslationTest, KeysHeldAtConnectionPressWithTheFirstSnapshot) {
 TEST_F(KeyTranslationTest, KeyModeIsReadOncePerSnapshotAndPadBankPerKey) {
     Settings(0, 0, 0);
     // The host switches to MIDI and to bank 1 while the snapshot is handled.
-    host.onCall = [](DriverInstance* self, const HostCall& call) {
+    host.onCall = [](KeypadEngine* self, const HostCall& call) {
         if (call.code == QP240REMOTE_CODE_PAD_PRESSED && call.argument == 1) {
-            self->keyMode.store(1);
-            self->padBank.store(1);
+            self->settings.keyMode.store(1);
+            self->settings.padBank.store(1);
         }
     };
     Translate(Down({1, 2}));

@@ -36,7 +36,7 @@ class StatusExchangeTest : public ::testing::Test {
     }
     // A connection whose host fills the block with `mark` on code 151.
     void Connect(int32_t mark) {
-        host.onCall = [mark](DriverInstance* self, const HostCall& call) {
+        host.onCall = [mark](KeypadEngine* self, const HostCall& call) {
             if (call.code == QP240REMOTE_CODE_FILL_STATUS)
                 self->statusBlock = Block(mark);
         };
@@ -44,7 +44,7 @@ class StatusExchangeTest : public ::testing::Test {
         host.onCall = nullptr;
     }
     TestHost host;
-    DriverInstance* instance = nullptr;
+    KeypadEngine* instance = nullptr;
 };
 
 TEST_F(StatusExchangeTest, CreatedPrimedWithAlignedSlots) {
@@ -136,7 +136,7 @@ TEST_F(StatusExchangeTest, WritesAndReadsInterleavedNeverGoBack) {
 }
 
 TEST_F(StatusExchangeTest, TheHostMayWriteFromInsideTheFillRequest) {
-    host.onCall = [](DriverInstance* self, const HostCall& call) {
+    host.onCall = [](KeypadEngine* self, const HostCall& call) {
         if (call.code != QP240REMOTE_CODE_FILL_STATUS)
             return;
         self->statusBlock = Block(40);
