@@ -4,7 +4,7 @@
 //
 // The ring admits one producer. A host may read one keypad on several threads,
 // so the intake serialises its callers with a producers' guard, which is also
-// the call's hold on the record (engine/instance_lifetime.h): the free takes
+// the call's hold on the instance (engine/instance_lifetime.h): the free takes
 // the guard and keeps it, retired, so a call inside it finishes first and a
 // later one is refused. The host's record is copied to the stack before the
 // guard is taken, so a record that faults leaves no guard held. A caller that
@@ -31,6 +31,7 @@ inline constexpr int32_t kIntakeRetired = 2;
 
 // The cut: the key-state snapshot out of a keypad's input report, in the
 // layout of the keypad's family and model. Pure and allocation-free.
+
 // Keys per row on the models whose rows arrive reversed.
 inline constexpr int32_t kReversedRowLength = 5;
 
@@ -62,7 +63,8 @@ inline int32_t CutKeySnapshot(const VariantProfile& profile, const uint8_t* repo
 // created bit is clear.
 int32_t ReportIntake(KeypadEngine* engine, const void* record);
 
-// The free of the record: waits for a call inside the guard and retires it.
+// The free of the instance (KeypadEngineFree): waits for a call inside the
+// guard and retires it.
 void ReportIntakeRetire(KeypadEngine* engine);
 
 // Test seam of the test builds (the deliverables have none): when set, called
