@@ -142,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     settings.padBank = value;
                     break;
             }
-            WriteContext(instance, settings);
+            WriteContext(&instance->settings, settings);
             continue;
         }
         std::vector<uint8_t> snapshot = input.ConsumeBytes<uint8_t>(kProfile.keyCount);
