@@ -59,7 +59,7 @@ if(WIN32)
         # windres reads the picture and the shared record through the .rc; a
         # redrawn picture must rebuild the resources.
         set_source_files_properties(resources/${deliverable}.rc PROPERTIES OBJECT_DEPENDS
-            "${PROJECT_SOURCE_DIR}/resources/keypad_${keys}keys.bmp;${PROJECT_SOURCE_DIR}/resources/version_record.rc;${KOLMAR_GENERATED_DIR}/driver/version.h")
+            "${PROJECT_SOURCE_DIR}/resources/keypad_${keys}keys.bmp;${PROJECT_SOURCE_DIR}/resources/version_record.rc;${KOLMAR_GENERATED_DIR}/base/version.h")
 
         add_library(${deliverable} SHARED driver/dll_main.cpp ${KOLMAR_DEF_FILE_${keys}}
                                           $<TARGET_OBJECTS:kolmar${keys}_resources>)

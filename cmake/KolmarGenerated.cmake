@@ -1,11 +1,11 @@
 # Files made from the facts written once: the version (the project version in
 # CMakeLists.txt) and the export list (driver/exports.txt). Everything the build
 # generates lands in generated/, which every target sees on its include path
-# ("driver/version.h").
+# ("base/version.h").
 set(KOLMAR_GENERATED_DIR ${PROJECT_BINARY_DIR}/generated)
 include_directories(${KOLMAR_GENERATED_DIR})
 
-configure_file(driver/version.h.in ${KOLMAR_GENERATED_DIR}/driver/version.h @ONLY)
+configure_file(base/version.h.in ${KOLMAR_GENERATED_DIR}/base/version.h @ONLY)
 
 # The public header names the contract's major and minor version, which the
 # DLLs carry in the top two bytes of their version word and a host records as

@@ -3,11 +3,11 @@
 #include <atomic>
 
 #include "config/config_box_layout.h"
-#include "driver/library_state.h"
-#include "engine/instance_lifetime.h"
-#include "driver/plug_information.h"
+#include "base/plug_information.h"
 #include "toolkit/drawing_resources.h"
 #include "toolkit/message_words.h"
+
+HBITMAP g_keypadPicture = nullptr;
 
 // Colours, pens and fonts of the shared drawing resources, by index.
 static constexpr int kBlack = 0;
@@ -33,7 +33,7 @@ static void DrawTextIn(HDC dc, const char* text, const FieldRect& area, UINT for
 // The keypad picture at its own size, through a memory context that is gone
 // again before this returns: the only object painting creates.
 static void DrawKeypadPicture(HDC dc, int32_t left, int32_t top) {
-    HBITMAP picture = g_library.keypadPicture;
+    HBITMAP picture = g_keypadPicture;
     BITMAP size = {};
     if (picture == nullptr || GetObjectA(picture, sizeof size, &size) == 0)
         return;
@@ -68,8 +68,9 @@ int PaintConfigBackground(HWND window, HDC dc) {
     column.top += kModelLineDrop;
     SelectObject(dc, ToolkitFont(kModelFont));
     SetTextColor(dc, ToolkitColour(kValueColour));
-    DrawTextIn(dc, reinterpret_cast<const char*>(kPlugInformation.bytes + kPlugModelOffset), column,
-               DT_SINGLELINE | DT_CENTER);
+    DrawTextIn(
+        dc, reinterpret_cast<const char*>(kPlugInformation.bytes + QP240REMOTE_PLUG_MODEL_OFFSET),
+        column, DT_SINGLELINE | DT_CENTER);
 
     column.top += kVersionLineDrop;
     char version[kConfigTextSize];
@@ -103,7 +104,7 @@ static void PaintField(HDC dc, const FieldRect& field, const char* label, const 
     DrawTextIn(dc, value, text, DT_SINGLELINE);
 }
 
-void PaintConfigFields(DriverInstance* instance, HWND window, HDC dc) {
+void PaintConfigFields(ConfigBoxState* box, HWND window, HDC dc) {
     const FieldRect client = ClientRect(window);
     const int oldMode = SetBkMode(dc, TRANSPARENT);
     HGDIOBJ oldPen = GetCurrentObject(dc, OBJ_PEN);
@@ -115,16 +116,16 @@ void PaintConfigFields(DriverInstance* instance, HWND window, HDC dc) {
 
     // Read each setting once: the worker never writes them, but another host
     // thread's context call may, and the paint must show one value.
-    const int32_t keyMode = instance->keyMode.load(std::memory_order_relaxed);
-    const int32_t midiChannel = instance->midiChannel.load(std::memory_order_relaxed);
+    const int32_t keyMode = box->settings->keyMode.load(std::memory_order_relaxed);
+    const int32_t midiChannel = box->settings->midiChannel.load(std::memory_order_relaxed);
 
-    instance->configBox.modeField = ModeFieldRect(client);
-    PaintField(dc, instance->configBox.modeField, kModeLabelText, KeyModeText(keyMode));
+    box->modeField = ModeFieldRect(client);
+    PaintField(dc, box->modeField, kModeLabelText, KeyModeText(keyMode));
 
     char channel[kConfigTextSize];
     FormatChannelText(channel, midiChannel);
-    instance->configBox.channelField = ChannelFieldRect(client);
-    PaintField(dc, instance->configBox.channelField, kChannelLabelText, channel);
+    box->channelField = ChannelFieldRect(client);
+    PaintField(dc, box->channelField, kChannelLabelText, channel);
 
     SetTextColor(dc, oldColour);
     SelectObject(dc, oldFont);
@@ -133,23 +134,23 @@ void PaintConfigFields(DriverInstance* instance, HWND window, HDC dc) {
     SetBkMode(dc, oldMode);
 }
 
-void HandleConfigClick(DriverInstance* instance, HWND window, int32_t x, int32_t y) {
+void HandleConfigClick(ConfigBoxState* box, HWND window, int32_t x, int32_t y) {
     // One whole store per click: the worker reads the value whole, old or new.
-    if (FieldHit(instance->configBox.modeField, x, y)) {
-        const int32_t keyMode = instance->keyMode.load(std::memory_order_relaxed);
-        instance->keyMode.store(ToggledKeyMode(keyMode), std::memory_order_relaxed);
-    } else if (FieldHit(instance->configBox.channelField, x, y)) {
-        const int32_t midiChannel = instance->midiChannel.load(std::memory_order_relaxed);
-        instance->midiChannel.store(NextMidiChannel(midiChannel), std::memory_order_relaxed);
+    if (FieldHit(box->modeField, x, y)) {
+        const int32_t keyMode = box->settings->keyMode.load(std::memory_order_relaxed);
+        box->settings->keyMode.store(ToggledKeyMode(keyMode), std::memory_order_relaxed);
+    } else if (FieldHit(box->channelField, x, y)) {
+        const int32_t midiChannel = box->settings->midiChannel.load(std::memory_order_relaxed);
+        box->settings->midiChannel.store(NextMidiChannel(midiChannel), std::memory_order_relaxed);
     } else {
         return;
     }
     InvalidateRect(window, nullptr, FALSE);
 }
 
-void ConfigBoxRepaintFields(DriverInstance* instance) {
-    if (HWND box = ConfigBoxOf(instance))
-        InvalidateRect(box, nullptr, FALSE);
+void ConfigBoxRepaintFields(ConfigBoxState* box) {
+    if (HWND window = ConfigBoxOf(box))
+        InvalidateRect(window, nullptr, FALSE);
 }
 
 // Guards window slot 0 of every box against the unbinding by a host thread
@@ -159,39 +160,39 @@ void ConfigBoxRepaintFields(DriverInstance* instance) {
 // instructions; nothing else is done under it.
 static SRWLOCK g_boxSlots = SRWLOCK_INIT;
 
-// The instance window slot 0 names, or null.
-static DriverInstance* BoundInstance(HWND window) {
-    return reinterpret_cast<DriverInstance*>(GetWindowLongPtrA(window, 0));
+// The box record window slot 0 names (its instance's), or null.
+static ConfigBoxState* BoundBox(HWND window) {
+    return reinterpret_cast<ConfigBoxState*>(GetWindowLongPtrA(window, 0));
 }
 
 // Under the instance's box lock: `window` stops being the instance's box, and
 // the hold the binding kept is let go of (never the last: the caller holds the
 // instance too).
-static void Unbind(DriverInstance* instance, HWND window) {
-    instance->configBox.window = nullptr;
+static void Unbind(ConfigBoxState* box, HWND window) {
+    box->window = nullptr;
     AcquireSRWLockExclusive(&g_boxSlots);
-    if (BoundInstance(window) == instance)
+    if (BoundBox(window) == box)
         SetWindowLongPtrA(window, 0, 0);
     ReleaseSRWLockExclusive(&g_boxSlots);
-    InstanceRelease(instance);
+    InstanceRelease(box->lifetime);
 }
 
 // Under the instance's box lock: the instance's box, or null. A box that went
 // without its WM_DESTROY (its thread ended with it open) is forgotten here, and
 // never taken for a window that since came to carry its handle.
-static HWND BoxOf(DriverInstance* instance) {
-    HWND window = instance->configBox.window;
-    if (window != nullptr && (!IsWindow(window) || BoundInstance(window) != instance)) {
-        Unbind(instance, window);
+static HWND BoxOf(ConfigBoxState* box) {
+    HWND window = box->window;
+    if (window != nullptr && (!IsWindow(window) || BoundBox(window) != box)) {
+        Unbind(box, window);
         window = nullptr;
     }
     return window;
 }
 
-HWND ConfigBoxOf(DriverInstance* instance) {
-    AcquireSRWLockExclusive(&instance->configBox.lock);
-    HWND window = BoxOf(instance);
-    ReleaseSRWLockExclusive(&instance->configBox.lock);
+HWND ConfigBoxOf(ConfigBoxState* box) {
+    AcquireSRWLockExclusive(&box->lock);
+    HWND window = BoxOf(box);
+    ReleaseSRWLockExclusive(&box->lock);
     return window;
 }
 
@@ -201,7 +202,7 @@ bool ConfigBoxRegisterClass(HMODULE module) {
     boxClass.style = CS_HREDRAW | CS_VREDRAW;
     boxClass.lpfnWndProc = ConfigBoxWindowProc;
     boxClass.cbClsExtra = 0;
-    boxClass.cbWndExtra = sizeof(LONG_PTR);  // slot 0: the box's DriverInstance
+    boxClass.cbWndExtra = sizeof(LONG_PTR);  // slot 0: the box's ConfigBoxState
     boxClass.hInstance = module;
     boxClass.hCursor = LoadCursorA(nullptr, reinterpret_cast<LPCSTR>(IDC_ARROW));
     boxClass.lpszClassName = kConfigBoxClassName;
@@ -233,50 +234,50 @@ static void PinForBoxes() {
         pinned.store(true, std::memory_order_relaxed);
 }
 
-int32_t ConfigBoxOpen(DriverInstance* instance, HWND parent, int32_t x, int32_t y, int32_t width,
-                      int32_t height) {
+int32_t ConfigBoxOpen(ConfigBoxState* box, HMODULE module, HWND parent, int32_t x, int32_t y,
+                      int32_t width, int32_t height) {
     PinForBoxes();
     for (int attempt = 0; attempt < kOpenAttempts; ++attempt) {
-        HWND box = ConfigBoxOf(instance);
-        if (box == nullptr) {
-            box =
+        HWND window = ConfigBoxOf(box);
+        if (window == nullptr) {
+            window =
                 CreateWindowExA(0, kConfigBoxClassName, nullptr, WS_CHILD | WS_VISIBLE | WS_TABSTOP,
-                                x, y, width, height, parent, nullptr, g_library.module, instance);
-            if (box != nullptr) {
-                ShowWindow(box, SW_SHOW);
-                UpdateWindow(box);
+                                x, y, width, height, parent, nullptr, module, box);
+            if (window != nullptr) {
+                ShowWindow(window, SW_SHOW);
+                UpdateWindow(window);
                 return QP240REMOTE_OK;
             }
             // Refused because a Destroy claimed the instance meanwhile, or
             // because another thread's open made the box: this open is then a
             // second open. Otherwise no window could be made.
-            if (InstanceClaimed(instance))
+            if (InstanceClaimed(box->lifetime))
                 return QP240REMOTE_E_BAD_HANDLE;
-            box = ConfigBoxOf(instance);
-            if (box == nullptr)
+            window = ConfigBoxOf(box);
+            if (window == nullptr)
                 return QP240REMOTE_E_NO_WINDOW;
         }
         // Not under the box lock: from another thread the move waits for the
         // box's thread, whose messages may need the lock.
-        SetWindowPos(box, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW);
+        SetWindowPos(window, HWND_TOP, x, y, width, height, SWP_SHOWWINDOW);
         // Still the instance's box: it was open while it moved.
-        if (ConfigBoxOf(instance) == box)
+        if (ConfigBoxOf(box) == window)
             return QP240REMOTE_ALREADY;
     }
     return QP240REMOTE_E_NO_WINDOW;
 }
 
-int32_t ConfigBoxClose(DriverInstance* instance) {
+int32_t ConfigBoxClose(ConfigBoxState* box) {
     // Taken, forgotten and unbound in one step: of two closes at once one
     // closes, and nothing the destruction sends (the parent's
     // WM_PARENTNOTIFY, the box's own WM_DESTROY) finds the box bound. An
     // unbound box touches nothing; a message of the box at work on the
     // instance finishes before the unbinding.
-    AcquireSRWLockExclusive(&instance->configBox.lock);
-    HWND window = BoxOf(instance);
+    AcquireSRWLockExclusive(&box->lock);
+    HWND window = BoxOf(box);
     if (window != nullptr)
-        Unbind(instance, window);
-    ReleaseSRWLockExclusive(&instance->configBox.lock);
+        Unbind(box, window);
+    ReleaseSRWLockExclusive(&box->lock);
     if (window == nullptr)
         return QP240REMOTE_ALREADY;
     if (DestroyWindow(window))
@@ -294,30 +295,30 @@ int32_t ConfigBoxClose(DriverInstance* instance) {
 // and null when the box is not (or no longer) bound: before its creation, or
 // after another thread closed it. Nothing else reads the window's slot, so no
 // handler can touch the instance unguarded.
-static DriverInstance* BindingTake(HWND window) {
+static ConfigBoxState* BindingTake(HWND window) {
     AcquireSRWLockShared(&g_boxSlots);
-    DriverInstance* instance = BoundInstance(window);
+    ConfigBoxState* box = BoundBox(window);
     // The binding's own hold keeps the record while the slot names it.
-    if (instance != nullptr)
-        InstanceAddHold(instance);
+    if (box != nullptr)
+        InstanceAddHold(box->lifetime);
     ReleaseSRWLockShared(&g_boxSlots);
-    if (instance == nullptr)
+    if (box == nullptr)
         return nullptr;
-    AcquireSRWLockExclusive(&instance->configBox.lock);
-    if (instance->configBox.window == window)
-        return instance;
+    AcquireSRWLockExclusive(&box->lock);
+    if (box->window == window)
+        return box;
     // Unbound while this thread waited for the lock.
-    ReleaseSRWLockExclusive(&instance->configBox.lock);
-    InstanceRelease(instance);
+    ReleaseSRWLockExclusive(&box->lock);
+    InstanceRelease(box->lifetime);
     return nullptr;
 }
 
 // May free the record: the box's thread is then the last to let go of it.
-static void BindingGive(DriverInstance* instance) {
-    if (instance == nullptr)
+static void BindingGive(ConfigBoxState* box) {
+    if (box == nullptr)
         return;
-    ReleaseSRWLockExclusive(&instance->configBox.lock);
-    InstanceRelease(instance);
+    ReleaseSRWLockExclusive(&box->lock);
+    InstanceRelease(box->lifetime);
 }
 
 // The box binds itself and becomes its instance's box in one step: of two
@@ -326,21 +327,20 @@ static void BindingGive(DriverInstance* instance) {
 // an open that a Destroy overtook. The creating open holds the instance; the
 // binding takes a hold of its own.
 static LRESULT ConfigBoxOnCreate(HWND window, const CREATESTRUCTA* create) {
-    DriverInstance* instance = static_cast<DriverInstance*>(create->lpCreateParams);
-    AcquireSRWLockExclusive(&instance->configBox.lock);
+    ConfigBoxState* box = static_cast<ConfigBoxState*>(create->lpCreateParams);
+    AcquireSRWLockExclusive(&box->lock);
     LRESULT result = -1;
     // A Destroy claims the instance before it closes the box under this lock:
     // an open that overlaps it makes no box the close could no longer see.
-    if (!InstanceClaimed(instance) && BoxOf(instance) == nullptr) {
-        InstanceAddHold(instance);
+    if (!InstanceClaimed(box->lifetime) && BoxOf(box) == nullptr) {
+        InstanceAddHold(box->lifetime);
         AcquireSRWLockExclusive(&g_boxSlots);
-        SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(instance));
+        SetWindowLongPtrA(window, 0, reinterpret_cast<LONG_PTR>(box));
         ReleaseSRWLockExclusive(&g_boxSlots);
-        instance->configBox.window = window;
-        instance->configBox.parent = create->hwndParent;
+        box->window = window;
         result = 0;
     }
-    ReleaseSRWLockExclusive(&instance->configBox.lock);
+    ReleaseSRWLockExclusive(&box->lock);
     return result;
 }
 
@@ -348,10 +348,10 @@ static LRESULT ConfigBoxOnCreate(HWND window, const CREATESTRUCTA* create) {
 // window, for instance): the instance forgets it, so a later open makes a new
 // box, a close reports that none is open and context calls repaint nothing.
 static void ConfigBoxOnDestroy(HWND window) {
-    DriverInstance* instance = BindingTake(window);
-    if (instance != nullptr)
-        Unbind(instance, window);
-    BindingGive(instance);
+    ConfigBoxState* box = BindingTake(window);
+    if (box != nullptr)
+        Unbind(box, window);
+    BindingGive(box);
 }
 
 // The static layer, whenever the system erases: inside BeginPaint, or outside
@@ -369,21 +369,21 @@ static LRESULT ConfigBoxOnEraseBackground(HWND window, HDC dc) {
 static void ConfigBoxOnPaint(HWND window) {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(window, &paint);
-    DriverInstance* instance = BindingTake(window);
-    if (dc != nullptr && instance != nullptr) {
+    ConfigBoxState* box = BindingTake(window);
+    if (dc != nullptr && box != nullptr) {
         if (ToolkitPaintBegin())
-            PaintConfigFields(instance, window, dc);
+            PaintConfigFields(box, window, dc);
         ToolkitPaintEnd();
     }
-    BindingGive(instance);
+    BindingGive(box);
     EndPaint(window, &paint);
 }
 
 static void ConfigBoxOnLButtonDown(HWND window, int32_t x, int32_t y) {
-    DriverInstance* instance = BindingTake(window);
-    if (instance != nullptr)
-        HandleConfigClick(instance, window, x, y);
-    BindingGive(instance);
+    ConfigBoxState* box = BindingTake(window);
+    if (box != nullptr)
+        HandleConfigClick(box, window, x, y);
+    BindingGive(box);
 }
 
 // What the system does by default runs without the box lock: it may wait on

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "driver/plug_information.h"
+#include "base/plug_information.h"
 #include "include/qp240_remote.h"
 
 FieldRect ConfigTextColumn(const FieldRect& client) {

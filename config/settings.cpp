@@ -1,7 +1,9 @@
 #include "config/settings.h"
 
+#include "base/platform_types.h"
+#include "base/variant_profile.h"
 #include "config/settings_key.h"
-#include "driver/driver_instance.h"
+#include "engine/instance_settings.h"
 
 LibraryDefaults g_libraryDefaults = {0, 0, 0};
 
@@ -52,11 +54,11 @@ static void SaveSettingsValue(const char* keyPath, const char* valueName, int32_
     RegCloseKey(key);
 }
 
-void SaveSettings(const DriverInstance* instance) {
+void SaveSettings(const InstanceSettings* settings) {
     // The defaults take the values first, so a registry that cannot be
     // written still hands them to the next instance of this process.
-    const int32_t keyMode = instance->keyMode.load(std::memory_order_relaxed);
-    const int32_t midiChannel = instance->midiChannel.load(std::memory_order_relaxed);
+    const int32_t keyMode = settings->keyMode.load(std::memory_order_relaxed);
+    const int32_t midiChannel = settings->midiChannel.load(std::memory_order_relaxed);
     char keyPath[kSettingsKeyPathSize];
     FormatSettingsKeyPath(kProfile.guid, keyPath);
 

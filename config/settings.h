@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-struct DriverInstance;
+struct InstanceSettings;
 
 struct LibraryDefaults {
     int32_t keyMode;      // "GenStatus"
@@ -22,6 +22,6 @@ void LoadSettings();
 // Destroy, first step: the instance's key mode and channel become the defaults
 // and are written to the registry, as one step against other Destroys, Creates
 // and resets. Registry failures are not reported.
-void SaveSettings(const DriverInstance* instance);
+void SaveSettings(const InstanceSettings* settings);
 // Create and ResetContext: the defaults as the latest Destroy (or Init) left them.
 LibraryDefaults ReadLibraryDefaults();

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "driver/guid_text.h"
+#include "config/guid_text.h"
 
 inline constexpr char kSettingsKeyBase[] = "Lorendel\\QP240_Remote";
 // The base, a backslash, the 38-character GUID text and the zero.

@@ -1,8 +1,8 @@
 // Process attach records the library's own module handle. A FreeLibrary that
 // unloads the library hands back the records its quarantine still keeps; at
 // process exit nothing is done.
+#include "driver/instance_record.h"
 #include "driver/library_state.h"
-#include "engine/instance_lifetime.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     if (reason == DLL_PROCESS_ATTACH && g_library.module == nullptr)

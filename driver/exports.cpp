@@ -8,8 +8,9 @@
 #include "config/config_box.h"
 #include "config/settings.h"
 #include "driver/handle_check.h"
+#include "driver/instance_record.h"
 #include "driver/library_state.h"
-#include "driver/plug_information.h"
+#include "base/plug_information.h"
 #include "engine/instance_lifetime.h"
 #include "engine/report_intake.h"
 #include "engine/worker_control.h"
@@ -33,7 +34,7 @@ static int32_t WithInstance(QP240REMOTE_Handle handle, Work work) {
     if (instance == nullptr)
         return QP240REMOTE_E_BAD_HANDLE;
     const int32_t answer = work(instance);
-    InstanceRelease(instance);
+    InstanceRelease(&instance->lifetime);
     return answer;
 }
 
@@ -51,14 +52,14 @@ _Use_decl_annotations_ int32_t QP240REMOTE_Init(void* module) {
 
     // Load the picture only when none is held: a second Init without End would
     // otherwise lose the first handle.
-    if (g_library.keypadPicture == nullptr) {
+    if (g_keypadPicture == nullptr) {
         // Loaded outside the paint guard (resource look-ups may need the
         // loader lock), stored under it: a box left open by an earlier Init
         // may be painting.
         HBITMAP picture =
             LoadBitmapA(g_library.module, MAKEINTRESOURCEA(QP240REMOTE_KEYPAD_PICTURE_ID));
         ToolkitRetireBegin();
-        g_library.keypadPicture = picture;
+        g_keypadPicture = picture;
         ToolkitRetireEnd();
     }
 
@@ -85,9 +86,9 @@ _Use_decl_annotations_ int32_t QP240REMOTE_Init(void* module) {
     HMODULE user32 = GetModuleHandleA("User32.dll");
     if (user32 == nullptr)
         return QP240REMOTE_E_NO_USER32;
-    g_library.getDeviceList = reinterpret_cast<GetRawInputDeviceListFn>(
+    g_library.rawInput.getDeviceList = reinterpret_cast<GetRawInputDeviceListFn>(
         reinterpret_cast<void*>(GetProcAddress(user32, "GetRawInputDeviceList")));
-    g_library.getDeviceInfo = reinterpret_cast<GetRawInputDeviceInfoAFn>(
+    g_library.rawInput.getDeviceInfo = reinterpret_cast<GetRawInputDeviceInfoAFn>(
         reinterpret_cast<void*>(GetProcAddress(user32, "GetRawInputDeviceInfoA")));
 
     LoadSettings();
@@ -113,9 +114,9 @@ _Use_decl_annotations_ int32_t QP240REMOTE_End(void) {
     }
     ConfigBoxUnregisterClass(g_library.module);
     g_library.boxClassRegistered = 0;
-    if (g_library.keypadPicture != nullptr) {
-        DeleteObject(g_library.keypadPicture);
-        g_library.keypadPicture = nullptr;
+    if (g_keypadPicture != nullptr) {
+        DeleteObject(g_keypadPicture);
+        g_keypadPicture = nullptr;
     }
     ToolkitRetireEnd();
     return QP240REMOTE_OK;
@@ -132,9 +133,9 @@ _Use_decl_annotations_ int32_t QP240REMOTE_GetPlugInformation(int32_t index, voi
     if (out == nullptr)
         return QP240REMOTE_E_NULL_OUT;
     if (index == QP240REMOTE_PLUG_ARCHITECTURE_TEXT)
-        std::memcpy(out, kArchitectureText, kArchitectureTextSize);
+        std::memcpy(out, kArchitectureText, QP240REMOTE_ARCHITECTURE_TEXT_SIZE);
     else
-        std::memcpy(out, kPlugInformation.bytes, kPlugInformationSize);
+        std::memcpy(out, kPlugInformation.bytes, QP240REMOTE_PLUG_INFORMATION_SIZE);
     return QP240REMOTE_OK;
 }
 
@@ -160,7 +161,7 @@ _Use_decl_annotations_ QP240REMOTE_Handle QP240REMOTE_Create(QP240REMOTE_Callbac
         SetLastErrorText(kErrorNotInitialized);
         return nullptr;
     }
-    if (g_library.getDeviceList == nullptr || g_library.getDeviceInfo == nullptr)
+    if (g_library.rawInput.getDeviceList == nullptr || g_library.rawInput.getDeviceInfo == nullptr)
         return nullptr;
     // The worker calls the callback without a test; an instance that could
     // only crash its first Start is never made.
@@ -168,9 +169,9 @@ _Use_decl_annotations_ QP240REMOTE_Handle QP240REMOTE_Create(QP240REMOTE_Callbac
         return nullptr;
 
     const LibraryDefaults defaults = ReadLibraryDefaults();
-    return HandleOf(
-        InstanceCreate(callback, userValue,
-                       DriverContext{defaults.keyMode, defaults.midiChannel, defaults.padBank}));
+    return HandleOf(InstanceRecordCreate(
+        callback, userValue,
+        QP240REMOTE_Context{defaults.keyMode, defaults.midiChannel, defaults.padBank}));
 }
 
 /***********************************************************************
@@ -188,17 +189,17 @@ _Use_decl_annotations_ int32_t QP240REMOTE_Destroy(QP240REMOTE_Handle handle) {
     DriverInstance* instance = HoldInstanceToEnd(RecordOf(handle));
     if (instance == nullptr)
         return QP240REMOTE_E_BAD_HANDLE;
-    if (!WorkerControlClaim(instance)) {
-        InstanceRelease(instance);
+    if (!WorkerControlClaim(&instance->engine)) {
+        InstanceRelease(&instance->lifetime);
         return QP240REMOTE_E_BAD_HANDLE;
     }
-    SaveSettings(instance);
-    ConfigBoxClose(instance);
+    SaveSettings(&instance->engine.settings);
+    ConfigBoxClose(&instance->configBox);
     // Also waits for a worker that a Stop from inside its callback let finish
     // and that may still be in its last host calls: the host frees what they
     // use once this returns.
-    WorkerControlRetire(instance);
-    InstanceRelease(instance);
+    WorkerControlRetire(&instance->engine);
+    InstanceRelease(&instance->lifetime);
     return QP240REMOTE_OK;
 }
 
@@ -209,8 +210,9 @@ _Use_decl_annotations_ int32_t QP240REMOTE_Destroy(QP240REMOTE_Handle handle) {
  * lifecycle lock (engine/worker_control.h).
  */
 _Use_decl_annotations_ int32_t QP240REMOTE_Start(QP240REMOTE_Handle handle) {
-    return WithInstance(handle,
-                        [](DriverInstance* instance) { return WorkerControlStart(instance); });
+    return WithInstance(handle, [](DriverInstance* instance) {
+        return WorkerControlStart(&instance->engine, g_library.rawInput);
+    });
 }
 
 /***********************************************************************
@@ -224,8 +226,8 @@ _Use_decl_annotations_ int32_t QP240REMOTE_Stop(QP240REMOTE_Handle handle) {
     DriverInstance* instance = HoldInstanceToEnd(RecordOf(handle));
     if (instance == nullptr)
         return QP240REMOTE_E_BAD_HANDLE;
-    const int32_t answer = WorkerControlStop(instance);
-    InstanceRelease(instance);
+    const int32_t answer = WorkerControlStop(&instance->engine);
+    InstanceRelease(&instance->lifetime);
     // A record whose created bit is clear, as every other export reports it.
     if (answer == QP240REMOTE_E_BAD_HANDLE)
         SetLastErrorText(kErrorObjectNotCreated);
@@ -243,11 +245,11 @@ _Use_decl_annotations_ int32_t QP240REMOTE_GetDriverStatus(QP240REMOTE_Handle ha
     if (instance == nullptr)
         return QP240REMOTE_DRIVER_NOT_STARTED;
     int32_t status = QP240REMOTE_DRIVER_NOT_STARTED;
-    if ((instance->flags.load(std::memory_order_relaxed) & kInstanceStarted) != 0)
-        status = instance->connectedFlag.load(std::memory_order_acquire) != 0
+    if ((instance->engine.flags.load(std::memory_order_relaxed) & kInstanceStarted) != 0)
+        status = instance->engine.connectedFlag.load(std::memory_order_acquire) != 0
                      ? QP240REMOTE_DRIVER_CONNECTED
                      : QP240REMOTE_DRIVER_DETECTING;
-    InstanceRelease(instance);
+    InstanceRelease(&instance->lifetime);
     return status;
 }
 
@@ -256,7 +258,7 @@ _Use_decl_annotations_ int32_t QP240REMOTE_GetDriverStatus(QP240REMOTE_Handle ha
  */
 _Use_decl_annotations_ int32_t QP240REMOTE_GetContextSize(QP240REMOTE_Handle handle) {
     return WithInstance(
-        handle, [](DriverInstance*) { return static_cast<int32_t>(sizeof(DriverContext)); });
+        handle, [](DriverInstance*) { return static_cast<int32_t>(sizeof(QP240REMOTE_Context)); });
 }
 
 /***********************************************************************
@@ -270,7 +272,7 @@ _Use_decl_annotations_ int32_t QP240REMOTE_GetContext(QP240REMOTE_Handle handle,
     return WithInstance(handle, [out](DriverInstance* instance) {
         if (out == nullptr)
             return QP240REMOTE_E_NULL_CONTEXT;
-        const DriverContext context = ReadContext(instance);
+        const QP240REMOTE_Context context = ReadContext(&instance->engine.settings);
         std::memcpy(out, &context, sizeof context);
         return QP240REMOTE_OK;
     });
@@ -286,12 +288,12 @@ _Use_decl_annotations_ int32_t QP240REMOTE_SetContext(QP240REMOTE_Handle handle,
     return WithInstance(handle, [in, size](DriverInstance* instance) {
         if (in == nullptr)
             return QP240REMOTE_E_NULL_CONTEXT;
-        if (size != static_cast<int32_t>(sizeof(DriverContext)))
+        if (size != static_cast<int32_t>(sizeof(QP240REMOTE_Context)))
             return QP240REMOTE_E_CONTEXT_SIZE;
-        DriverContext context;
+        QP240REMOTE_Context context;
         std::memcpy(&context, in, sizeof context);
-        WriteContext(instance, context);
-        ConfigBoxRepaintFields(instance);
+        WriteContext(&instance->engine.settings, context);
+        ConfigBoxRepaintFields(&instance->configBox);
         return QP240REMOTE_OK;
     });
 }
@@ -303,10 +305,11 @@ _Use_decl_annotations_ int32_t QP240REMOTE_ResetContext(QP240REMOTE_Handle handl
     return WithInstance(handle, [reset](DriverInstance* instance) {
         if (reset == 1) {
             const LibraryDefaults defaults = ReadLibraryDefaults();
-            WriteContext(instance,
-                         DriverContext{defaults.keyMode, defaults.midiChannel, defaults.padBank});
+            WriteContext(
+                &instance->engine.settings,
+                QP240REMOTE_Context{defaults.keyMode, defaults.midiChannel, defaults.padBank});
         }
-        ConfigBoxRepaintFields(instance);
+        ConfigBoxRepaintFields(&instance->configBox);
         return QP240REMOTE_OK;
     });
 }
@@ -321,7 +324,7 @@ _Use_decl_annotations_ int32_t QP240REMOTE_OpenConfigBox(QP240REMOTE_Handle hand
                                                          int32_t width, int32_t height) {
     HWND parent = static_cast<HWND>(parentWindow);
     return WithInstance(handle, [=](DriverInstance* instance) {
-        return ConfigBoxOpen(instance, parent, x, y, width, height);
+        return ConfigBoxOpen(&instance->configBox, g_library.module, parent, x, y, width, height);
     });
 }
 
@@ -332,7 +335,8 @@ _Use_decl_annotations_ int32_t QP240REMOTE_OpenConfigBox(QP240REMOTE_Handle hand
  * its procedure turned to the system's default first.
  */
 _Use_decl_annotations_ int32_t QP240REMOTE_CloseConfigBox(QP240REMOTE_Handle handle) {
-    return WithInstance(handle, [](DriverInstance* instance) { return ConfigBoxClose(instance); });
+    return WithInstance(
+        handle, [](DriverInstance* instance) { return ConfigBoxClose(&instance->configBox); });
 }
 
 /***********************************************************************
@@ -348,14 +352,14 @@ _Use_decl_annotations_ int32_t QP240REMOTE_SetGetInformations(QP240REMOTE_Handle
         // The report path holds the record through the producers' guard.
         if (CheckHandle(RecordOf(handle)) == kHandleBad)
             return QP240REMOTE_E_BAD_HANDLE;
-        const int32_t answer = ReportIntake(RecordOf(handle), data);
+        const int32_t answer = ReportIntake(&RecordOf(handle)->engine, data);
         if (answer == QP240REMOTE_E_BAD_HANDLE)
             SetLastErrorText(kErrorObjectNotCreated);
         return answer;
     }
     return WithInstance(handle, [=](DriverInstance* instance) {
         if (id == QP240REMOTE_INFO_HOST_STATUS)
-            return StatusExchangeWrite(&instance->statusExchange, data, size);
+            return StatusExchangeWrite(&instance->engine.statusExchange, data, size);
         return QP240REMOTE_E_BAD_ID;
     });
 }

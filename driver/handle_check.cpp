@@ -17,7 +17,7 @@ static bool LooksLikeARecord(const void* handle) {
 static bool Created(const DriverInstance* instance) {
     // Relaxed: a value of the moment; the flags change under the lifecycle
     // lock, which the calls that act on them take.
-    return (instance->flags.load(std::memory_order_relaxed) & kInstanceCreated) != 0;
+    return (instance->engine.flags.load(std::memory_order_relaxed) & kInstanceCreated) != 0;
 }
 
 HandleStatus CheckHandle(const void* handle) {
@@ -30,12 +30,12 @@ DriverInstance* HoldInstance(void* handle) {
     if (!LooksLikeARecord(handle))
         return nullptr;
     DriverInstance* instance = static_cast<DriverInstance*>(handle);
-    if (!InstanceHold(instance)) {
+    if (!InstanceHold(&instance->lifetime)) {
         SetLastErrorText(kErrorObjectNotCreated);
         return nullptr;
     }
     if (!Created(instance)) {
-        InstanceRelease(instance);
+        InstanceRelease(&instance->lifetime);
         SetLastErrorText(kErrorObjectNotCreated);
         return nullptr;
     }
@@ -46,5 +46,5 @@ DriverInstance* HoldInstanceToEnd(void* handle) {
     if (!LooksLikeARecord(handle))
         return nullptr;
     DriverInstance* instance = static_cast<DriverInstance*>(handle);
-    return InstanceHoldToEnd(instance) ? instance : nullptr;
+    return InstanceHoldToEnd(&instance->lifetime) ? instance : nullptr;
 }

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-LibraryState g_library = {nullptr, nullptr, 0, 0, 0, nullptr, nullptr, "no-error"};
+LibraryState g_library = {nullptr, 0, 0, 0, {nullptr, nullptr}, "no-error"};
 
 void SetLastErrorText(const char* text) {
     // Every text the library records is a short constant; the bound only

@@ -1,28 +1,22 @@
 // The state one loaded library shares among all its instances and threads,
-// without locks. Attach, Init and End write it; Create, the workers and the
-// box read it. The last-error text is the exception: every export with a
+// without locks. Attach, Init and End write it; Create, Start and the box's
+// open read it. The last-error text is the exception: every export with a
 // handle may write it ("Object not created") from any host thread.
 #pragma once
 
 #include <cstdint>
 
-#include "toolkit/platform_types.h"
-
-typedef UINT(WINAPI* GetRawInputDeviceListFn)(PRAWINPUTDEVICELIST list, PUINT count,
-                                              UINT entrySize);
-typedef UINT(WINAPI* GetRawInputDeviceInfoAFn)(HANDLE device, UINT command, LPVOID data,
-                                               PUINT size);
+#include "base/platform_types.h"
+#include "engine/raw_input.h"
 
 inline constexpr size_t kLastErrorTextSize = 512;
 
 struct LibraryState {
-    HMODULE module;                         // recorded at process attach, else by Init
-    HBITMAP keypadPicture;                  // bitmap 500, from Init until End
-    int32_t initialised;                    // set by Init, never cleared
-    int32_t toolkitStarted;                 // Init started the toolkit and End still owes it an end
-    int32_t boxClassRegistered;             // Init registered the box class and no End came since
-    GetRawInputDeviceListFn getDeviceList;  // looked up by Init, or null
-    GetRawInputDeviceInfoAFn getDeviceInfo;  // looked up by Init, or null
+    HMODULE module;              // recorded at process attach, else by Init
+    int32_t initialised;         // set by Init, never cleared
+    int32_t toolkitStarted;      // Init started the toolkit and End still owes it an end
+    int32_t boxClassRegistered;  // Init registered the box class and no End came since
+    RawInputCalls rawInput;      // looked up by Init, each or null; handed to Start
     char lastErrorText[kLastErrorTextSize];  // "no-error" at load
 };
 

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "toolkit/platform_types.h"
+#include "base/platform_types.h"
 
 // Checked against the copy every protected function keeps on its stack. A
 // fixed value until the constructor below runs: nothing protected is on the

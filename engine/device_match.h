@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "driver/variant_profile.h"
+#include "base/variant_profile.h"
 
 inline constexpr uint32_t kRawInputTypeHid = 2;  // RIM_TYPEHID
 
@@ -19,8 +19,9 @@ struct RawDeviceIdentity {
 };
 
 constexpr bool DeviceMatchesFamily(const VariantProfile& profile, const RawDeviceIdentity& device) {
-    if (device.type != kRawInputTypeHid || device.vendorId != kKeypadVendorId ||
-        device.usagePage != kKeypadUsagePage || device.usage != kKeypadUsage)
+    if (device.type != kRawInputTypeHid || device.vendorId != QP240REMOTE_KEYPAD_VENDOR_ID ||
+        device.usagePage != QP240REMOTE_KEYPAD_USAGE_PAGE ||
+        device.usage != QP240REMOTE_KEYPAD_USAGE)
         return false;
     for (int32_t i = 0; i < profile.productIdCount; ++i)
         if (device.productId == profile.productIds[i])

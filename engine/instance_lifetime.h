@@ -1,65 +1,56 @@
-// What Create acquires for a DriverInstance, and the one rule by which every
-// thread that reaches the record keeps it alive.
+// The one rule by which every thread that reaches an instance keeps it alive,
+// on the instance's lifetime record.
 //
-// Whoever uses the record holds it for the whole use: an export from before it
-// takes any lock of the instance until after it lets the last one go; the
+// Whoever uses the instance holds it for the whole use: an export from before
+// it takes any lock of the instance until after it lets the last one go; the
 // worker from the Start that makes it until its very last step; an open box
 // from its creation until it is unbound. An id-55 call, the one on the report
 // path, holds it through the producers' guard it takes anyway
 // (engine/report_intake.h), which the free waits for and retires: the same
-// rule at the cost of one atomic step instead of three. Destroy claims the instance once: of
-// any number of Destroys, concurrent or from inside a callback, exactly one
-// wins the claim, and ordinary calls are refused from then on. The record, its
-// queue and its exchange are freed by whichever holder lets go last after the
-// claim; nothing touches the record after letting go.
+// rule at the cost of one atomic step instead of three. Destroy claims the
+// instance once: of any number of Destroys, concurrent or from inside a
+// callback, exactly one wins the claim, and ordinary calls are refused from
+// then on. The instance is freed by whichever holder lets go last after the
+// claim; nothing touches it after letting go.
 //
-// The holders word: kClaimed once Destroy claimed the instance, kFreed once it
-// was freed, plus kHold for each holder.
-//
-// A freed record's memory is not handed back at once: it waits in a quarantine,
-// its signature cleared and its holders word left as it was, until a later
-// free finds that kQuarantineCreates further Creates have been made. A handle used after its
-// Destroy returned meanwhile reads a record that fails the handle check
-// instead of acting on a new instance made at the same address.
+// What the free does is the maker's, handed down with the lifetime record: the
+// driver frees the whole instance, the engine's part through KeypadEngineFree,
+// and keeps the record's memory in a quarantine for a while.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 
-#include "driver/driver_instance.h"
-
+// The holders word: kClaimed once Destroy claimed the instance, kFreed once it
+// was freed, plus kHold for each holder.
 inline constexpr uint32_t kClaimed = 1;
 inline constexpr uint32_t kFreed = 2;
 inline constexpr uint32_t kHold = 4;
 
-// Creates a freed record stays out of the heap's reach for.
-inline constexpr uint32_t kQuarantineCreates = QP240REMOTE_STALE_HANDLE_CREATES;
+struct InstanceLifetime {
+    std::atomic<uint32_t> holders;  // kClaimed, kFreed, + kHold per holder
+    // Frees the whole instance: called once, with `owner`, by the last
+    // InstanceRelease after the claim. Set by the maker before anyone else
+    // knows the instance.
+    void (*freeInstance)(void* owner);
+    void* owner;
+};
 
-// Create's record: allocated and zeroed, bound to the host's callback and
-// user value, created, with the deliverable's GUID, the given settings, its
-// report queue and its status exchange (either may lack its storage; the
-// record is returned all the same). Null when the record cannot be allocated.
-// Nobody holds it yet; it is freed after its claim by the last InstanceRelease.
-DriverInstance* InstanceCreate(HostCallback callback, intptr_t userValue,
-                               const DriverContext& settings);
-
-// An export's hold on a record that passed the signature check: false once the
-// instance is claimed (the call is refused).
-bool InstanceHold(DriverInstance* instance);
-// Stop's and Destroy's hold: refused only once the record is freed, so that a
-// Stop or a losing Destroy that overlaps the winning Destroy can still wait for
-// the end of the run before it answers.
-bool InstanceHoldToEnd(DriverInstance* instance);
+// An export's hold on an instance that passed the signature check: false once
+// the instance is claimed (the call is refused).
+bool InstanceHold(InstanceLifetime* lifetime);
+// Stop's and Destroy's hold: refused only once the instance is freed, so that
+// a Stop or a losing Destroy that overlaps the winning Destroy can still wait
+// for the end of the run before it answers.
+bool InstanceHoldToEnd(InstanceLifetime* lifetime);
 // A further hold, taken by a holder for another: Start's for its worker, an
 // open's for its box.
-void InstanceAddHold(DriverInstance* instance);
-// Lets go of a hold; the last one after the claim frees the record. The caller
-// must not touch the record afterwards.
-void InstanceRelease(DriverInstance* instance);
+void InstanceAddHold(InstanceLifetime* lifetime);
+// Lets go of a hold; the last one after the claim frees the instance. The
+// caller must not touch the instance afterwards.
+void InstanceRelease(InstanceLifetime* lifetime);
 
-// Destroy, while it holds the record: true for exactly one caller.
-bool InstanceClaim(DriverInstance* instance);
-// True once Destroy claimed the record.
-bool InstanceClaimed(const DriverInstance* instance);
-
-// The library's process detach: hands every quarantined record back.
-void InstanceQuarantineEmpty();
+// Destroy, while it holds the instance: true for exactly one caller.
+bool InstanceClaim(InstanceLifetime* lifetime);
+// True once Destroy claimed the instance.
+bool InstanceClaimed(const InstanceLifetime* lifetime);

@@ -2,16 +2,15 @@
 
 #include <cstring>
 
-#include "driver/driver_instance.h"
+#include "base/midi_note.h"
+#include "engine/keypad_engine.h"
 #include "engine/host_call.h"
 #include "include/qp240_remote.h"
 
-static constexpr int32_t kMidiKeyMode = QP240REMOTE_KEY_MODE_MIDI;
 static constexpr uint8_t kNoteOnStatus = 0x90;
 static constexpr uint8_t kNoteOffStatus = 0x80;
 static constexpr uint8_t kNoteOnVelocity = 0x40;
 static constexpr uint8_t kNoteOffVelocity = 0x00;
-static constexpr int64_t kHighestMidiNote = 127;
 
 // PadBank * stride + key in 32-bit two's complement: the host gets the pad
 // number as computed for every PadBank, wrapping included, and the
@@ -22,12 +21,6 @@ static int32_t PadNumber(int32_t padBank, int32_t key) {
                                 static_cast<uint32_t>(key));
 }
 
-int32_t MidiNoteOfKey(int32_t padBank, int32_t padStride, int32_t key) {
-    // Exact arithmetic, so that no wrapped product can pose as a valid note.
-    const int64_t note = kMidiNoteBase + static_cast<int64_t>(padBank) * padStride + key;
-    return note >= 0 && note <= kHighestMidiNote ? static_cast<int32_t>(note) : -1;
-}
-
 static bool KeyChanged(const uint8_t* previous, const uint8_t* snapshot, int32_t key) {
     // Only bit 0 tells up from down; the other bits travel along unread.
     return ((previous[key] ^ snapshot[key]) & 1) != 0;
@@ -35,28 +28,29 @@ static bool KeyChanged(const uint8_t* previous, const uint8_t* snapshot, int32_t
 
 // The two command keys act on a press in both modes, at once; a release sends
 // nothing. True when `key` is one of them.
-static bool HandleCommandKey(DriverInstance* instance, int32_t key, bool pressed) {
+static bool HandleCommandKey(KeypadEngine* engine, int32_t key, bool pressed) {
     int32_t code;
     if (key == kProfile.stopAllPadsKey)
-        code = kHostStopAllPads;
+        code = QP240REMOTE_CODE_STOP_ALL_PADS;
     else if (key == kProfile.stopAllPlistsKey)
-        code = kHostStopAllPlists;
+        code = QP240REMOTE_CODE_STOP_ALL_PLISTS;
     else
         return false;
     if (pressed)
-        CallHost(instance, code, 0, nullptr);
+        CallHost(engine, code, 0, nullptr);
     return true;
 }
 
 // One pass over the snapshot in key order. Pad keys become pad events at once,
 // or MIDI messages collected into one batch sent after the pass, so that the
 // command keys, last in the scan, reach the host before the batch.
-static void TranslateKeys(DriverInstance* instance, const uint8_t* snapshot, bool midi) {
-    const uint8_t* previous = instance->previousKeyStates;
+static void TranslateKeys(KeypadEngine* engine, const uint8_t* snapshot, bool midi) {
+    const uint8_t* previous = engine->previousKeyStates;
     // The settings are read relaxed: each is a value of its own, published by
     // nothing else, and a recent one is all a snapshot needs.
     const uint8_t channel =
-        midi ? static_cast<uint8_t>(instance->midiChannel.load(std::memory_order_relaxed) & 0x0F)
+        midi ? static_cast<uint8_t>(engine->settings.midiChannel.load(std::memory_order_relaxed) &
+                                    0x0F)
              : 0;
     // Exactly as large as a snapshot's messages can be: three per pad key.
     uint8_t batch[kMaxMidiBytesPerSnapshot];
@@ -65,11 +59,11 @@ static void TranslateKeys(DriverInstance* instance, const uint8_t* snapshot, boo
         if (!KeyChanged(previous, snapshot, key))
             continue;
         const bool pressed = (snapshot[key] & 1) != 0;
-        if (HandleCommandKey(instance, key, pressed))
+        if (HandleCommandKey(engine, key, pressed))
             continue;
-        const int32_t padBank = instance->padBank.load(std::memory_order_relaxed);
+        const int32_t padBank = engine->settings.padBank.load(std::memory_order_relaxed);
         if (!midi) {
-            CallHost(instance, pressed ? kHostPadPressed : kHostPadReleased,
+            CallHost(engine, pressed ? QP240REMOTE_CODE_PAD_PRESSED : QP240REMOTE_CODE_PAD_RELEASED,
                      PadNumber(padBank, key), nullptr);
             continue;
         }
@@ -81,11 +75,12 @@ static void TranslateKeys(DriverInstance* instance, const uint8_t* snapshot, boo
         batch[used++] = pressed ? kNoteOnVelocity : kNoteOffVelocity;
     }
     if (used > 0)
-        CallHost(instance, kHostMidiBytes, used, batch);
+        CallHost(engine, QP240REMOTE_CODE_MIDI_BYTES, used, batch);
 }
 
-void TranslateSnapshot(DriverInstance* instance, const uint8_t* snapshot) {
-    TranslateKeys(instance, snapshot,
-                  instance->keyMode.load(std::memory_order_relaxed) == kMidiKeyMode);
-    std::memcpy(instance->previousKeyStates, snapshot, sizeof instance->previousKeyStates);
+void TranslateSnapshot(KeypadEngine* engine, const uint8_t* snapshot) {
+    TranslateKeys(engine, snapshot,
+                  engine->settings.keyMode.load(std::memory_order_relaxed) ==
+                      QP240REMOTE_KEY_MODE_MIDI);
+    std::memcpy(engine->previousKeyStates, snapshot, sizeof engine->previousKeyStates);
 }

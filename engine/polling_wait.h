@@ -6,7 +6,7 @@
 // Sleep. Worker thread only.
 #pragma once
 
-#include "toolkit/platform_types.h"
+#include "base/platform_types.h"
 
 // One worker run's timer: made when the run begins, closed when it ends.
 struct PollingWait {

@@ -2,13 +2,12 @@
 
 #include <cstring>
 
-#include "driver/driver_instance.h"
+#include "engine/keypad_engine.h"
 #include "engine/instance_lifetime.h"
-#include "engine/snapshot_cut.h"
 #include "engine/spin_guard.h"
 
 #ifdef KOLMAR_TEST_SEAMS
-void (*g_reportIntakeBeforePush)(DriverInstance* instance) = nullptr;
+void (*g_reportIntakeBeforePush)(KeypadEngine* engine) = nullptr;
 #endif
 
 // The report bytes any cut of this family reads at most: the keys from byte 4
@@ -24,13 +23,14 @@ struct RecordCopy {
 
 static void CopyRecord(const void* record, RecordCopy* copy) {
     const uint8_t* bytes = static_cast<const uint8_t*>(record);
-    std::memcpy(&copy->device, bytes + kRecordDeviceOffset, sizeof copy->device);
-    std::memcpy(&copy->reportLength, bytes + kRecordReportSizeOffset, sizeof copy->reportLength);
+    std::memcpy(&copy->device, bytes + QP240REMOTE_RAWINPUT_DEVICE_OFFSET, sizeof copy->device);
+    std::memcpy(&copy->reportLength, bytes + QP240REMOTE_RAWINPUT_REPORT_SIZE_OFFSET,
+                sizeof copy->reportLength);
     // A whole report is the common case: one copy of a size known here.
     if (copy->reportLength >= kCutBytes)
-        std::memcpy(copy->report, bytes + kRecordReportOffset, kCutBytes);
+        std::memcpy(copy->report, bytes + QP240REMOTE_RAWINPUT_REPORT_OFFSET, kCutBytes);
     else
-        std::memcpy(copy->report, bytes + kRecordReportOffset, copy->reportLength);
+        std::memcpy(copy->report, bytes + QP240REMOTE_RAWINPUT_REPORT_OFFSET, copy->reportLength);
 }
 
 enum GuardEntry { kGuardEntered, kGuardBusy, kGuardRetired };
@@ -59,51 +59,51 @@ static GuardEntry EnterGuard(std::atomic<int32_t>* guard, int32_t yields) {
 }
 
 // Under the guard: the checks and the push, from the copy.
-static int32_t IntakeUnderGuard(DriverInstance* instance, bool given, const RecordCopy& copy) {
+static int32_t IntakeUnderGuard(KeypadEngine* engine, bool given, const RecordCopy& copy) {
     // Relaxed: a claim or a cleared created bit is final; the guard orders
     // nothing about them.
-    if (InstanceClaimed(instance) ||
-        (instance->flags.load(std::memory_order_relaxed) & kInstanceCreated) == 0)
+    if (InstanceClaimed(engine->lifetime) ||
+        (engine->flags.load(std::memory_order_relaxed) & kInstanceCreated) == 0)
         return QP240REMOTE_E_BAD_HANDLE;
     // Acquire pairs with the worker's release store of the connected flag
     // (RaiseConnectedFlag): the device handle, the product id and the emptied
     // ring are seen as the worker left them before it raised the flag.
-    const int32_t connection = instance->connectedFlag.load(std::memory_order_acquire);
+    const int32_t connection = engine->connectedFlag.load(std::memory_order_acquire);
     if (connection == 0)
         return QP240REMOTE_E_NOT_CONNECTED;
     if (!given)
         return QP240REMOTE_E_NULL_DATA;
     // Relaxed: ordered by the acquire load of the connected flag above.
-    if (copy.device != instance->deviceHandle.load(std::memory_order_relaxed))
+    if (copy.device != engine->deviceHandle.load(std::memory_order_relaxed))
         return QP240REMOTE_E_OTHER_DEVICE;
     uint8_t snapshot[kProfile.keyCount];
     const int32_t status = CutKeySnapshot(kProfile, copy.report, copy.reportLength,
-                                          RecordedProductId(instance), snapshot);
+                                          RecordedProductId(engine), snapshot);
     if (status != QP240REMOTE_OK)
         return status;
 #ifdef KOLMAR_TEST_SEAMS
     if (g_reportIntakeBeforePush != nullptr)
-        g_reportIntakeBeforePush(instance);
+        g_reportIntakeBeforePush(engine);
 #endif
     // Looked at again: the keypad may have been closed meanwhile (the flag
     // falls without the guard). A renewed connection empties the ring under
     // this guard, so it comes before the first check or after the push; the
     // second test below only sees the test seam's. Acquire, as above.
-    const int32_t now = instance->connectedFlag.load(std::memory_order_acquire);
+    const int32_t now = engine->connectedFlag.load(std::memory_order_acquire);
     if (now == 0)
         return QP240REMOTE_E_NOT_CONNECTED;
     if (now != connection)
         return QP240REMOTE_E_OTHER_DEVICE;
-    ReportQueuePush(&instance->reportQueue, snapshot);
+    ReportQueuePush(&engine->reportQueue, snapshot);
     return QP240REMOTE_OK;
 }
 
-int32_t ReportIntake(DriverInstance* instance, const void* record) {
+int32_t ReportIntake(KeypadEngine* engine, const void* record) {
     RecordCopy copy;
     const bool given = record != nullptr;
     if (given)
         CopyRecord(record, &copy);
-    switch (EnterGuard(&instance->producerGuard, kProducerGuardYields)) {
+    switch (EnterGuard(&engine->producerGuard, kProducerGuardYields)) {
         case kGuardRetired:
             return QP240REMOTE_E_BAD_HANDLE;
         case kGuardBusy:
@@ -112,22 +112,22 @@ int32_t ReportIntake(DriverInstance* instance, const void* record) {
             // goes from free to retired in one step), so the record was alive
             // a moment ago; were it freed since, its memory is still the
             // quarantine's and the count is lost with it.
-            instance->reportQueue.refusedCount.fetch_add(1, std::memory_order_relaxed);
+            engine->reportQueue.refusedCount.fetch_add(1, std::memory_order_relaxed);
             return QP240REMOTE_OK;
         case kGuardEntered:
             break;
     }
-    const int32_t answer = IntakeUnderGuard(instance, given, copy);
-    SpinGuardRelease(&instance->producerGuard);
+    const int32_t answer = IntakeUnderGuard(engine, given, copy);
+    SpinGuardRelease(&engine->producerGuard);
     return answer;
 }
 
-void ReportIntakeRetire(DriverInstance* instance) {
+void ReportIntakeRetire(KeypadEngine* engine) {
     // From free to retired in one step, never through held. Acquire pairs with
     // the release store of the last producer: its push is done before the
     // ring is freed.
     int32_t value = kIntakeFree;
-    while (!instance->producerGuard.compare_exchange_weak(
+    while (!engine->producerGuard.compare_exchange_weak(
         value, kIntakeRetired, std::memory_order_acquire, std::memory_order_relaxed)) {
         value = kIntakeFree;
         SpinGuardYield();

@@ -3,6 +3,7 @@ set(KOLMAR_ENGINE_CORE_SOURCES
     engine/host_call.cpp
     engine/instance_lifetime.cpp
     engine/key_translation.cpp
+    engine/keypad_engine.cpp
     engine/report_intake.cpp
     engine/report_queue.cpp
     engine/status_exchange.cpp)

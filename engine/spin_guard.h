@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #ifdef _WIN32
-#include "toolkit/platform_types.h"
+#include "base/platform_types.h"
 #else
 #include <chrono>
 #include <thread>

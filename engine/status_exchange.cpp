@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "driver/driver_instance.h"
+#include "engine/keypad_engine.h"
 #include "engine/host_call.h"
 #include "engine/spin_guard.h"
 
@@ -42,7 +42,7 @@ int32_t StatusExchangeInit(HostStatusExchange* exchange) {
 }
 
 int32_t StatusExchangeWrite(HostStatusExchange* exchange, const void* block, int32_t size) {
-    if (size != kHostStatusBytes)
+    if (size != QP240REMOTE_HOST_STATUS_SIZE)
         return QP240REMOTE_OK;
     if (block == nullptr)
         return QP240REMOTE_E_NULL_DATA;
@@ -52,7 +52,7 @@ int32_t StatusExchangeWrite(HostStatusExchange* exchange, const void* block, int
     // be read whole faults here, and a host that survives the fault finds the
     // exchange as it was, not held for good.
     HostStatusBlock copy;
-    std::memcpy(&copy, block, kHostStatusBytes);
+    std::memcpy(&copy, block, QP240REMOTE_HOST_STATUS_SIZE);
 
     SpinGuardAcquire(&exchange->guard);
     const int32_t last = exchange->writerSlot;
@@ -69,14 +69,14 @@ int32_t StatusExchangeWrite(HostStatusExchange* exchange, const void* block, int
         chosen = last;
     }
     exchange->writerSlot = chosen;
-    std::memcpy(SlotAt(exchange, chosen), &copy, kHostStatusBytes);
+    std::memcpy(SlotAt(exchange, chosen), &copy, QP240REMOTE_HOST_STATUS_SIZE);
     exchange->slotStates[chosen] = 1;
     SpinGuardRelease(&exchange->guard);
     return QP240REMOTE_OK;
 }
 
-void StatusExchangeRead(DriverInstance* instance) {
-    HostStatusExchange* exchange = &instance->statusExchange;
+void StatusExchangeRead(KeypadEngine* engine) {
+    HostStatusExchange* exchange = &engine->statusExchange;
     if (exchange->storage == nullptr)
         return;
 
@@ -87,28 +87,29 @@ void StatusExchangeRead(DriverInstance* instance) {
         exchange->readerSlot = next;
     }
     const uint8_t* slot = SlotAt(exchange, exchange->readerSlot);
-    if (slot != instance->lastConsumedStatusSlot) {
-        instance->lastConsumedStatusSlot = slot;
-        std::memcpy(&instance->statusBlock, slot, kHostStatusBytes);
+    if (slot != engine->lastConsumedStatusSlot) {
+        engine->lastConsumedStatusSlot = slot;
+        std::memcpy(&engine->statusBlock, slot, QP240REMOTE_HOST_STATUS_SIZE);
     }
     SpinGuardRelease(&exchange->guard);
 }
 
-void StatusExchangeReset(DriverInstance* instance) {
-    HostStatusExchange* exchange = &instance->statusExchange;
+void StatusExchangeReset(KeypadEngine* engine) {
+    HostStatusExchange* exchange = &engine->statusExchange;
 
     SpinGuardAcquire(&exchange->guard);
     Prime(exchange);
-    instance->lastConsumedStatusSlot = nullptr;
+    engine->lastConsumedStatusSlot = nullptr;
     SpinGuardRelease(&exchange->guard);
 
     // Never under the guard: the host may answer by writing a block (id 56).
-    CallHost(instance, kHostFillStatus, kHostStatusBytes, &instance->statusBlock);
+    CallHost(engine, QP240REMOTE_CODE_FILL_STATUS, QP240REMOTE_HOST_STATUS_SIZE,
+             &engine->statusBlock);
 
     if (exchange->storage == nullptr)
         return;
     SpinGuardAcquire(&exchange->guard);
-    std::memcpy(SlotAt(exchange, 0), &instance->statusBlock, kHostStatusBytes);
+    std::memcpy(SlotAt(exchange, 0), &engine->statusBlock, QP240REMOTE_HOST_STATUS_SIZE);
     SpinGuardRelease(&exchange->guard);
 }
 

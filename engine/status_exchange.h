@@ -22,22 +22,23 @@
 
 #include "include/qp240_remote.h"
 
-struct DriverInstance;
+struct KeypadEngine;
 
-inline constexpr int32_t kHostStatusBytes = QP240REMOTE_HOST_STATUS_SIZE;
-inline constexpr int32_t kHostStatusWords = kHostStatusBytes / 4;
+inline constexpr int32_t kHostStatusWords = QP240REMOTE_HOST_STATUS_SIZE / 4;
 inline constexpr int32_t kStatusSlotCount = 3;
 inline constexpr int32_t kStatusSlotAlignment = 16;
 // The block rounded up to the alignment, so that every slot is aligned: 176.
 inline constexpr int32_t kStatusSlotStride =
-    (kHostStatusBytes + kStatusSlotAlignment - 1) / kStatusSlotAlignment * kStatusSlotAlignment;
+    (QP240REMOTE_HOST_STATUS_SIZE + kStatusSlotAlignment - 1) / kStatusSlotAlignment *
+    kStatusSlotAlignment;
 inline constexpr int32_t kStatusStorageBytes =
     kStatusSlotCount * kStatusSlotStride + kStatusSlotAlignment;  // 544
 
 struct HostStatusBlock {
     int32_t words[kHostStatusWords];  // opaque to the driver
 };
-static_assert(sizeof(HostStatusBlock) == kHostStatusBytes, "the host fills the whole block");
+static_assert(sizeof(HostStatusBlock) == QP240REMOTE_HOST_STATUS_SIZE,
+              "the host fills the whole block");
 
 struct HostStatusExchange {
     uint8_t* storage;  // 544 bytes, or null when not obtained
@@ -61,9 +62,9 @@ int32_t StatusExchangeInit(HostStatusExchange* exchange);
 int32_t StatusExchangeWrite(HostStatusExchange* exchange, const void* block, int32_t size);
 // Worker, at the start of every polling pass: moves to the newest waiting
 // block and copies it into the instance's status block, once per block.
-void StatusExchangeRead(DriverInstance* instance);
+void StatusExchangeRead(KeypadEngine* engine);
 // Worker, on each connection: re-primes, asks the host to fill the status
 // block (code 151) and puts that block in the reader's slot.
-void StatusExchangeReset(DriverInstance* instance);
+void StatusExchangeReset(KeypadEngine* engine);
 // Releases the storage; safe to repeat.
 void StatusExchangeFree(HostStatusExchange* exchange);

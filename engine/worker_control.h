@@ -28,33 +28,34 @@
 //   on its own thread.
 #pragma once
 
-#include "driver/driver_instance.h"
+#include "engine/keypad_engine.h"
 
 // Start's work after the handle check: 0 a worker started, 1 already started,
 // QP240REMOTE_E_NO_THREAD no worker could be started (the instance counts as
 // started until Stop), QP240REMOTE_E_BAD_HANDLE Destroy claimed it meanwhile.
-int32_t WorkerControlStart(DriverInstance* instance);
+// The run's worker lists and identifies devices with `rawInput`.
+int32_t WorkerControlStart(KeypadEngine* engine, const RawInputCalls& rawInput);
 // Stop's work after the handle check: 0 stopped, 1 not started,
 // QP240REMOTE_E_BAD_HANDLE Destroy claimed the instance (its run is over or
 // given up on all the same when this returns).
-int32_t WorkerControlStop(DriverInstance* instance);
+int32_t WorkerControlStop(KeypadEngine* engine);
 // Destroy's claim, made while it holds the record: true for exactly one
 // Destroy, whose claim also takes the instance out of Start's reach (created
 // and started bits cleared). A Destroy that loses ends the run and waits for
 // it as Stop does before it returns false.
-bool WorkerControlClaim(DriverInstance* instance);
+bool WorkerControlClaim(KeypadEngine* engine);
 // The winning Destroy's stop, after the claim: stops the worker and waits for
 // its end, then closes the gate on a worker still running (one stopped from
 // inside its own callback, or given up on), which makes no more callbacks.
-void WorkerControlRetire(DriverInstance* instance);
+void WorkerControlRetire(KeypadEngine* engine);
 // The worker, after its last host call: ends its run, so that the Stops and
 // Destroys waiting for it return and a Start may make the next run. The worker
 // touches nothing of the run afterwards; the record is still its to let go of.
-void WorkerControlEndRun(DriverInstance* instance);
+void WorkerControlEndRun(KeypadEngine* engine);
 
 // Test seam of the test builds (the deliverables have none): when set, Start
 // calls it with the lifecycle lock held, after the started bit is set and
 // before the worker is created.
 #ifdef KOLMAR_TEST_SEAMS
-extern void (*g_workerStartHeldHook)(DriverInstance* instance);
+extern void (*g_workerStartHeldHook)(KeypadEngine* engine);
 #endif

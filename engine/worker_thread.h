@@ -11,7 +11,7 @@
 //   by whichever of it and Destroy lets go last.
 #pragma once
 
-#include "driver/driver_instance.h"
+#include "engine/keypad_engine.h"
 
 // The longest Stop waits for the worker to end: QP240REMOTE_STOP_WAIT_MS. The
 // test builds may shorten it, so that a worker blocked in a callback does not
@@ -22,6 +22,6 @@ extern DWORD g_workerStopWaitMs;
 inline constexpr DWORD g_workerStopWaitMs = QP240REMOTE_STOP_WAIT_MS;
 #endif
 
-// Thread body; the argument is the DriverInstance. Ends by itself when the run
+// Thread body; the argument is the KeypadEngine. Ends by itself when the run
 // flag is no longer 1, with exit code 0.
 DWORD WINAPI WorkerThread(LPVOID argument);

@@ -6,8 +6,8 @@
 #include <cstring>
 
 #include "config/settings_key.h"
-#include "driver/variant_profile.h"
-#include "driver/version.h"
+#include "base/variant_profile.h"
+#include "base/version.h"
 
 int main() {
     std::printf("!define VERSION \"%d.%d.%d.%d\"\n", KOLMAR_VERSION_MAJOR, KOLMAR_VERSION_MINOR,

@@ -2,23 +2,17 @@
 // play the keypads: each key where it sits on the keypad, with the number its
 // picture shows, the pad it sends and the MIDI note it plays in bank 0, the two
 // Stop All keys, and which keys still play a note in each bank. Everything
-// comes from the variant profiles, the keypad layout and the driver's own note
-// arithmetic (MidiNoteOfKey: a note above 127 is not sent), so the maps cannot
-// drift from the drivers.
+// comes from the variant profiles, the keypad layout and the note rule the
+// drivers' key translation sends by (base/midi_note.h: a note above 127 is not
+// sent), read from the same headers, so the maps cannot drift from the drivers.
 //
 // Usage: key_maps > docs/key-maps.md   (resources/make-keypad-pictures.sh runs it)
 #include <cstdio>
 
-#include "driver/variant_profile.h"
-#include "engine/key_translation.h"
+#include "base/midi_note.h"
+#include "base/variant_profile.h"
 #include "include/qp240_remote.h"
 #include "resources/keypad_layout.h"
-
-// The note key `key` of `bank` plays, or -1 when it would lie outside MIDI's
-// 0..127: the driver then sends nothing for the key. The driver's own rule.
-static int NoteOfKey(int bank, int stride, int key) {
-    return MidiNoteOfKey(bank, stride, key);
-}
 
 // "E4": the note's name, with middle C (60) as C4.
 static void NoteName(int note, char* out, size_t size) {
@@ -34,7 +28,7 @@ static void KeyCell(const VariantProfile& profile, int key, char* out, size_t si
     } else if (key == profile.stopAllPlistsKey) {
         std::snprintf(out, size, "**STOP ALL PLISTS**");
     } else {
-        const int note = NoteOfKey(0, profile.padStride, key);
+        const int note = MidiNoteOfKey(0, profile.padStride, key);
         char name[16];
         NoteName(note, name, sizeof name);
         std::snprintf(out, size, "**%d**: pad %d, note %d (%s)", key + 1, key, note, name);
@@ -58,7 +52,7 @@ static void WriteBanks(const VariantProfile& profile) {
         const int firstPad = bank * profile.padStride;
         int first = -1, last = -1;  // keys with a note
         for (int key = 0; key < profile.padKeyCount; ++key) {
-            if (NoteOfKey(bank, profile.padStride, key) < 0)
+            if (MidiNoteOfKey(bank, profile.padStride, key) < 0)
                 continue;
             if (first < 0)
                 first = key;
@@ -71,8 +65,8 @@ static void WriteBanks(const VariantProfile& profile) {
         const bool all = first == 0 && last == profile.padKeyCount - 1;
         std::printf("| %d | %d to %d | %s%d to %d | %d to %d |\n", bank, firstPad,
                     firstPad + profile.padKeyCount - 1, all ? "all, " : "only ", first + 1,
-                    last + 1, NoteOfKey(bank, profile.padStride, first),
-                    NoteOfKey(bank, profile.padStride, last));
+                    last + 1, MidiNoteOfKey(bank, profile.padStride, first),
+                    MidiNoteOfKey(bank, profile.padStride, last));
     }
 }
 
@@ -101,11 +95,11 @@ static void WriteFamily(const KeypadLayout& layout) {
     std::printf("\n| Key on the picture | Pad (bank 0) | MIDI note (bank 0) | In bank 1 |\n"
                 "|---|---|---|---|\n");
     for (int key = 0; key < profile.padKeyCount; ++key) {
-        const int note = NoteOfKey(0, profile.padStride, key);
+        const int note = MidiNoteOfKey(0, profile.padStride, key);
         char name[16];
         NoteName(note, name, sizeof name);
         std::printf("| %d | %d | %d (%s) | pad %d, note %d |\n", key + 1, key, note, name,
-                    key + profile.padStride, NoteOfKey(1, profile.padStride, key));
+                    key + profile.padStride, MidiNoteOfKey(1, profile.padStride, key));
     }
     std::printf("| STOP ALL PADS | stops all pads | none | the same |\n"
                 "| STOP ALL PLISTS | stops all playlists | none | the same |\n\n");

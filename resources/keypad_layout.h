@@ -3,7 +3,7 @@
 // follow it.
 #pragma once
 
-#include "driver/variant_profile.h"
+#include "base/variant_profile.h"
 
 struct KeypadLayout {
     const VariantProfile* profile;

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/variant_profile.h"
+#include "base/variant_profile.h"
 #include "resources/keypad_layout.h"
 
 struct Colour {

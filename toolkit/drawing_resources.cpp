@@ -94,7 +94,7 @@ void ToolkitEnd() {
         DeleteShared(&g_drawing.pens[i]);
     }
     DeleteShared(&g_drawing.dashDotPen);
-    for (int i = 0; i < kFontSlots; ++i)
+    for (int i = 0; i < kFontCount; ++i)
         DeleteShared(&g_drawing.fonts[i]);
     UnregisterClassA(MLV_CLASS_NAME, g_drawing.listViewModule);
 }

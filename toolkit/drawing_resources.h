@@ -10,11 +10,10 @@
 
 #include <cstdint>
 
-#include "toolkit/platform_types.h"
+#include "base/platform_types.h"
 
 inline constexpr int kPaletteSize = 16;
-inline constexpr int kFontCount = 16;  // fonts 0..15 are made
-inline constexpr int kFontSlots = 32;  // 16..31 stay empty
+inline constexpr int kFontCount = 16;  // fonts 0..15
 
 struct DrawingResources {
     int32_t referenceCount;  // resources exist while it is 1 or more
@@ -22,7 +21,7 @@ struct DrawingResources {
     HBRUSH brushes[kPaletteSize];  // brush i in colour i
     HPEN pens[kPaletteSize];       // solid pen i, width 0, in colour i
     HPEN dashDotPen;               // width 0, colour 0
-    HFONT fonts[kFontSlots];       // Arial; see kFontHeights and kFontWeights
+    HFONT fonts[kFontCount];       // Arial; see kFontHeights and kFontWeights
     HINSTANCE listViewModule;      // module the list-view class was registered with
 };
 

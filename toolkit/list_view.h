@@ -14,7 +14,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "toolkit/platform_types.h"
+#include "base/platform_types.h"
 
 #ifndef _WIN32
 typedef void* HDC;  // natively the core only hands the context on to the callback

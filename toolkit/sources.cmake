@@ -1,6 +1,6 @@
 # Drawing toolkit: shared drawing resources and the mini list-view. It needs
-# no variant and nothing of the driver (it owns the platform types the layers
-# above share), so it is built once, as libraries of its own: the arithmetic
+# no variant and nothing of the layers above it (of base/ only the platform
+# types), so it is built once, as libraries of its own: the arithmetic
 # that also builds natively, and the windows on top of it.
 set(KOLMAR_TOOLKIT_CORE_SOURCES
     toolkit/list_view_geometry.cpp

@@ -16,9 +16,6 @@
 
 namespace {
 
-constexpr int kBoxWidth = QP240REMOTE_BOX_WIDTH;
-constexpr int kBoxHeight = QP240REMOTE_BOX_HEIGHT;
-
 uint32_t PixelAt(const WindowPicture& picture, int x, int y) {
     const uint8_t* p = &picture.rgb[(static_cast<size_t>(y) * picture.width + x) * 3];
     return static_cast<uint32_t>(p[0]) << 16 | p[1] << 8 | p[2];
@@ -89,7 +86,7 @@ class ConfigBoxThroughTheDll : public EachDeliverable {
         ASSERT_EQ(d.Init(d.module), QP240REMOTE_OK);
         instance = d.Create(IgnoringCallback, 0);
         ASSERT_NE(instance, nullptr);
-        host = CreateSimulatedHostWindow(kBoxWidth, kBoxHeight);
+        host = CreateSimulatedHostWindow(QP240REMOTE_BOX_WIDTH, QP240REMOTE_BOX_HEIGHT);
         ASSERT_NE(host, nullptr);
     }
     void TearDown() override {
@@ -102,7 +99,8 @@ class ConfigBoxThroughTheDll : public EachDeliverable {
         DeleteSettingsKey(*GetParam());
     }
     HWND Open() {
-        EXPECT_EQ(d.OpenConfigBox(instance, host, kHostMargin, kHostMargin, kBoxWidth, kBoxHeight),
+        EXPECT_EQ(d.OpenConfigBox(instance, host, kHostMargin, kHostMargin, QP240REMOTE_BOX_WIDTH,
+                                  QP240REMOTE_BOX_HEIGHT),
                   QP240REMOTE_OK);
         PumpHostMessages();
         return FindConfigBox(host);
@@ -131,8 +129,8 @@ TEST_P(ConfigBoxThroughTheDll, ShowsTheDllsOwnKeypadPictureAndTakesClicks) {
 
     WindowPicture shown = {};
     ASSERT_TRUE(CaptureWindow(box, &shown));
-    ASSERT_EQ(shown.width, kBoxWidth);
-    ASSERT_EQ(shown.height, kBoxHeight);
+    ASSERT_EQ(shown.width, QP240REMOTE_BOX_WIDTH);
+    ASSERT_EQ(shown.height, QP240REMOTE_BOX_HEIGHT);
     EXPECT_EQ(PixelAt(shown, 5, 5), 0x000000u);
     const RECT& mode = fields.field[0];
     EXPECT_EQ(PixelAt(shown, mode.left, (mode.top + mode.bottom) / 2), 0xE6E6E6u)
@@ -226,7 +224,8 @@ TEST_P(ConfigBoxThroughTheDll, ABoxIsCountedOnceWhileTheHostReordersItsBoxes) {
     void* other = d.Create(IgnoringCallback, 0);
     ASSERT_NE(other, nullptr);
     ASSERT_NE(Open(), nullptr);
-    ASSERT_EQ(d.OpenConfigBox(other, host, kHostMargin, kHostMargin, kBoxWidth, kBoxHeight),
+    ASSERT_EQ(d.OpenConfigBox(other, host, kHostMargin, kHostMargin, QP240REMOTE_BOX_WIDTH,
+                              QP240REMOTE_BOX_HEIGHT),
               QP240REMOTE_OK);
     PumpHostMessages();
     HWND bottom = GetWindow(GetWindow(host, GW_CHILD), GW_HWNDLAST);
@@ -264,8 +263,9 @@ struct BoxOwner {
 
 DWORD WINAPI RunBoxOwner(void* argument) {
     BoxOwner* owner = static_cast<BoxOwner*>(argument);
-    HWND host = CreateSimulatedHostWindow(kBoxWidth, kBoxHeight);
-    owner->d->OpenConfigBox(owner->instance, host, kHostMargin, kHostMargin, kBoxWidth, kBoxHeight);
+    HWND host = CreateSimulatedHostWindow(QP240REMOTE_BOX_WIDTH, QP240REMOTE_BOX_HEIGHT);
+    owner->d->OpenConfigBox(owner->instance, host, kHostMargin, kHostMargin, QP240REMOTE_BOX_WIDTH,
+                            QP240REMOTE_BOX_HEIGHT);
     owner->box = FindConfigBox(host);
     PumpHostMessages();
     SetEvent(owner->opened);

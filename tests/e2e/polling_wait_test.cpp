@@ -10,7 +10,6 @@
 namespace {
 
 constexpr DWORD kHighResolutionFlag = 0x2;  // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
-constexpr DWORD kPollingMs = QP240REMOTE_POLLING_PERIOD_MS;
 
 // What each DLL's worker asked of the system. The two DLLs are patched with
 // different functions, so each record sees one DLL only.
@@ -57,7 +56,7 @@ HANDLE WINAPI RefusedCreateTimer(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD flags, DW
     return nullptr;
 }
 VOID WINAPI RecordedSleep(DWORD milliseconds) {
-    if (milliseconds == kPollingMs)
+    if (milliseconds == QP240REMOTE_POLLING_PERIOD_MS)
         InterlockedIncrement(&g_sleepPath.periods);
     g_realSleep(milliseconds);
 }
@@ -103,7 +102,7 @@ TEST_F(BothDrivers, PollingWaitsOnAHighResolutionTimerOrSleepsWhereTheSystemRefu
         // Each wait lasts the whole period (a busy loop would make thousands
         // of passes); the lower bound only leaves room for a busy machine.
         const double passes = PassesPerSecond(&record->periods);
-        EXPECT_LE(passes, 1000.0 / kPollingMs + 10) << d.family->deliverableName;
+        EXPECT_LE(passes, 1000.0 / QP240REMOTE_POLLING_PERIOD_MS + 10) << d.family->deliverableName;
         EXPECT_GE(passes, 20.0) << d.family->deliverableName;
         EXPECT_EQ(d.driver.Stop(host.instance), QP240REMOTE_OK);
         DestroyInstance(d, &host);

@@ -49,7 +49,7 @@ int32_t ExpectedIntake(uint32_t productId, const std::vector<uint8_t>& record,
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
-    DriverInstance* instance = FuzzInstanceCreate(NoHost, 0);
+    KeypadEngine* instance = FuzzInstanceCreate(NoHost, 0);
     if (instance == nullptr)
         return 0;
 

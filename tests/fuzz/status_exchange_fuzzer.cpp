@@ -62,7 +62,8 @@ struct Host {
 // Code 151: the host fills the whole block with a new sequence number.
 int32_t FillStatus(intptr_t userValue, int32_t code, int32_t argument, void* pointer) {
     Host* host = reinterpret_cast<Host*>(userValue);
-    if (code != kHostFillStatus || argument != kHostStatusBytes || pointer == nullptr)
+    if (code != QP240REMOTE_CODE_FILL_STATUS || argument != QP240REMOTE_HOST_STATUS_SIZE ||
+        pointer == nullptr)
         std::abort();
     HostStatusBlock* block = static_cast<HostStatusBlock*>(pointer);
     const int32_t sequence = host->nextSequence++;
@@ -76,7 +77,7 @@ int32_t FillStatus(intptr_t userValue, int32_t code, int32_t argument, void* poi
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
     Host host = {1};
-    DriverInstance* instance = FuzzInstanceCreate(FillStatus, reinterpret_cast<intptr_t>(&host));
+    KeypadEngine* instance = FuzzInstanceCreate(FillStatus, reinterpret_cast<intptr_t>(&host));
     if (instance == nullptr)
         return 0;
     SlotModel model = {};
@@ -91,7 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 const int32_t sequence = host.nextSequence++;
                 for (int32_t& word : written.words)
                     word = sequence;
-                StatusExchangeWrite(&instance->statusExchange, &written, kHostStatusBytes);
+                StatusExchangeWrite(&instance->statusExchange, &written,
+                                    QP240REMOTE_HOST_STATUS_SIZE);
                 ModelWrite(&model, sequence);
                 break;
             }
@@ -101,8 +103,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     word = -1;
                 const int32_t badSize = input.ConsumeIntegralInRange<int32_t>(-4, 400);
                 StatusExchangeWrite(&instance->statusExchange, &written,
-                                    badSize == kHostStatusBytes ? badSize + 1 : badSize);
-                StatusExchangeWrite(&instance->statusExchange, nullptr, kHostStatusBytes);
+                                    badSize == QP240REMOTE_HOST_STATUS_SIZE ? badSize + 1
+                                                                            : badSize);
+                StatusExchangeWrite(&instance->statusExchange, nullptr,
+                                    QP240REMOTE_HOST_STATUS_SIZE);
                 break;
             }
             case 3:

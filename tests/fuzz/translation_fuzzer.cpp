@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/key_translation.h"
+#include "include/qp240_remote.h"
 #include "tests/fuzz/fuzz_instance.h"
 
 namespace {
@@ -23,7 +24,7 @@ struct HostCall {
 int32_t RecordCall(intptr_t userValue, int32_t code, int32_t argument, void* pointer) {
     std::vector<HostCall>* calls = reinterpret_cast<std::vector<HostCall>*>(userValue);
     HostCall call{code, argument, {}};
-    if (code == kHostMidiBytes) {
+    if (code == QP240REMOTE_CODE_MIDI_BYTES) {
         if (pointer == nullptr || argument <= 0)
             std::abort();
         const uint8_t* bytes = static_cast<const uint8_t*>(pointer);
@@ -41,7 +42,7 @@ int32_t PadNumber(int32_t padBank, int k) {
 }
 
 void CheckSnapshot(const std::vector<HostCall>& calls, const uint8_t* before, const uint8_t* after,
-                   const DriverContext& settings) {
+                   const QP240REMOTE_Context& settings) {
     auto changed = [&](int k) { return ((before[k] ^ after[k]) & 1) != 0; };
     auto pressed = [&](int k) { return (after[k] & 1) != 0; };
     std::vector<HostCall> commands;  // 1314 and 1315, in the order they came
@@ -54,13 +55,15 @@ void CheckSnapshot(const std::vector<HostCall>& calls, const uint8_t* before, co
                 continue;
             if (k < kProfile.padKeyCount) {
                 if (next >= calls.size() ||
-                    calls[next].code != (pressed(k) ? kHostPadPressed : kHostPadReleased) ||
+                    calls[next].code != (pressed(k) ? QP240REMOTE_CODE_PAD_PRESSED
+                                                    : QP240REMOTE_CODE_PAD_RELEASED) ||
                     calls[next].argument != PadNumber(settings.padBank, k))
                     std::abort();
                 ++next;
             } else if (pressed(k)) {
-                const int32_t code =
-                    k == kProfile.stopAllPadsKey ? kHostStopAllPads : kHostStopAllPlists;
+                const int32_t code = k == kProfile.stopAllPadsKey
+                                         ? QP240REMOTE_CODE_STOP_ALL_PADS
+                                         : QP240REMOTE_CODE_STOP_ALL_PLISTS;
                 if (next >= calls.size() || calls[next].code != code || calls[next].argument != 0)
                     std::abort();
                 ++next;
@@ -73,8 +76,8 @@ void CheckSnapshot(const std::vector<HostCall>& calls, const uint8_t* before, co
     // MIDI: the commands first, at most one batch last.
     for (int k = kProfile.padKeyCount; k < kProfile.keyCount; ++k) {
         if (changed(k) && pressed(k)) {
-            const int32_t code =
-                k == kProfile.stopAllPadsKey ? kHostStopAllPads : kHostStopAllPlists;
+            const int32_t code = k == kProfile.stopAllPadsKey ? QP240REMOTE_CODE_STOP_ALL_PADS
+                                                              : QP240REMOTE_CODE_STOP_ALL_PLISTS;
             if (next >= calls.size() || calls[next].code != code)
                 std::abort();
             ++next;
@@ -85,7 +88,8 @@ void CheckSnapshot(const std::vector<HostCall>& calls, const uint8_t* before, co
     for (int k = 0; k < kProfile.padKeyCount; ++k) {
         if (!changed(k))
             continue;
-        const int64_t note = kMidiNoteBase + int64_t{settings.padBank} * kProfile.padStride + k;
+        const int64_t note =
+            QP240REMOTE_MIDI_NOTE_BASE + int64_t{settings.padBank} * kProfile.padStride + k;
         if (note < 0 || note > 127)
             continue;  // a note that does not exist is not sent, however the product wraps
         expected.push_back(static_cast<uint8_t>((pressed(k) ? 0x90 : 0x80) | channel));
@@ -97,7 +101,7 @@ void CheckSnapshot(const std::vector<HostCall>& calls, const uint8_t* before, co
             std::abort();
         return;
     }
-    if (next + 1 != calls.size() || calls[next].code != kHostMidiBytes)
+    if (next + 1 != calls.size() || calls[next].code != QP240REMOTE_CODE_MIDI_BYTES)
         std::abort();
     const std::vector<uint8_t>& batch = calls[next].bytes;
     if (batch.size() % 3 != 0 || batch.size() > static_cast<size_t>(kMaxMidiBytesPerSnapshot))
@@ -114,11 +118,11 @@ void CheckSnapshot(const std::vector<HostCall>& calls, const uint8_t* before, co
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider input(data, size);
     std::vector<HostCall> calls;
-    DriverInstance* instance = FuzzInstanceCreate(RecordCall, reinterpret_cast<intptr_t>(&calls));
+    KeypadEngine* instance = FuzzInstanceCreate(RecordCall, reinterpret_cast<intptr_t>(&calls));
     if (instance == nullptr)
         return 0;
 
-    DriverContext settings = {0, 0, 0};
+    QP240REMOTE_Context settings = {0, 0, 0};
     std::vector<uint8_t> before(kProfile.keyCount, 0);
     while (input.remaining_bytes() > 0) {
         if (input.ConsumeIntegralInRange<int>(0, 7) == 0) {
@@ -138,7 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     settings.padBank = value;
                     break;
             }
-            WriteContext(instance, settings);
+            WriteContext(&instance->settings, settings);
             continue;
         }
         std::vector<uint8_t> snapshot = input.ConsumeBytes<uint8_t>(kProfile.keyCount);

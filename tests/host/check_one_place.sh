@@ -49,7 +49,7 @@ version=$(sed -n 's/^project([A-Za-z]* VERSION \([0-9.]*\).*/\1/p' CMakeLists.tx
 pattern=$(printf '%s' "$version" | sed 's/\./([.,] ?)/g')
 for file in $code; do
     if grep -Eqw "$pattern" "$file"; then
-        echo "FAIL $file writes the version $version; take it from driver/version.h"
+        echo "FAIL $file writes the version $version; take it from base/version.h"
         status=1
     fi
     case "$file" in

@@ -2,7 +2,7 @@
 // window: the edges that decide a hit, the wrap of both settings at the ends of
 // the 32-bit range, and texts that must fit their buffer whatever fills them.
 #include "config/config_box_layout.h"
-#include "driver/variant_profile.h"
+#include "base/variant_profile.h"
 
 #include <climits>
 #include <cstdio>
@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/version.h"
+#include "base/version.h"
 
 namespace {
 

@@ -74,7 +74,7 @@ TEST(RingStress, MillionsOfSnapshotsArriveWholeAndInOrder) {
 TEST(IntakeStress, ConcurrentProducersKeepEachOnesOrderAndLoseNothingUncounted) {
     constexpr int32_t kProducers = 3;
     TestHost host;
-    DriverInstance* instance = MakeTestInstance(&host);
+    KeypadEngine* instance = MakeTestInstance(&host);
     HANDLE const device = reinterpret_cast<HANDLE>(0x77);
     const uint32_t product = kProfile.productIds[kProfile.productIdCount - 1];
     ConnectTestInstance(instance, device, product);
@@ -143,9 +143,9 @@ int32_t WholeMark(const HostStatusBlock& block) {
 
 TEST(ExchangeStress, EveryCopiedBlockIsWholeAndNeverOlderThanTheOneBefore) {
     TestHost host;
-    DriverInstance* instance = MakeTestInstance(&host);
-    host.onCall = [](DriverInstance* self, const HostCall& call) {
-        if (call.code == kHostFillStatus)
+    KeypadEngine* instance = MakeTestInstance(&host);
+    host.onCall = [](KeypadEngine* self, const HostCall& call) {
+        if (call.code == QP240REMOTE_CODE_FILL_STATUS)
             self->statusBlock = Block(0);
     };
     StatusExchangeReset(instance);
@@ -154,7 +154,7 @@ TEST(ExchangeStress, EveryCopiedBlockIsWholeAndNeverOlderThanTheOneBefore) {
     std::thread writer([&] {
         for (int32_t mark = 1; mark <= kStatusBlocks; ++mark) {
             const HostStatusBlock block = Block(mark);
-            StatusExchangeWrite(&instance->statusExchange, &block, kHostStatusBytes);
+            StatusExchangeWrite(&instance->statusExchange, &block, QP240REMOTE_HOST_STATUS_SIZE);
         }
         done.store(true);
     });
@@ -188,16 +188,16 @@ TEST(ExchangeStress, EveryCopiedBlockIsWholeAndNeverOlderThanTheOneBefore) {
 // connection re-primes the exchange: every copy stays whole.
 TEST(ExchangeStress, TwoWritersAndRePrimingNeverTearABlock) {
     TestHost host;
-    DriverInstance* instance = MakeTestInstance(&host);
-    host.onCall = [](DriverInstance* self, const HostCall& call) {
-        if (call.code == kHostFillStatus)
+    KeypadEngine* instance = MakeTestInstance(&host);
+    host.onCall = [](KeypadEngine* self, const HostCall& call) {
+        if (call.code == QP240REMOTE_CODE_FILL_STATUS)
             self->statusBlock = Block(7);
     };
     std::atomic<int32_t> writing{2};
     auto writeBlocks = [&](int32_t first) {
         for (int32_t i = 0; i < kStatusBlocks / 4; ++i) {
             const HostStatusBlock block = Block(first + i);
-            StatusExchangeWrite(&instance->statusExchange, &block, kHostStatusBytes);
+            StatusExchangeWrite(&instance->statusExchange, &block, QP240REMOTE_HOST_STATUS_SIZE);
         }
         writing.fetch_sub(1);
     };

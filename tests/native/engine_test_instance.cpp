@@ -1,14 +1,36 @@
 #include "tests/native/engine_test_instance.h"
 
 #include <cstring>
+#include <memory>
+#include <mutex>
 
 #include "engine/instance_lifetime.h"
-#include "engine/snapshot_cut.h"
+#include "engine/report_intake.h"
+
+// The engine with the lifetime record it points to, as the driver's instance
+// record embeds both.
+struct TestInstance {
+    KeypadEngine engine;
+    InstanceLifetime lifetime;
+};
+
+// Freed records keep their memory until the program ends, as the driver's
+// quarantine keeps it for a while: a test may still read a freed record's
+// holders word.
+static std::mutex g_freedGuard;
+static std::vector<std::unique_ptr<TestInstance>> g_freed;
+
+static void FreeTestRecord(void* owner) {
+    TestInstance* record = static_cast<TestInstance*>(owner);
+    KeypadEngineFree(&record->engine);
+    const std::lock_guard<std::mutex> guard(g_freedGuard);
+    g_freed.emplace_back(record);
+}
 
 static int32_t TestHostCallback(intptr_t userValue, int32_t code, int32_t argument, void* pointer) {
     TestHost* host = reinterpret_cast<TestHost*>(userValue);
     HostCall call{code, argument, pointer, {}};
-    if (code == kHostMidiBytes && pointer != nullptr && argument > 0) {
+    if (code == QP240REMOTE_CODE_MIDI_BYTES && pointer != nullptr && argument > 0) {
         const uint8_t* bytes = static_cast<const uint8_t*>(pointer);
         call.bytes.assign(bytes, bytes + argument);
     }
@@ -18,21 +40,25 @@ static int32_t TestHostCallback(intptr_t userValue, int32_t code, int32_t argume
     return 0;
 }
 
-DriverInstance* MakeTestInstance(TestHost* host) {
-    DriverInstance* instance =
-        InstanceCreate(TestHostCallback, reinterpret_cast<intptr_t>(host), DriverContext{0, 0, 0});
-    host->instance = instance;
-    return instance;
+KeypadEngine* MakeTestInstance(TestHost* host) {
+    TestInstance* record = new TestInstance{};
+    record->lifetime.freeInstance = FreeTestRecord;
+    record->lifetime.owner = record;
+    KeypadEngineInit(&record->engine, TestHostCallback, reinterpret_cast<intptr_t>(host),
+                     QP240REMOTE_Context{0, 0, 0}, &record->lifetime);
+    host->instance = &record->engine;
+    return &record->engine;
 }
 
-void FreeTestInstance(DriverInstance* instance) {
+void FreeTestInstance(KeypadEngine* instance) {
     // As Destroy lets go: hold, claim, release.
-    InstanceHold(instance);
-    InstanceClaim(instance);
-    InstanceRelease(instance);
+    InstanceLifetime* lifetime = instance->lifetime;
+    InstanceHold(lifetime);
+    InstanceClaim(lifetime);
+    InstanceRelease(lifetime);
 }
 
-void ConnectTestInstance(DriverInstance* instance, HANDLE device, uint32_t productId) {
+void ConnectTestInstance(KeypadEngine* instance, HANDLE device, uint32_t productId) {
     RecordProductId(instance, productId);
     instance->deviceHandle.store(device);
     ReportQueueReset(&instance->reportQueue);
@@ -41,11 +67,12 @@ void ConnectTestInstance(DriverInstance* instance, HANDLE device, uint32_t produ
 
 std::vector<uint8_t> MakeRecord(HANDLE device, const std::vector<uint8_t>& report,
                                 uint32_t statedLength) {
-    std::vector<uint8_t> record(kRecordReportOffset + report.size());
-    std::memcpy(&record[kRecordDeviceOffset], &device, sizeof device);
-    std::memcpy(&record[kRecordReportSizeOffset], &statedLength, sizeof statedLength);
+    std::vector<uint8_t> record(QP240REMOTE_RAWINPUT_REPORT_OFFSET + report.size());
+    std::memcpy(&record[QP240REMOTE_RAWINPUT_DEVICE_OFFSET], &device, sizeof device);
+    std::memcpy(&record[QP240REMOTE_RAWINPUT_REPORT_SIZE_OFFSET], &statedLength,
+                sizeof statedLength);
     if (!report.empty())
-        std::memcpy(&record[kRecordReportOffset], report.data(), report.size());
+        std::memcpy(&record[QP240REMOTE_RAWINPUT_REPORT_OFFSET], report.data(), report.size());
     return record;
 }
 

@@ -1,12 +1,12 @@
-// A DriverInstance built as Create builds it, with a recording host callback,
-// for the native tests of the engine's core.
+// An engine record made as Create makes it, with a lifetime record of its own
+// and a recording host callback, for the native tests of the engine's core.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <vector>
 
-#include "driver/driver_instance.h"
+#include "engine/keypad_engine.h"
 
 struct HostCall {
     int32_t code;
@@ -19,17 +19,18 @@ struct HostCall {
 struct TestHost {
     std::vector<HostCall> calls;
     // Runs inside every callback, after the call is recorded (may be empty).
-    std::function<void(DriverInstance*, const HostCall&)> onCall;
-    DriverInstance* instance;
+    std::function<void(KeypadEngine*, const HostCall&)> onCall;
+    KeypadEngine* instance;
 };
 
-// A created instance with its queue and exchange, bound to `host`.
-DriverInstance* MakeTestInstance(TestHost* host);
+// A created engine with its queue and exchange, bound to `host`; freed (by
+// the last InstanceRelease after the claim) with its lifetime record.
+KeypadEngine* MakeTestInstance(TestHost* host);
 // Lets go of it as Destroy does.
-void FreeTestInstance(DriverInstance* instance);
+void FreeTestInstance(KeypadEngine* instance);
 
 // Marks the instance connected to `device`, as the worker does on acceptance.
-void ConnectTestInstance(DriverInstance* instance, HANDLE device, uint32_t productId);
+void ConnectTestInstance(KeypadEngine* instance, HANDLE device, uint32_t productId);
 
 // A RAWINPUT-layout record for `device` holding `report` (reportLength bytes).
 std::vector<uint8_t> MakeRecord(HANDLE device, const std::vector<uint8_t>& report,

@@ -1,7 +1,8 @@
-// The one lifetime rule of a DriverInstance and the gate of its callbacks:
-// claims, holds and the free raced by many threads (ASan sees a second free
-// or a use after it, TSan an unordered access), the quarantine's promise, and
-// a callback that was about to begin when its gate closed.
+// The one lifetime rule of an instance and the gate of its callbacks: claims,
+// holds and the free raced by many threads (ASan sees a second free or a use
+// after it, TSan an unordered access), and a callback that was about to begin
+// when its gate closed. The quarantine's promise is the instance record's
+// (instance_record_test.cpp).
 #include <atomic>
 #include <functional>
 #include <thread>
@@ -20,7 +21,7 @@ TEST(InstanceLifetime, OfManyDestroysOneClaimsAndTheLastHolderFreesOnce) {
     constexpr int kRounds = 300;
     for (int round = 0; round < kRounds; ++round) {
         TestHost host;
-        DriverInstance* instance = MakeTestInstance(&host);
+        KeypadEngine* instance = MakeTestInstance(&host);
         std::atomic<int> claims{0};
         std::atomic<int> ordinaryHoldsAfterClaim{0};
         std::vector<std::thread> threads;
@@ -28,16 +29,16 @@ TEST(InstanceLifetime, OfManyDestroysOneClaimsAndTheLastHolderFreesOnce) {
             threads.emplace_back([&, t] {
                 // Half the threads destroy; the others make ordinary calls.
                 if (t % 2 == 0) {
-                    if (!InstanceHoldToEnd(instance))
+                    if (!InstanceHoldToEnd(instance->lifetime))
                         return;
-                    if (InstanceClaim(instance))
+                    if (InstanceClaim(instance->lifetime))
                         claims.fetch_add(1);
-                    InstanceRelease(instance);
-                } else if (InstanceHold(instance)) {
-                    if (InstanceClaimed(instance))
+                    InstanceRelease(instance->lifetime);
+                } else if (InstanceHold(instance->lifetime)) {
+                    if (InstanceClaimed(instance->lifetime))
                         ordinaryHoldsAfterClaim.fetch_add(1);  // may happen: held before the claim
-                    ReadContext(instance);                     // touches the record under the hold
-                    InstanceRelease(instance);
+                    ReadContext(&instance->settings);          // touches the record under the hold
+                    InstanceRelease(instance->lifetime);
                 }
             });
         }
@@ -45,29 +46,14 @@ TEST(InstanceLifetime, OfManyDestroysOneClaimsAndTheLastHolderFreesOnce) {
             thread.join();
         ASSERT_EQ(claims.load(), 1) << "round " << round;
         // Freed by now: a late Stop or Destroy is refused, not resurrected.
-        EXPECT_FALSE(InstanceHoldToEnd(instance));
-        EXPECT_FALSE(InstanceHold(instance));
+        EXPECT_FALSE(InstanceHoldToEnd(instance->lifetime));
+        EXPECT_FALSE(InstanceHold(instance->lifetime));
     }
-}
-
-TEST(InstanceLifetime, AFreedRecordIsNotHandedOutForTheNextCreates) {
-    TestHost host;
-    DriverInstance* freed = MakeTestInstance(&host);
-    FreeTestInstance(freed);
-    EXPECT_FALSE(SignatureIs(freed, kProfile.guid)) << "a stale handle must fail the check";
-
-    for (uint32_t i = 0; i < kQuarantineCreates; ++i) {
-        DriverInstance* next = MakeTestInstance(&host);
-        EXPECT_NE(next, freed) << "Create " << i + 1 << " reused a destroyed record";
-        // Destroyed at once, so that the heap would hand the same block back.
-        FreeTestInstance(next);
-    }
-    InstanceQuarantineEmpty();
 }
 
 // The gate's seam: runs `action` once, just before the worker tries the gate.
-std::function<void(DriverInstance*)> g_seamAction;
-void RunSeamAction(DriverInstance* instance, int32_t) {
+std::function<void(KeypadEngine*)> g_seamAction;
+void RunSeamAction(KeypadEngine* instance, int32_t) {
     if (g_seamAction) {
         auto action = std::move(g_seamAction);
         g_seamAction = nullptr;
@@ -77,21 +63,21 @@ void RunSeamAction(DriverInstance* instance, int32_t) {
 
 TEST(CallbackGate, NoCallbackBeginsOnceTheGateClosedOnlyTheOneInHandFinishes) {
     TestHost host;
-    DriverInstance* instance = MakeTestInstance(&host);
+    KeypadEngine* instance = MakeTestInstance(&host);
     g_beforeCallbackGate = RunSeamAction;
 
     // A give-up between the worker's decision to call and the call itself.
     bool callbackInHand = true;
-    g_seamAction = [&](DriverInstance* held) { callbackInHand = GateClose(held); };
-    EXPECT_EQ(CallHost(instance, kHostPadPressed, 3, nullptr), 0);
+    g_seamAction = [&](KeypadEngine* held) { callbackInHand = GateClose(held); };
+    EXPECT_EQ(CallHost(instance, QP240REMOTE_CODE_PAD_PRESSED, 3, nullptr), 0);
     EXPECT_FALSE(callbackInHand);
     EXPECT_TRUE(host.calls.empty()) << "a callback began after the give-up";
 
     // A give-up while a callback runs: that one finishes, the next never begins.
     instance->callbackGate.store(0);
-    host.onCall = [&](DriverInstance* held, const HostCall&) { callbackInHand = GateClose(held); };
-    CallHost(instance, kHostPadPressed, 3, nullptr);
-    CallHost(instance, kHostPadReleased, 3, nullptr);
+    host.onCall = [&](KeypadEngine* held, const HostCall&) { callbackInHand = GateClose(held); };
+    CallHost(instance, QP240REMOTE_CODE_PAD_PRESSED, 3, nullptr);
+    CallHost(instance, QP240REMOTE_CODE_PAD_RELEASED, 3, nullptr);
     EXPECT_TRUE(callbackInHand);
     ASSERT_EQ(host.calls.size(), 1u);
     EXPECT_TRUE(WorkerAbandoned(instance));

@@ -34,11 +34,11 @@ class KeyTranslationTest : public ::testing::Test {
     void SetUp() override { instance = MakeTestInstance(&host); }
     void TearDown() override { FreeTestInstance(instance); }
     void Settings(int32_t keyMode, int32_t channel, int32_t padBank) {
-        WriteContext(instance, DriverContext{keyMode, channel, padBank});
+        WriteContext(&instance->settings, QP240REMOTE_Context{keyMode, channel, padBank});
     }
     void Translate(const Keys& keys) { TranslateSnapshot(instance, keys.bytes); }
     TestHost host;
-    DriverInstance* instance = nullptr;
+    KeypadEngine* instance = nullptr;
 };
 
 TEST_F(KeyTranslationTest, OnlyBit0TellsAChange) {
@@ -53,7 +53,7 @@ TEST_F(KeyTranslationTest, OnlyBit0TellsAChange) {
     keys.bytes[5] = 0x03;
     Translate(keys);  // 0x01 -> 0x03: no change
     ASSERT_EQ(host.calls.size(), 2u);
-    EXPECT_EQ(host.calls[0].code, kHostPadPressed);
+    EXPECT_EQ(host.calls[0].code, QP240REMOTE_CODE_PAD_PRESSED);
     EXPECT_EQ(host.calls[0].argument, 2);
     EXPECT_EQ(host.calls[1].argument, 5);
     // The previous key states are the whole last snapshot, other bits too.
@@ -68,9 +68,9 @@ TEST_F(KeyTranslationTest, PadNumbersFollowThePadBank) {
     Settings(0, 0, 2);
     Translate(Down({0, kPads - 1}));
     ASSERT_EQ(host.calls.size(), 4u);
-    EXPECT_EQ(host.calls[0].code, kHostPadPressed);
+    EXPECT_EQ(host.calls[0].code, QP240REMOTE_CODE_PAD_PRESSED);
     EXPECT_EQ(host.calls[0].argument, kStride);  // 25 or 12
-    EXPECT_EQ(host.calls[2].code, kHostPadReleased);
+    EXPECT_EQ(host.calls[2].code, QP240REMOTE_CODE_PAD_RELEASED);
     EXPECT_EQ(host.calls[2].argument, kStride + kPads - 1);      // 54 or 24
     EXPECT_EQ(host.calls[3].argument, 2 * kStride + kPads - 1);  // 36 for key 12 of 15
 }
@@ -82,7 +82,9 @@ TEST_F(KeyTranslationTest, AnyKeyModeOtherThan1IsThePadProtocol) {
         Translate(Down({}));
     }
     for (const HostCall& call : host.calls)
-        EXPECT_TRUE(call.code == kHostPadPressed || call.code == kHostPadReleased) << call.code;
+        EXPECT_TRUE(call.code == QP240REMOTE_CODE_PAD_PRESSED ||
+                    call.code == QP240REMOTE_CODE_PAD_RELEASED)
+            << call.code;
     EXPECT_EQ(host.calls.size(), 8u);
 }
 
@@ -101,7 +103,7 @@ TEST_F(KeyTranslationTest, MidiNotesOnTheChannelsLowNibble) {
               (std::vector<uint8_t>{0x9F, static_cast<uint8_t>(0x40 + kPads - 1), 0x40}));
     EXPECT_EQ(host.calls[3].bytes, (std::vector<uint8_t>{0x91, 0x43, 0x40}));
     for (const HostCall& call : host.calls) {
-        EXPECT_EQ(call.code, kHostMidiBytes);
+        EXPECT_EQ(call.code, QP240REMOTE_CODE_MIDI_BYTES);
         EXPECT_EQ(call.argument, 3);
     }
 }
@@ -112,9 +114,9 @@ TEST_F(KeyTranslationTest, EveryKeyAtOnceInMidiGivesCommandsThenOneBatch) {
     std::memset(all.bytes, 1, sizeof all.bytes);
     Translate(all);
     ASSERT_EQ(host.calls.size(), 3u);
-    EXPECT_EQ(host.calls[0].code, kHostStopAllPads);
-    EXPECT_EQ(host.calls[1].code, kHostStopAllPlists);
-    EXPECT_EQ(host.calls[2].code, kHostMidiBytes);
+    EXPECT_EQ(host.calls[0].code, QP240REMOTE_CODE_STOP_ALL_PADS);
+    EXPECT_EQ(host.calls[1].code, QP240REMOTE_CODE_STOP_ALL_PLISTS);
+    EXPECT_EQ(host.calls[2].code, QP240REMOTE_CODE_MIDI_BYTES);
     ASSERT_EQ(host.calls[2].argument, 3 * kPads);  // 90 or 39
     for (int32_t k = 0; k < kPads; ++k) {
         EXPECT_EQ(host.calls[2].bytes[3 * k], 0x90);
@@ -136,7 +138,8 @@ TEST_F(KeyTranslationTest, CommandKeysActOnPressOnlyInBothModes) {
         Translate(Down({kStopPads}));
         Translate(Down({kStopPads, kStopPlists}));
         Translate(Down({}));
-        EXPECT_EQ(Codes(host), (std::vector<int32_t>{kHostStopAllPads, kHostStopAllPlists}))
+        EXPECT_EQ(Codes(host), (std::vector<int32_t>{QP240REMOTE_CODE_STOP_ALL_PADS,
+                                                     QP240REMOTE_CODE_STOP_ALL_PLISTS}))
             << "mode " << mode;
     }
 }
@@ -153,28 +156,29 @@ TEST_F(KeyTranslationTest, UnchangedSnapshotSendsNothingAndNoEmptyBatch) {
 TEST_F(KeyTranslationTest, KeysHeldAtConnectionPressWithTheFirstSnapshot) {
     Settings(0, 0, 0);
     Translate(Down({3, kStopPads}));
-    EXPECT_EQ(Codes(host), (std::vector<int32_t>{kHostPadPressed, kHostStopAllPads}));
+    EXPECT_EQ(Codes(host),
+              (std::vector<int32_t>{QP240REMOTE_CODE_PAD_PRESSED, QP240REMOTE_CODE_STOP_ALL_PADS}));
     EXPECT_EQ(host.calls[0].argument, 3);
 }
 
 TEST_F(KeyTranslationTest, KeyModeIsReadOncePerSnapshotAndPadBankPerKey) {
     Settings(0, 0, 0);
     // The host switches to MIDI and to bank 1 while the snapshot is handled.
-    host.onCall = [](DriverInstance* self, const HostCall& call) {
-        if (call.code == kHostPadPressed && call.argument == 1) {
-            self->keyMode.store(1);
-            self->padBank.store(1);
+    host.onCall = [](KeypadEngine* self, const HostCall& call) {
+        if (call.code == QP240REMOTE_CODE_PAD_PRESSED && call.argument == 1) {
+            self->settings.keyMode.store(1);
+            self->settings.padBank.store(1);
         }
     };
     Translate(Down({1, 2}));
     ASSERT_EQ(host.calls.size(), 2u);
-    EXPECT_EQ(host.calls[1].code, kHostPadPressed);  // still the pad protocol
-    EXPECT_EQ(host.calls[1].argument, kStride + 2);  // but the new bank
+    EXPECT_EQ(host.calls[1].code, QP240REMOTE_CODE_PAD_PRESSED);  // still the pad protocol
+    EXPECT_EQ(host.calls[1].argument, kStride + 2);               // but the new bank
     // A key pressed in one mode is released in the new one.
     host.onCall = nullptr;
     Translate(Down({}));
     ASSERT_EQ(host.calls.size(), 3u);
-    EXPECT_EQ(host.calls[2].code, kHostMidiBytes);
+    EXPECT_EQ(host.calls[2].code, QP240REMOTE_CODE_MIDI_BYTES);
     EXPECT_EQ(host.calls[2].bytes[0], 0x80);
 }
 
@@ -211,7 +215,7 @@ TEST_F(KeyTranslationTest, NoMidiDataByteEverReaches0x80) {
         Translate(all);
         Translate(Keys{});
         for (const HostCall& call : host.calls) {
-            if (call.code != kHostMidiBytes)
+            if (call.code != QP240REMOTE_CODE_MIDI_BYTES)
                 continue;
             ASSERT_EQ(call.argument % 3, 0);
             for (size_t i = 0; i < call.bytes.size(); i += 3) {
@@ -221,20 +225,6 @@ TEST_F(KeyTranslationTest, NoMidiDataByteEverReaches0x80) {
             }
         }
     }
-}
-
-TEST(MidiNoteOfKey, ExactArithmeticAtTheExtremes) {
-    EXPECT_EQ(MidiNoteOfKey(0, 25, 0), 64);
-    EXPECT_EQ(MidiNoteOfKey(0, 25, 29), 93);
-    EXPECT_EQ(MidiNoteOfKey(2, 25, 13), 127);
-    EXPECT_EQ(MidiNoteOfKey(2, 25, 14), -1);
-    EXPECT_EQ(MidiNoteOfKey(-2, 25, 0), 14);
-    EXPECT_EQ(MidiNoteOfKey(-3, 25, 10), -1);
-    EXPECT_EQ(MidiNoteOfKey(-3, 25, 11), 0);
-    EXPECT_EQ(MidiNoteOfKey(5, 12, 3), 127);
-    EXPECT_EQ(MidiNoteOfKey(-6, 12, 0), -1);
-    EXPECT_EQ(MidiNoteOfKey(INT32_MAX, 25, 29), -1);
-    EXPECT_EQ(MidiNoteOfKey(INT32_MIN, 25, 0), -1);
 }
 
 TEST_F(KeyTranslationTest, PadNumbersWrapIn32BitsForAnyPadBank) {

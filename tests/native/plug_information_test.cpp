@@ -1,12 +1,12 @@
 // The self-descriptions byte for byte, in the variant this program is built for.
-#include "driver/plug_information.h"
+#include "base/plug_information.h"
 
 #include <cstring>
 
 #include <gtest/gtest.h>
 
-#include "driver/guid_text.h"
-#include "driver/version.h"
+#include "config/guid_text.h"
+#include "base/version.h"
 #include "include/qp240_remote.h"
 
 namespace {

@@ -29,7 +29,7 @@ class ReportIntakeTest : public ::testing::Test {
     void SetUp() override { instance = MakeTestInstance(&host); }
     void TearDown() override { FreeTestInstance(instance); }
     TestHost host;
-    DriverInstance* instance = nullptr;
+    KeypadEngine* instance = nullptr;
 };
 
 TEST_F(ReportIntakeTest, NotConnectedComesFirstEvenForANullRecord) {
@@ -59,21 +59,21 @@ TEST_F(ReportIntakeTest, ConnectedChecksRecordDeviceAndLengthThenQueues) {
 
 // What may happen to the connection while a call waits between its checks
 // and its push.
-void Disconnect(DriverInstance* instance) {
+void Disconnect(KeypadEngine* instance) {
     instance->connectedFlag.store(0);
     instance->deviceHandle.store(nullptr);
 }
-void ConnectOtherDevice(DriverInstance* instance) {
+void ConnectOtherDevice(KeypadEngine* instance) {
     ConnectTestInstance(instance, kOtherDevice, kProduct);
 }
-void ReconnectSameDevice(DriverInstance* instance) {
+void ReconnectSameDevice(KeypadEngine* instance) {
     Disconnect(instance);
     ConnectTestInstance(instance, kKeypad, kProduct);
 }
 
 TEST_F(ReportIntakeTest, ACallHeldWhileTheConnectionIsRenewedLeavesTheNewRingEmpty) {
     const struct {
-        void (*renew)(DriverInstance*);
+        void (*renew)(KeypadEngine*);
         int32_t answer;
     } cases[] = {{Disconnect, QP240REMOTE_E_NOT_CONNECTED},
                  {ConnectOtherDevice, QP240REMOTE_E_OTHER_DEVICE},

@@ -7,7 +7,7 @@
 
 #include <gtest/gtest.h>
 
-#include "driver/variant_profile.h"
+#include "base/variant_profile.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Both families' report layouts, including product 0x60's reversed rows, and
 // the too-short answers; each native program checks both profiles.
-#include "engine/snapshot_cut.h"
+#include "engine/report_intake.h"
 
 #include <cstring>
 #include <vector>

@@ -22,7 +22,7 @@ class StatusExchangeTest : public ::testing::Test {
     HostStatusExchange& exchange() { return instance->statusExchange; }
     int32_t Write(int32_t mark) {
         const HostStatusBlock block = Block(mark);
-        return StatusExchangeWrite(&exchange(), &block, kHostStatusBytes);
+        return StatusExchangeWrite(&exchange(), &block, QP240REMOTE_HOST_STATUS_SIZE);
     }
     int32_t SlotMark(int32_t slot) {
         int32_t word;
@@ -36,15 +36,15 @@ class StatusExchangeTest : public ::testing::Test {
     }
     // A connection whose host fills the block with `mark` on code 151.
     void Connect(int32_t mark) {
-        host.onCall = [mark](DriverInstance* self, const HostCall& call) {
-            if (call.code == kHostFillStatus)
+        host.onCall = [mark](KeypadEngine* self, const HostCall& call) {
+            if (call.code == QP240REMOTE_CODE_FILL_STATUS)
                 self->statusBlock = Block(mark);
         };
         StatusExchangeReset(instance);
         host.onCall = nullptr;
     }
     TestHost host;
-    DriverInstance* instance = nullptr;
+    KeypadEngine* instance = nullptr;
 };
 
 TEST_F(StatusExchangeTest, CreatedPrimedWithAlignedSlots) {
@@ -66,7 +66,8 @@ TEST_F(StatusExchangeTest, WrongSizesAreIgnoredAndANullBlockIsRefused) {
     EXPECT_EQ(StatusExchangeWrite(&exchange(), &block, 171), 0);
     EXPECT_EQ(StatusExchangeWrite(&exchange(), &block, 173), 0);
     EXPECT_EQ(StatusExchangeWrite(&exchange(), nullptr, 100), 0);
-    EXPECT_EQ(StatusExchangeWrite(&exchange(), nullptr, kHostStatusBytes), QP240REMOTE_E_NULL_DATA);
+    EXPECT_EQ(StatusExchangeWrite(&exchange(), nullptr, QP240REMOTE_HOST_STATUS_SIZE),
+              QP240REMOTE_E_NULL_DATA);
     EXPECT_EQ(exchange().slotStates[1], 0);
     EXPECT_EQ(exchange().writerSlot, 1);
 }
@@ -80,7 +81,7 @@ TEST_F(StatusExchangeTest, AWriteBeforeAnyStartLandsInSlot1) {
 TEST_F(StatusExchangeTest, FirstPassAfterConnectionCopiesTheBlockTheHostFilled) {
     Write(3);  // waits from before the connection: discarded by the re-priming
     Connect(11);
-    ASSERT_EQ(Codes(host), (std::vector<int32_t>{kHostFillStatus}));
+    ASSERT_EQ(Codes(host), (std::vector<int32_t>{QP240REMOTE_CODE_FILL_STATUS}));
     EXPECT_EQ(host.calls[0].argument, QP240REMOTE_HOST_STATUS_SIZE);
     EXPECT_EQ(host.calls[0].pointer, &instance->statusBlock);
     instance->statusBlock = Block(0);
@@ -135,12 +136,12 @@ TEST_F(StatusExchangeTest, WritesAndReadsInterleavedNeverGoBack) {
 }
 
 TEST_F(StatusExchangeTest, TheHostMayWriteFromInsideTheFillRequest) {
-    host.onCall = [](DriverInstance* self, const HostCall& call) {
-        if (call.code != kHostFillStatus)
+    host.onCall = [](KeypadEngine* self, const HostCall& call) {
+        if (call.code != QP240REMOTE_CODE_FILL_STATUS)
             return;
         self->statusBlock = Block(40);
         const HostStatusBlock newer = Block(41);
-        StatusExchangeWrite(&self->statusExchange, &newer, kHostStatusBytes);
+        StatusExchangeWrite(&self->statusExchange, &newer, QP240REMOTE_HOST_STATUS_SIZE);
     };
     StatusExchangeReset(instance);
     EXPECT_EQ(Read(), 41);
@@ -181,7 +182,7 @@ TEST_F(StatusExchangeTest, ABlockThatCannotBeReadWholeLeavesTheExchangeFree) {
     sigaction(SIGBUS, &jump, &previousBus);
     bool faulted = true;
     if (sigsetjmp(g_afterFault, 1) == 0) {
-        StatusExchangeWrite(&exchange(), second - 100, kHostStatusBytes);
+        StatusExchangeWrite(&exchange(), second - 100, QP240REMOTE_HOST_STATUS_SIZE);
         faulted = false;
     }
     sigaction(SIGSEGV, &previousSegv, nullptr);

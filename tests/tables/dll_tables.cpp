@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "exports/export_list.h"
-#include "toolkit/platform_types.h"
+#include "base/platform_types.h"
 
 namespace {
 

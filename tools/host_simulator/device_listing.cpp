@@ -13,7 +13,6 @@ typedef UINT(WINAPI* ListFunction)(PRAWINPUTDEVICELIST, PUINT, UINT);
 typedef UINT(WINAPI* InfoFunction)(HANDLE, UINT, LPVOID, PUINT);
 
 static constexpr UINT kFailed = static_cast<UINT>(-1);
-static constexpr UINT kDriverListLimit = QP240REMOTE_MAX_RAW_INPUT_DEVICES;
 
 static const char* TypeName(DWORD type) {
     switch (type) {
@@ -64,8 +63,9 @@ int ListRawInputDevices() {
         return 1;
     }
     std::printf("%u raw-input device%s\n", listed, listed == 1 ? "" : "s");
-    if (listed > kDriverListLimit)
-        std::printf("more than %u devices: the drivers search none of them\n", kDriverListLimit);
+    if (listed > QP240REMOTE_MAX_RAW_INPUT_DEVICES)
+        std::printf("more than %u devices: the drivers search none of them\n",
+                    QP240REMOTE_MAX_RAW_INPUT_DEVICES);
 
     bool offered[kKeypadFamilyCount] = {};
     for (UINT i = 0; i < listed; ++i) {
@@ -94,7 +94,9 @@ int ListRawInputDevices() {
             continue;
         const int32_t f = static_cast<int32_t>(family - kKeypadFamilies);
         std::printf("     matches %s%s\n", family->deliverableName,
-                    offered[f] || listed > kDriverListLimit ? "" : ": the keypad it would offer");
+                    offered[f] || listed > QP240REMOTE_MAX_RAW_INPUT_DEVICES
+                        ? ""
+                        : ": the keypad it would offer");
         offered[f] = true;
     }
     for (int32_t f = 0; f < kKeypadFamilyCount; ++f)

@@ -36,7 +36,7 @@ void RunCycle(HWND host, CycleObjects* made) {
     // call and a move, each followed by the paints it causes.
     Canvas canvas;
     ASSERT_TRUE(CanvasCreate(&canvas, 600, 300));
-    RenderConfigBox(instance, made->box, &canvas);
+    RenderConfigBox(&instance->configBox, made->box, &canvas);
     CanvasFree(&canvas);
     SendMessageA(made->box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 170));
     SendMessageA(made->box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(400, 260));
@@ -48,7 +48,7 @@ void RunCycle(HWND host, CycleObjects* made) {
     PumpHostMessages();
 
     made->gdi.clear();
-    made->gdi.push_back(g_library.keypadPicture);
+    made->gdi.push_back(g_keypadPicture);
     for (int i = 0; i < kPaletteSize; ++i) {
         made->gdi.push_back(g_drawing.brushes[i]);
         made->gdi.push_back(g_drawing.pens[i]);

@@ -75,7 +75,7 @@ class ConfigBoxRender : public LibraryTest {
         handle = QP240REMOTE_Create(IgnoringCallback, 0);
         ASSERT_NE(handle, nullptr);
         ASSERT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, kWidth, kHeight), 0);
-        box = Instance()->configBox.window;
+        box = Box()->window;
         ASSERT_NE(box, nullptr);
         ASSERT_TRUE(CanvasCreate(&canvas, kWidth, kHeight));
     }
@@ -87,7 +87,7 @@ class ConfigBoxRender : public LibraryTest {
         PumpHostMessages();
         LibraryTest::TearDown();
     }
-    DriverInstance* Instance() { return static_cast<DriverInstance*>(handle); }
+    ConfigBoxState* Box() { return &static_cast<DriverInstance*>(handle)->configBox; }
     void SetContext(int32_t keyMode, int32_t channel) {
         const QP240REMOTE_Context context = {keyMode, channel, 0};
         QP240REMOTE_SetContext(handle, &context, sizeof context);
@@ -107,7 +107,7 @@ TEST_F(ConfigBoxRender, TheStaticLayerIsTheKeypadPictureAndThreeCentredLinesOnBl
     // The keypad picture at (10, 10), pixel for pixel.
     int pictureWidth = 0, pictureHeight = 0;
     const std::vector<uint32_t> picture =
-        BitmapPixels(g_library.keypadPicture, &pictureWidth, &pictureHeight);
+        BitmapPixels(g_keypadPicture, &pictureWidth, &pictureHeight);
     ASSERT_EQ(pictureWidth, kProfile.pictureWidth);
     ASSERT_EQ(pictureHeight, kProfile.pictureHeight);
     int differing = 0;
@@ -162,7 +162,7 @@ TEST_F(ConfigBoxRender, ABoxLeftOpenAfterEndPaintsNothing) {
 }
 
 TEST_F(ConfigBoxRender, FieldsAreRoundedOutlinesInColour14WithLabelAndValueInside) {
-    RenderConfigBox(Instance(), box, &canvas);
+    RenderConfigBox(Box(), box, &canvas);
     // Colour 14 (very light grey) for outline and value, 12 (mid grey) for
     // the label, as the palette documents them.
     const uint32_t outline = Rgb(RGB(230, 230, 230));
@@ -212,10 +212,10 @@ TEST_F(ConfigBoxRender, EveryPaintHandsTheDeviceContextBackAsItCame) {
 
     PaintConfigBackground(box, canvas.dc);
     expectUnchanged("the static layer");
-    PaintConfigFields(Instance(), box, canvas.dc);
+    PaintConfigFields(Box(), box, canvas.dc);
     expectUnchanged("the fields");
     SetContext(1, 200);
-    PaintConfigFields(Instance(), box, canvas.dc);
+    PaintConfigFields(Box(), box, canvas.dc);
     expectUnchanged("the fields in MIDI mode");
 
     // With the first objects each layer selects missing (their creation
@@ -227,7 +227,7 @@ TEST_F(ConfigBoxRender, EveryPaintHandsTheDeviceContextBackAsItCame) {
     g_drawing.fonts[9] = nullptr;
     PaintConfigBackground(box, canvas.dc);
     expectUnchanged("the static layer, objects missing");
-    PaintConfigFields(Instance(), box, canvas.dc);
+    PaintConfigFields(Box(), box, canvas.dc);
     expectUnchanged("the fields, objects missing");
     g_drawing = kept;
 
@@ -241,14 +241,14 @@ TEST_F(ConfigBoxRender, EveryPaintHandsTheDeviceContextBackAsItCame) {
 
 TEST_F(ConfigBoxRender, AFieldRepaintHidesTheOldTextCompletely) {
     SetContext(1, 15);
-    RenderConfigBox(Instance(), box, &canvas);
+    RenderConfigBox(Box(), box, &canvas);
     SetContext(0, 0);
-    PaintConfigFields(Instance(), box, canvas.dc);
+    PaintConfigFields(Box(), box, canvas.dc);
     GdiFlush();
 
     Canvas fresh;
     ASSERT_TRUE(CanvasCreate(&fresh, kWidth, kHeight));
-    RenderConfigBox(Instance(), box, &fresh);
+    RenderConfigBox(Box(), box, &fresh);
     int differing = 0;
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x)
@@ -259,11 +259,11 @@ TEST_F(ConfigBoxRender, AFieldRepaintHidesTheOldTextCompletely) {
 
 TEST_F(ConfigBoxRender, AnyKeyModeButZeroShowsTheMidiCaptionAndAnyChannelFits) {
     SetContext(1, 0);
-    RenderConfigBox(Instance(), box, &canvas);
+    RenderConfigBox(Box(), box, &canvas);
     Canvas other;
     ASSERT_TRUE(CanvasCreate(&other, kWidth, kHeight));
     SetContext(7, 0);
-    RenderConfigBox(Instance(), box, &other);
+    RenderConfigBox(Box(), box, &other);
     int differing = 0;
     for (int y = 150; y < 204; ++y)
         for (int x = 250; x < 580; ++x)
@@ -272,10 +272,10 @@ TEST_F(ConfigBoxRender, AnyKeyModeButZeroShowsTheMidiCaptionAndAnyChannelFits) {
 
     // The longest channel text there is, drawn whole on its line.
     SetContext(0, INT32_MAX);
-    RenderConfigBox(Instance(), box, &other);
+    RenderConfigBox(Box(), box, &other);
     const AreaInk longest = InkIn(other, 256, 259, 578, 283, 0);
     SetContext(0, 0);
-    RenderConfigBox(Instance(), box, &canvas);
+    RenderConfigBox(Box(), box, &canvas);
     const AreaInk shortest = InkIn(canvas, 256, 259, 578, 283, 0);
     EXPECT_GT(longest.right - longest.left, 2 * (shortest.right - shortest.left));
     CanvasFree(&other);
@@ -283,7 +283,7 @@ TEST_F(ConfigBoxRender, AnyKeyModeButZeroShowsTheMidiCaptionAndAnyChannelFits) {
 
 TEST_F(ConfigBoxRender, TheKeypadPictureIsTheLayoutOfThisKeypad) {
     int width = 0, height = 0;
-    const std::vector<uint32_t> pixels = BitmapPixels(g_library.keypadPicture, &width, &height);
+    const std::vector<uint32_t> pixels = BitmapPixels(g_keypadPicture, &width, &height);
     // Stored with 24 bits per pixel (the loaded picture takes the screen's depth).
     HBITMAP stored = static_cast<HBITMAP>(
         LoadImageA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(QP240REMOTE_KEYPAD_PICTURE_ID),

@@ -64,11 +64,11 @@ class ConfigBoxTest : public LibraryTest {
         PumpHostMessages();
         LibraryTest::TearDown();
     }
-    DriverInstance* Instance() { return static_cast<DriverInstance*>(handle); }
+    ConfigBoxState* Box() { return &static_cast<DriverInstance*>(handle)->configBox; }
     HWND Open(int width = 600, int height = 300) {
         EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 10, 20, width, height), 0);
         PumpHostMessages();
-        return Instance()->configBox.window;
+        return Box()->window;
     }
     QP240REMOTE_Context Context() {
         QP240REMOTE_Context context = {};
@@ -96,8 +96,8 @@ TEST_F(ConfigBoxTest, OpenMakesAChildOfTheHostAndASecondOpenMovesIt) {
     HWND box = Open();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(GetParent(box), host);
-    EXPECT_EQ(Instance()->configBox.parent, host);
-    EXPECT_EQ(GetWindowLongPtrA(box, 0), reinterpret_cast<LONG_PTR>(handle));
+    EXPECT_EQ(GetWindowLongPtrA(box, 0),
+              reinterpret_cast<LONG_PTR>(&static_cast<DriverInstance*>(handle)->configBox));
     const LONG style = GetWindowLongA(box, GWL_STYLE);
     EXPECT_EQ(style & (WS_CHILD | WS_VISIBLE | WS_TABSTOP), WS_CHILD | WS_VISIBLE | WS_TABSTOP);
     EXPECT_EQ(GetWindowLongA(box, GWL_EXSTYLE), 0);
@@ -112,14 +112,13 @@ TEST_F(ConfigBoxTest, OpenMakesAChildOfTheHostAndASecondOpenMovesIt) {
     // Behind the sibling now; a second open puts it on top, moved and sized.
     SetWindowPos(box, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, nullptr, 5, 6, 640, 320), 1);
-    EXPECT_EQ(Instance()->configBox.window, box);
-    EXPECT_EQ(Instance()->configBox.parent, host) << "the recorded parent stays";
+    EXPECT_EQ(Box()->window, box);
     EXPECT_EQ(GetWindow(host, GW_CHILD), box);
     ExpectPlaced(box, host, 5, 6, 640, 320);
 
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 0);
     EXPECT_FALSE(IsWindow(box));
-    EXPECT_EQ(Instance()->configBox.window, nullptr);
+    EXPECT_EQ(Box()->window, nullptr);
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 1);
     DestroyWindow(sibling);
 }
@@ -140,18 +139,18 @@ TEST_F(ConfigBoxTest, TheClassHasItsExactFields) {
 
 TEST_F(ConfigBoxTest, TheFirstPaintSetsTheClickTargets) {
     const FieldRect zero = {0, 0, 0, 0};
-    EXPECT_EQ(std::memcmp(&Instance()->configBox.modeField, &zero, sizeof zero), 0);
+    EXPECT_EQ(std::memcmp(&Box()->modeField, &zero, sizeof zero), 0);
     Open(600, 300);
     const FieldRect client = {0, 0, 600, 300};
     const FieldRect mode = ModeFieldRect(client);
     const FieldRect channel = ChannelFieldRect(client);
-    EXPECT_EQ(std::memcmp(&Instance()->configBox.modeField, &mode, sizeof mode), 0);
-    EXPECT_EQ(std::memcmp(&Instance()->configBox.channelField, &channel, sizeof channel), 0);
+    EXPECT_EQ(std::memcmp(&Box()->modeField, &mode, sizeof mode), 0);
+    EXPECT_EQ(std::memcmp(&Box()->channelField, &channel, sizeof channel), 0);
 
     // They follow the size of the last paint.
     QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 500, 300);
     PumpHostMessages();
-    EXPECT_EQ(Instance()->configBox.modeField.right, 480);
+    EXPECT_EQ(Box()->modeField.right, 480);
 }
 
 TEST_F(ConfigBoxTest, OnlyClicksStrictlyInsideAFieldChangeIt) {
@@ -259,7 +258,7 @@ TEST_F(ConfigBoxTest, TheWindowShowsWhatTheBoxPaints) {
 
     Canvas expected;
     ASSERT_TRUE(CanvasCreate(&expected, 600, 300));
-    RenderConfigBox(Instance(), box, &expected);
+    RenderConfigBox(Box(), box, &expected);
     HDC window = GetDC(box);
     Canvas shown;
     ASSERT_TRUE(CanvasCreate(&shown, 600, 300));
@@ -279,7 +278,7 @@ TEST_F(ConfigBoxTest, ABoxDestroyedWithItsParentIsForgotten) {
     ASSERT_NE(box, nullptr);
     DestroyWindow(host);
     EXPECT_FALSE(IsWindow(box));
-    EXPECT_EQ(Instance()->configBox.window, nullptr);
+    EXPECT_EQ(Box()->window, nullptr);
 
     // Context calls have nothing to repaint, a close finds no box.
     SetContext(1, 3);
@@ -289,7 +288,7 @@ TEST_F(ConfigBoxTest, ABoxDestroyedWithItsParentIsForgotten) {
     // A later open makes a new box in the new host window.
     host = CreateHostWindow(800, 500);
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 600, 300), 0);
-    HWND second = Instance()->configBox.window;
+    HWND second = Box()->window;
     ASSERT_NE(second, nullptr);
     EXPECT_EQ(GetParent(second), host);
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 0);
@@ -348,11 +347,12 @@ TEST_F(ConfigBoxTest, ABoxIsUnboundBeforeItIsDestroyedAndAnOpenNeverMovesAClosed
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 5, 6, 600, 300), 0);
     EXPECT_EQ(g_witness.handle, nullptr) << "the move was not seen";
     PumpHostMessages();
-    HWND made = Instance()->configBox.window;
+    HWND made = Box()->window;
     EXPECT_NE(made, nullptr);
     EXPECT_NE(made, box);
     EXPECT_FALSE(IsWindow(box));
-    EXPECT_EQ(GetWindowLongPtrA(made, 0), reinterpret_cast<LONG_PTR>(handle));
+    EXPECT_EQ(GetWindowLongPtrA(made, 0),
+              reinterpret_cast<LONG_PTR>(&static_cast<DriverInstance*>(handle)->configBox));
 }
 
 TEST_F(ConfigBoxTest, DestroyClosesTheOpenBox) {
@@ -366,10 +366,10 @@ TEST_F(ConfigBoxTest, DestroyClosesTheOpenBox) {
 TEST_F(ConfigBoxTest, AFailedCreationLeavesNoBoxAndTheNextOpenTriesAgain) {
     // A child window needs a parent.
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, nullptr, 0, 0, 600, 300), QP240REMOTE_E_NO_WINDOW);
-    EXPECT_EQ(Instance()->configBox.window, nullptr);
+    EXPECT_EQ(Box()->window, nullptr);
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 1);
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 600, 300), 0);
-    EXPECT_NE(Instance()->configBox.window, nullptr);
+    EXPECT_NE(Box()->window, nullptr);
 }
 
 // The host's thread that opened the box runs its messages; another host thread
@@ -467,8 +467,9 @@ TEST_F(ConfigBoxTest, TwoThreadsOpeningAtOnceMakeOneBoxAndTheOtherOpenMovesIt) {
     HWND secondBox = FindWindowExA(second.host, nullptr, kConfigBoxClassName, nullptr);
     EXPECT_TRUE((firstBox == nullptr) != (secondBox == nullptr)) << "exactly one box window";
     HWND box = firstBox != nullptr ? firstBox : secondBox;
-    EXPECT_EQ(Instance()->configBox.window, box);
-    EXPECT_EQ(GetWindowLongPtrA(box, 0), reinterpret_cast<LONG_PTR>(handle));
+    EXPECT_EQ(Box()->window, box);
+    EXPECT_EQ(GetWindowLongPtrA(box, 0),
+              reinterpret_cast<LONG_PTR>(&static_cast<DriverInstance*>(handle)->configBox));
 
     EXPECT_EQ(QP240REMOTE_Destroy(handle), 0);
     handle = nullptr;
@@ -579,7 +580,7 @@ TEST_F(ConfigBoxTest, ABoxWhoseThreadEndedIsForgotten) {
 
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 1) << "no box is open";
     EXPECT_EQ(QP240REMOTE_OpenConfigBox(handle, host, 0, 0, 600, 300), 0) << "a new box";
-    EXPECT_TRUE(IsWindow(Instance()->configBox.window));
+    EXPECT_TRUE(IsWindow(Box()->window));
     EXPECT_EQ(QP240REMOTE_CloseConfigBox(handle), 0);
 }
 

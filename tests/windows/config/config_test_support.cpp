@@ -74,9 +74,9 @@ std::vector<uint32_t> BitmapPixels(HBITMAP bitmap, int* width, int* height) {
     return pixels;
 }
 
-void RenderConfigBox(DriverInstance* instance, HWND box, Canvas* canvas) {
+void RenderConfigBox(ConfigBoxState* state, HWND box, Canvas* canvas) {
     SendMessageA(box, WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas->dc), 0);
-    PaintConfigFields(instance, box, canvas->dc);
+    PaintConfigFields(state, box, canvas->dc);
     GdiFlush();
 }
 

@@ -30,7 +30,7 @@ std::vector<uint32_t> BitmapPixels(HBITMAP bitmap, int* width, int* height);
 
 // The box's own painting, both layers, into `canvas` (the static layer through
 // the window's WM_ERASEBKGND, the fields directly).
-void RenderConfigBox(DriverInstance* instance, HWND box, Canvas* canvas);
+void RenderConfigBox(ConfigBoxState* state, HWND box, Canvas* canvas);
 
 // This variant's settings key, "Lorendel\QP240_Remote\{GUID}" under
 // HKEY_CURRENT_USER, and the two keys above it when they are left empty.

@@ -12,6 +12,7 @@
 
 #include "config/settings.h"
 #include "config/settings_key.h"
+#include "engine/instance_settings.h"
 #include "include/qp240_remote.h"
 #include "tests/windows/config/config_test_support.h"
 #include "tools/host_simulator/import_patch.h"
@@ -102,27 +103,27 @@ class SettingsRegistry : public LibraryTest {
 };
 
 TEST_F(SettingsRegistry, SaveLeavesExactlyTheTwoValuesAndAnUnwritableKeyNothing) {
-    DriverInstance instance = {};
-    instance.keyMode.store(1);
-    instance.midiChannel.store(200);
-    instance.padBank.store(7);
-    SaveSettings(&instance);
+    InstanceSettings settings = {};
+    settings.keyMode.store(1);
+    settings.midiChannel.store(200);
+    settings.padBank.store(7);
+    SaveSettings(&settings);
     EXPECT_EQ(SettingsKeyContents(), TwoSettings(1, 200)) << "made anew, no PadBank";
     EXPECT_EQ(g_libraryDefaults.keyMode, 1);
     EXPECT_EQ(g_libraryDefaults.midiChannel, 200);
 
     // Over an existing key the values are replaced, nothing is added.
-    instance.keyMode.store(0);
-    instance.midiChannel.store(5);
-    SaveSettings(&instance);
+    settings.keyMode.store(0);
+    settings.midiChannel.store(5);
+    SaveSettings(&settings);
     EXPECT_EQ(SettingsKeyContents(), TwoSettings(0, 5));
 
     // A key that can be neither opened nor created: the registry keeps what it
     // had (here: nothing), the defaults are taken all the same.
     DeleteSettingsKey();
     g_openFails = g_createFails = true;
-    instance.midiChannel.store(3);
-    SaveSettings(&instance);
+    settings.midiChannel.store(3);
+    SaveSettings(&settings);
     LoadSettings();
     g_openFails = g_createFails = false;
     EXPECT_TRUE(SettingsKeyContents().empty());
@@ -130,13 +131,13 @@ TEST_F(SettingsRegistry, SaveLeavesExactlyTheTwoValuesAndAnUnwritableKeyNothing)
 }
 
 TEST_F(SettingsRegistry, LoadingAndSavingHoldNoKeyOpen) {
-    DriverInstance instance = {};
-    SaveSettings(&instance);
+    InstanceSettings settings = {};
+    SaveSettings(&settings);
     const int before = LiveKernelHandles();
     for (int i = 0; i < 50; ++i) {
         LoadSettings();
-        instance.midiChannel.store(i % 16);
-        SaveSettings(&instance);
+        settings.midiChannel.store(i % 16);
+        SaveSettings(&settings);
     }
     EXPECT_EQ(LiveKernelHandles(), before);
     // Loading without a key neither creates it nor leaves a handle behind.

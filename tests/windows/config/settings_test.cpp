@@ -171,7 +171,7 @@ DWORD WINAPI DestroyWhenTold(void* argument) {
 
 TEST_F(Settings, TwoDestroysAtOnceStoreOneInstancesPairAndTheNextStartsFromIt) {
     ASSERT_EQ(QP240REMOTE_Init(GetModuleHandleA(nullptr)), 0);
-    const DriverContext pairs[2] = {{1, 5, 0}, {0, 9, 0}};
+    const QP240REMOTE_Context pairs[2] = {{1, 5, 0}, {0, 9, 0}};
     for (int round = 0; round < 200 && !HasFailure(); ++round) {
         const HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
         ConcurrentDestroy destroys[2];

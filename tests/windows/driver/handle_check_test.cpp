@@ -78,7 +78,7 @@ TEST_F(HandleCheck, TheWholeRecordMustBeReadableNotJustItsSignature) {
 TEST_F(HandleCheck, RecordWithoutCreatedBitRecordsObjectNotCreated) {
     void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
-    static_cast<DriverInstance*>(instance)->flags.store(0);
+    static_cast<DriverInstance*>(instance)->engine.flags.store(0);
 
     // GetDriverStatus answers 0 and leaves the text alone.
     EXPECT_EQ(QP240REMOTE_GetDriverStatus(instance), 0);
@@ -107,7 +107,7 @@ TEST_F(HandleCheck, CreatedInstanceCarriesTheGuidAndOnlyTheCreatedBit) {
     void* instance = QP240REMOTE_Create(IgnoringCallback, 0);
     ASSERT_NE(instance, nullptr);
     EXPECT_EQ(0, std::memcmp(instance, kProfile.guid, 16));
-    EXPECT_EQ(static_cast<DriverInstance*>(instance)->flags.load(), kInstanceCreated);
+    EXPECT_EQ(static_cast<DriverInstance*>(instance)->engine.flags.load(), kInstanceCreated);
     EXPECT_EQ(CheckHandle(instance), kHandleValid);
     EXPECT_EQ(QP240REMOTE_Destroy(instance), 0);
 }

@@ -42,7 +42,7 @@ TEST_F(LibraryLifecycle, ErrorTextIsCopiedOverTheStartOfOneFixedBuffer) {
     ASSERT_NE(instance, nullptr);
 
     DriverInstance* record = static_cast<DriverInstance*>(instance);
-    record->flags.store(0);
+    record->engine.flags.store(0);
     EXPECT_EQ(QP240REMOTE_GetContextSize(instance), QP240REMOTE_E_BAD_HANDLE);
     EXPECT_EQ(QP240REMOTE_GetLastErrorString(), text);
     // The shorter text and its zero overwrite the start; the tail of the
@@ -51,16 +51,16 @@ TEST_F(LibraryLifecycle, ErrorTextIsCopiedOverTheStartOfOneFixedBuffer) {
     expected.replace(0, sizeof kErrorObjectNotCreated, kErrorObjectNotCreated,
                      sizeof kErrorObjectNotCreated);
     EXPECT_EQ(0, std::memcmp(text, expected.data(), expected.size()));
-    record->flags.store(kInstanceCreated);
+    record->engine.flags.store(kInstanceCreated);
     EXPECT_EQ(QP240REMOTE_Destroy(instance), 0);
 }
 
 TEST_F(LibraryLifecycle, InitRegistersTheBoxClassWithItsExactFields) {
     ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
-    EXPECT_NE(g_library.keypadPicture, nullptr);
+    EXPECT_NE(g_keypadPicture, nullptr);
     EXPECT_TRUE(g_library.initialised);
-    EXPECT_NE(g_library.getDeviceList, nullptr);
-    EXPECT_NE(g_library.getDeviceInfo, nullptr);
+    EXPECT_NE(g_library.rawInput.getDeviceList, nullptr);
+    EXPECT_NE(g_library.rawInput.getDeviceInfo, nullptr);
 
     WNDCLASSEXA boxClass = {};
     boxClass.cbSize = sizeof boxClass;
@@ -77,25 +77,25 @@ TEST_F(LibraryLifecycle, InitRegistersTheBoxClassWithItsExactFields) {
 
 TEST_F(LibraryLifecycle, SecondInitWithoutEndFailsAtTheClassAndLeaksNothing) {
     ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
-    const HBITMAP picture = g_library.keypadPicture;
+    const HBITMAP picture = g_keypadPicture;
     const int32_t toolkitCount = g_drawing.referenceCount;
     EXPECT_EQ(QP240REMOTE_Init(nullptr), QP240REMOTE_E_BOX_CLASS);
     // The held picture is kept rather than loaded a second time, and the
     // toolkit is not started again.
-    EXPECT_EQ(g_library.keypadPicture, picture);
+    EXPECT_EQ(g_keypadPicture, picture);
     EXPECT_EQ(g_drawing.referenceCount, toolkitCount);
 }
 
 TEST_F(LibraryLifecycle, EndReleasesWhatInitMadeAndKeepsTheRest) {
     ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
-    const HBITMAP picture = g_library.keypadPicture;
+    const HBITMAP picture = g_keypadPicture;
     g_libraryDefaults = LibraryDefaults{1, 9, 0};
     EXPECT_EQ(QP240REMOTE_End(), 0);
 
     WNDCLASSEXA boxClass = {};
     boxClass.cbSize = sizeof boxClass;
     EXPECT_FALSE(GetClassInfoExA(g_library.module, kConfigBoxClassName, &boxClass));
-    EXPECT_EQ(g_library.keypadPicture, nullptr);
+    EXPECT_EQ(g_keypadPicture, nullptr);
     EXPECT_EQ(GetObjectType(picture), 0u) << "the picture was not deleted";
     EXPECT_EQ(g_drawing.referenceCount, 0);
 
@@ -111,7 +111,7 @@ TEST_F(LibraryLifecycle, EndReleasesWhatInitMadeAndKeepsTheRest) {
 
     // An Init after End runs all its steps again.
     EXPECT_EQ(QP240REMOTE_Init(nullptr), 0);
-    EXPECT_NE(g_library.keypadPicture, nullptr);
+    EXPECT_NE(g_keypadPicture, nullptr);
 }
 
 TEST_F(LibraryLifecycle, EndWithoutInitLeavesTheToolkitCountAtZero) {
@@ -152,7 +152,7 @@ TEST_F(LibraryLifecycle, AfterAnInitThatFailedAtTheToolkitEndAndInitLeaveAWorkin
 
 TEST_F(LibraryLifecycle, MissingRawInputFunctionMakesCreateRefuseSilently) {
     ASSERT_EQ(QP240REMOTE_Init(nullptr), 0);
-    g_library.getDeviceInfo = nullptr;
+    g_library.rawInput.getDeviceInfo = nullptr;
     EXPECT_EQ(QP240REMOTE_Create(IgnoringCallback, 0), nullptr);
     EXPECT_STREQ(QP240REMOTE_GetLastErrorString(), ErrorTextAtLoad());
 }

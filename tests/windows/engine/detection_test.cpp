@@ -102,11 +102,11 @@ TEST_F(WorkerTest, OnlyTheFirstKeypadIsOfferedASecondAfterStartThenConnectedInOr
     EXPECT_GE(offeredAfter, 950u) << "never at once";
     EXPECT_LT(offeredAfter, 2000u) << "within the first pass";
     EXPECT_EQ(calls[2].argument, QP240REMOTE_HOST_STATUS_SIZE);
-    EXPECT_EQ(calls[2].pointer, &instance->statusBlock);
+    EXPECT_EQ(calls[2].pointer, &instance->engine.statusBlock);
     EXPECT_EQ(calls[2].driverStatus, 1) << "not connected before 151";
     EXPECT_EQ(calls[3].driverStatus, 2) << "connected before 60";
     EXPECT_EQ(calls[4].pointer, first);
-    EXPECT_EQ(RecordedProductId(instance), KOLMAR_KEY_COUNT == 15 ? kOtherProduct : 0u);
+    EXPECT_EQ(RecordedProductId(&instance->engine), KOLMAR_KEY_COUNT == 15 ? kOtherProduct : 0u);
     Finish(&host);
 }
 
@@ -144,7 +144,7 @@ TEST_F(WorkerTest, ARefusedKeypadIsOfferedAgainEachSecond) {
     EXPECT_EQ(SimulatedHostCallsWith(&always, QP240REMOTE_CODE_CLOSE_KEYPAD).at(0).pointer,
               nullptr);
     // The product of the keypad offered last is kept, though it was refused.
-    EXPECT_EQ(RecordedProductId(refusing), KOLMAR_KEY_COUNT == 15 ? kOtherProduct : 0u);
+    EXPECT_EQ(RecordedProductId(&refusing->engine), KOLMAR_KEY_COUNT == 15 ? kOtherProduct : 0u);
     Finish(&once);
     Finish(&always);
 }

@@ -165,7 +165,7 @@ DWORD WINAPI FeedKeypad(LPVOID argument) {
     uint8_t taken[kMaxKeypadKeys] = {};  // all keys up after the connection
     uint8_t report[kRawInputRecordRoom];
     uint8_t record[kRawInputRecordRoom];
-    std::atomic<int32_t>& refusedCount = k->instance->reportQueue.refusedCount;
+    std::atomic<int32_t>& refusedCount = k->instance->engine.reportQueue.refusedCount;
     const DWORD start = GetTickCount();
     while (k->sent < feeding->reports) {
         const int64_t batches = (GetTickCount() - start) / kBatchPeriodMs + 1;
@@ -258,7 +258,7 @@ bool WaitDrained(LoadedKeypad* keypads) {
 double WorkersCpuMs(LoadedKeypad* keypads) {
     HANDLE workers[kInstances];
     for (int i = 0; i < kInstances; ++i)
-        workers[i] = keypads[i].instance->run.thread;  // the workers run: their runs stand
+        workers[i] = keypads[i].instance->engine.run.thread;  // the workers run: their runs stand
     return ThreadsCpuMs(workers, kInstances);
 }
 
@@ -331,7 +331,7 @@ TEST_F(WorkerTest, SixtyFourKeypadsAtOnceLoseNoEventBeyondTheRefusedSnapshots) {
     for (LoadedKeypad& k : keypads) {
         EXPECT_EQ(driver.Stop(k.instance), 0);
         // The workers have ended: everything they wrote is visible.
-        const int64_t ringRefused = k.instance->reportQueue.refusedCount.load();
+        const int64_t ringRefused = k.instance->engine.reportQueue.refusedCount.load();
         EXPECT_EQ(k.refused, ringRefused);
         EXPECT_EQ(k.events.load(), k.sent - ringRefused) << "events lost beyond the refused";
         EXPECT_EQ(k.badAnswers, 0);

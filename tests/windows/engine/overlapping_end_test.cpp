@@ -120,10 +120,10 @@ DWORD WINAPI StartOnAnotherThread(LPVOID argument) {
 }
 
 void SetRun(DriverInstance* instance, uint32_t number, bool live) {
-    AcquireSRWLockExclusive(&instance->lifecycleLock);
-    instance->run = WorkerRun{nullptr, 0, number, live};
-    WakeAllConditionVariable(&instance->runEnded);
-    ReleaseSRWLockExclusive(&instance->lifecycleLock);
+    AcquireSRWLockExclusive(&instance->engine.lifecycleLock);
+    instance->engine.run = WorkerRun{nullptr, 0, number, live};
+    WakeAllConditionVariable(&instance->engine.runEnded);
+    ReleaseSRWLockExclusive(&instance->engine.lifecycleLock);
 }
 
 TEST_F(WorkerTest, StartWaitsForEveryRunThatEndsWhileItSleeps) {

@@ -59,7 +59,7 @@ TEST_F(WorkerTest, AWorkerStopGaveUpOnMakesNoMoreCallsAndFreesTheRecordItself) {
     // record holds goes with it (the record's own block waits in the
     // quarantine), so the ring's storage shows who let go last.
     void* const record = destroyed.instance;
-    HeapWatchFree(static_cast<DriverInstance*>(record)->reportQueue.storage);
+    HeapWatchFree(static_cast<DriverInstance*>(record)->engine.reportQueue.storage);
     const DWORD start = GetTickCount();
     EXPECT_EQ(driver.Destroy(record), 0);
     EXPECT_LT(Elapsed(start), 1000u);
@@ -128,7 +128,8 @@ TEST_F(WorkerTest, StopOrDestroyFromInsideACallbackDoesNotWaitForItsOwnThread) {
         c.host->hook = CallFromCallback;
         c.host->hookContext = c.inner;
     }
-    HeapWatchFree(static_cast<DriverInstance*>(destroyOnConnect.instance)->reportQueue.storage);
+    HeapWatchFree(
+        static_cast<DriverInstance*>(destroyOnConnect.instance)->engine.reportQueue.storage);
     for (const auto& c : cases)
         ASSERT_EQ(driver.Start(c.host->instance), 0);
     for (const auto& c : cases)

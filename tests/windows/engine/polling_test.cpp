@@ -32,7 +32,7 @@ TEST_F(WorkerTest, StopWhileSnapshotsWaitFinishesTheOneInHandAndTheNextRunStarts
     ASSERT_TRUE(SimulatedHostWaitFor(&host, QP240REMOTE_CODE_PAD_PRESSED, 1, 1000));
     for (int32_t i = 0; i < 130; ++i)
         ASSERT_EQ(SimulatedHostSetKey(&host, 1 + i % 4, i % 2 == 0), 0);
-    EXPECT_GT(instance->reportQueue.refusedCount.load(), 0);
+    EXPECT_GT(instance->engine.reportQueue.refusedCount.load(), 0);
 
     std::thread stopper([&] { EXPECT_EQ(driver.Stop(host.instance), 0); });
     ASSERT_TRUE(WaitForStatus(driver, host.instance, 0));  // the run flag is down
@@ -52,8 +52,9 @@ TEST_F(WorkerTest, StopWhileSnapshotsWaitFinishesTheOneInHandAndTheNextRunStarts
     ResetEvent(host.release);
     const size_t before = SimulatedHostCalls(&host).size();
     ASSERT_TRUE(StartAndConnect(&host));
-    EXPECT_EQ(instance->reportQueue.refusedCount.load(), 0);
-    EXPECT_EQ(instance->reportQueue.readIndex.load(), instance->reportQueue.writeIndex.load());
+    EXPECT_EQ(instance->engine.reportQueue.refusedCount.load(), 0);
+    EXPECT_EQ(instance->engine.reportQueue.readIndex.load(),
+              instance->engine.reportQueue.writeIndex.load());
     const uint8_t none[kMaxKeypadKeys] = {};
     ASSERT_EQ(SimulatedHostSetKeys(&host, none, kProfile.keyCount), 0);
     ASSERT_EQ(SimulatedHostSetKey(&host, 5, true), 0);

@@ -36,7 +36,7 @@ DWORD WINAPI RunIntruder(LPVOID) {
     return 0;
 }
 
-void LetIntruderIn(DriverInstance*) {
+void LetIntruderIn(KeypadEngine*) {
     g_workerStartHeldHook = nullptr;  // the intruder's own Start passes
     g_intruder->thread = CreateThread(nullptr, 0, RunIntruder, nullptr, 0, nullptr);
     Sleep(kIntruderHeadStartMs);

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <initializer_list>
 
-#include "driver/version.h"
+#include "base/version.h"
 #include "include/qp240_remote.h"
 
 inline constexpr int32_t kMaxProductIds = 5;
@@ -36,12 +36,8 @@ struct VariantProfile {
 };
 
 // Common to both families.
-inline constexpr uint32_t kKeypadVendorId = QP240REMOTE_KEYPAD_VENDOR_ID;
-inline constexpr uint16_t kKeypadUsagePage = QP240REMOTE_KEYPAD_USAGE_PAGE;
-inline constexpr uint16_t kKeypadUsage = QP240REMOTE_KEYPAD_USAGE;
 inline constexpr uint8_t kDriverVersion[4] = {KOLMAR_VERSION_MAJOR, KOLMAR_VERSION_MINOR,
                                               KOLMAR_VERSION_PATCH, KOLMAR_VERSION_TWEAK};
-inline constexpr int32_t kMidiNoteBase = QP240REMOTE_MIDI_NOTE_BASE;  // note = base + pad number
 
 // The two array fields, filled from a list so that a profile reads as
 // name = value throughout.

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "driver/driver_instance.h"
+#include "driver/instance_record.h"
 #include "engine/instance_lifetime.h"
 #include "engine/key_translation.h"
 #include "include/qp240_remote.h"
@@ -15,21 +15,22 @@ static int32_t ReturnAtOnce(intptr_t, int32_t, int32_t, void*) {
 }
 
 static void TranslateEveryKeyChanging(benchmark::State& state, int32_t keyMode) {
-    DriverInstance* instance = InstanceCreate(ReturnAtOnce, 0, QP240REMOTE_Context{keyMode, 0, 0});
+    DriverInstance* instance =
+        InstanceRecordCreate(ReturnAtOnce, 0, QP240REMOTE_Context{keyMode, 0, 0});
     uint8_t down[kProfile.keyCount];
     uint8_t up[kProfile.keyCount] = {};
     std::memset(down, 1, sizeof down);
     bool pressed = false;
     for (auto _ : state) {
         pressed = !pressed;
-        TranslateSnapshot(instance, pressed ? down : up);
+        TranslateSnapshot(&instance->engine, pressed ? down : up);
         benchmark::ClobberMemory();
     }
     state.SetLabel(keyMode == 1 ? "MIDI" : "pad protocol");
     // As Destroy lets go: hold, claim, release.
-    InstanceHold(instance);
-    InstanceClaim(instance);
-    InstanceRelease(instance);
+    InstanceHold(&instance->lifetime);
+    InstanceClaim(&instance->lifetime);
+    InstanceRelease(&instance->lifetime);
 }
 
 BENCHMARK_CAPTURE(TranslateEveryKeyChanging, pads, 0);
