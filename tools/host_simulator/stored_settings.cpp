@@ -15,7 +15,7 @@ std::string SettingsKeyPath(const KeypadFamily& family) {
     return SettingsKeyPaths(family).back();
 }
 
-// Named per session, as the registry the runs share is the user's.
+// In the logon session's namespace: the registry the runs share is the user's.
 static constexpr char kClaimName[] = "Local\\KolmarHostSimulatorStoredSettings";
 
 HANDLE StoredSettingsClaim() {
