@@ -9,11 +9,12 @@ set -e
 here="$(cd "$(dirname "$0")" && pwd)"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
-c++ -std=c++17 -O1 -Wall -Wextra -Werror -I"$here/.." "$here/keypad_pictures.cpp" \
-    -o "$work/keypad_pictures"
-"$work/keypad_pictures" "$here"
 cd "$here/.."
+# Configured first: the variant profiles read the version header it generates.
 cmake --preset native-asan >/dev/null
+c++ -std=c++17 -O1 -Wall -Wextra -Werror -I"$here/.." -I"$here/../build/native-asan/generated" \
+    "$here/keypad_pictures.cpp" -o "$work/keypad_pictures"
+"$work/keypad_pictures" "$here"
 cmake --build --preset native-asan --target key_maps
 build/native-asan/bin/key_maps > docs/key-maps.md
 echo "wrote docs/key-maps.md"
