@@ -483,7 +483,10 @@ typedef int32_t QP240REMOTE_CALL QP240REMOTE_ResetContextFn(QP240REMOTE_Handle h
  * QP240REMOTE_E_BAD_HANDLE.
  * The box's messages run on the thread that made it, which must pump messages
  * while it is open. Moving an open box from another thread waits until the
- * box's thread pumps. A click on KEY MODE or M.I.D.I. Channel changes the
+ * box's thread pumps. Made from inside a callback, the box is the worker's,
+ * whose thread pumps nothing once the callback returns: close it and pump
+ * until its window is gone (another thread's close leaves that to the box's
+ * thread) before returning. A click on KEY MODE or M.I.D.I. Channel changes the
  * instance at once (the registry gets it at Destroy). A box destroyed with
  * its parent is forgotten: the next open makes a new one. The box passes
  * the parent what the system forwards by default (WM_CONTEXTMENU,

@@ -63,6 +63,13 @@ std::vector<HWND> ConfigBoxesIn(HWND host) {
     return found.boxes;
 }
 
+HWND OwnConfigBox(HWND host) {
+    for (HWND box : ConfigBoxesIn(host))
+        if (GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId())
+            return box;
+    return nullptr;
+}
+
 void ClickConfigBox(HWND box, int x, int y) {
     SendMessageA(box, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
     SendMessageA(box, WM_LBUTTONUP, 0, MAKELPARAM(x, y));

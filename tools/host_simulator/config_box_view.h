@@ -23,6 +23,9 @@ HWND FindConfigBox(HWND host);
 // child, while other threads raise their boxes to the top, can meet one box
 // twice or pass another by. A doubly opened box shows as one box too many.
 std::vector<HWND> ConfigBoxesIn(HWND host);
+// The box in `host` that this thread made, or null: its messages, clicks
+// included, reach it only through this thread.
+HWND OwnConfigBox(HWND host);
 
 // The box's two fields, KEY MODE (0) and M.I.D.I. Channel (1), as a user
 // finds them: by clicking over the box and watching the instance's context.

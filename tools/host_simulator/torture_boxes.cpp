@@ -17,20 +17,9 @@ bool TortureOpenBox(Torture* torture, int index, void* handle, HWND host, int32_
     return answer == QP240REMOTE_OK;
 }
 
-// The box in `host` that this thread owns, or null. Clicks reach a box as a
-// user's do, through its own thread: a box a worker made from inside a
-// callback, and that another thread closed before the worker could, stays
-// with that worker until it ends, and the worker pumps no messages, so a
-// click sent to it would hold this thread (and every box it owns) meanwhile.
-static HWND OwnBox(HWND host) {
-    for (HWND box : ConfigBoxesIn(host))
-        if (GetWindowThreadProcessId(box, nullptr) == GetCurrentThreadId())
-            return box;
-    return nullptr;
-}
-
 // In the slot's own window; a click lands anywhere in the box, on a field or
-// beside it, as a user's may.
+// beside it, as a user's may, and only in a box of this thread's: it reaches
+// a box through the box's own thread, as a user's does.
 static void BoxAction(Torture* torture, int index, void* handle, HWND host, TortureRandom* random) {
     const uint32_t action = RandomBelow(random, 4);
     if (action < 2) {
@@ -42,7 +31,7 @@ static void BoxAction(Torture* torture, int index, void* handle, HWND host, Tort
                                                torture->driver.CloseConfigBox, handle);
         CheckAnswer(torture, kCallCloseConfigBox, index, answer,
                     {QP240REMOTE_OK, QP240REMOTE_ALREADY});
-    } else if (HWND box = OwnBox(host)) {
+    } else if (HWND box = OwnConfigBox(host)) {
         ClickConfigBox(box, static_cast<int>(RandomBelow(random, QP240REMOTE_BOX_WIDTH)),
                        static_cast<int>(RandomBelow(random, QP240REMOTE_BOX_HEIGHT)));
     }

@@ -49,8 +49,13 @@ static void DestroyOwn(Torture* torture, int index, const SlotHold& held) {
     ReleaseSRWLockShared(&torture->settingsGate);
 }
 
-// Opened on the worker's own thread in a box thread's host window, and closed
-// again before the callback returns: the worker pumps no messages.
+// How long a box closed by another thread may take to reach this one.
+static constexpr DWORD kOwnBoxGoesMs = 1000;
+
+// Opened on the worker's own thread in a box thread's host window, closed
+// again, and gone before the callback returns: the worker pumps no messages
+// once it has. A close from another thread meanwhile leaves the window to
+// this thread, which pumps until it is gone, as the box's thread must.
 static void BoxOwn(Torture* torture, int index, const SlotHold& held) {
     HWND host = torture->hostWindows[index % kTortureBoxThreads][index];
     if (host == nullptr)
@@ -59,6 +64,14 @@ static void BoxOwn(Torture* torture, int index, const SlotHold& held) {
     const int32_t closed = TimedHandleCall(torture, kCallCloseConfigBox, index, true,
                                            torture->driver.CloseConfigBox, held.handle);
     CheckAnswer(torture, kCallCloseConfigBox, index, closed, {QP240REMOTE_OK, QP240REMOTE_ALREADY});
+    const DWORD start = GetTickCount();
+    while (OwnConfigBox(host) != nullptr && GetTickCount() - start < kOwnBoxGoesMs) {
+        PumpHostMessages();
+        Sleep(1);
+    }
+    if (OwnConfigBox(host) != nullptr)
+        Violate(torture, kBoxLeft, "instance %d: a box closed while its callback made it stayed",
+                index);
     torture->callbackBoxes.fetch_add(1, std::memory_order_relaxed);
 }
 
