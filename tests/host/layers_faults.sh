@@ -4,14 +4,9 @@
 # and one into the product on the host side fails it at exactly those lines.
 #
 # usage: layers_faults.sh <source directory>
-source="$1"
+. "$(dirname "$0")/tree_copy.sh"
+tree_copy "$1" -E '^(\./)?(driver|config|engine|toolkit|resources|base|include|tools|tests/e2e|tests/host|tests/common|bench|examples)/'
 check=$source/tests/host/check_layers.sh
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir "$work/tree"
-(cd "$source" && { git ls-files 2>/dev/null || find . -type f ! -path './build/*' ! -path './.git/*'; } |
-    grep -E '^(\./)?(driver|config|engine|toolkit|resources|base|include|tools|tests/e2e|tests/host|tests/common|bench|examples)/' |
-    tar cf - -T -) | (cd "$work/tree" && tar xf -)
 failures=0
 
 for side in product host; do

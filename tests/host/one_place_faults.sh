@@ -4,13 +4,9 @@
 # them, and the untouched copy must pass.
 #
 # usage: one_place_faults.sh <source directory>
-source="$1"
+. "$(dirname "$0")/tree_copy.sh"
+tree_copy "$1" -v 'tests/fuzz/corpus/'
 check=$source/tests/host/check_one_place.sh
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir "$work/tree"
-(cd "$source" && { git ls-files 2>/dev/null || find . -type f ! -path './build/*' ! -path './.git/*'; } |
-    grep -v 'tests/fuzz/corpus/' | tar cf - -T -) | (cd "$work/tree" && tar xf -)
 failures=0
 
 if ! output=$(sh "$check" "$work/tree" 2>&1); then
