@@ -9,8 +9,12 @@
 
 Torture* g_torture;
 
-// The longest the ambushed callback waits for its cue from the rounds' thread.
-static constexpr DWORD kAmbushCueMs = 5000;
+// The longest the ambushed callback waits for its cues from the rounds' thread,
+// both together: half of Stop's wait, so that the host threads it holds in Stop
+// and Destroy come back before they would give its worker up, however slowly
+// the rounds' thread sends them in. A cue that comes later finds the callback
+// gone on without it.
+static constexpr DWORD kAmbushCueMs = QP240REMOTE_STOP_WAIT_MS / 2;
 // Short blocks of a callback: the host takes a while over an event.
 static constexpr uint32_t kShortBlockMaxMs = 300;
 static std::atomic<bool> g_longBlockActive;
@@ -91,6 +95,13 @@ static void CallOwnInstance(Torture* torture, int index, uint32_t generation, bo
     SlotLetGo(slot);
 }
 
+// False when the cue did not come before the ambush's time ran out.
+static bool WaitForCue(HANDLE cue, DWORD sprungAt) {
+    const DWORD spent = GetTickCount() - sprungAt;
+    return WaitForSingleObject(cue, spent < kAmbushCueMs ? kAmbushCueMs - spent : 0) ==
+           WAIT_OBJECT_0;
+}
+
 bool TortureSpringAmbush(Torture* torture, int index, uint32_t generation) {
     Ambush* ambush = &torture->ambush;
     int armed = index;
@@ -98,14 +109,18 @@ bool TortureSpringAmbush(Torture* torture, int index, uint32_t generation) {
         !ambush->armedSlot.compare_exchange_strong(armed, kNoSlot))
         return false;
     SetEvent(ambush->sprung);
+    const DWORD sprungAt = GetTickCount();
+    bool late = false;
     // A Start is to wait for the run this callback ends.
     if ((ambush->waiters & kWaitInStart) != 0) {
-        WaitForSingleObject(ambush->stopNow, kAmbushCueMs);
+        late |= !WaitForCue(ambush->stopNow, sprungAt);
         CallOwnInstance(torture, index, generation, true, StopOwn);
         SetEvent(ambush->stopped);
     }
-    WaitForSingleObject(ambush->endNow, kAmbushCueMs);
+    late |= !WaitForCue(ambush->endNow, sprungAt);
     CallOwnInstance(torture, index, generation, true, DestroyOwn);
+    if (late)
+        torture->ambushesLate.fetch_add(1, std::memory_order_relaxed);
     return true;
 }
 

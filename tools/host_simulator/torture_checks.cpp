@@ -403,9 +403,9 @@ void PrintSummary(const Torture& torture, const char* label, DWORD elapsedMs,
                   Load(torture.callbackStops), Load(torture.callbackDestroys),
                   Load(torture.callbackStarts), Load(torture.callbackBoxes), Load(torture.blocks),
                   Load(torture.givenUp), Load(torture.settingsChecks), Load(torture.unloadCycles));
-    TortureReport("ends inside a callback with host threads waiting %llu, stale handles probed "
-                  "%llu\n",
-                  Load(torture.ambushes), Load(torture.staleProbes));
+    TortureReport("ends inside a callback with host threads waiting %llu (cue late %llu), stale "
+                  "handles probed %llu\n",
+                  Load(torture.ambushes), Load(torture.ambushesLate), Load(torture.staleProbes));
     TortureReport("calls (count, slowest ms):");
     for (int call = 0; call < kCallKinds; ++call)
         TortureReport("%s %s %llu %u", call % 4 == 0 ? "\n " : ",", kTortureCallNames[call],

@@ -179,7 +179,8 @@ struct Torture {
     std::atomic<uint64_t> callbackStops, callbackDestroys, callbackStarts, callbackBoxes;
     std::atomic<uint64_t> blocks, givenUp, settingsChecks, unloadCycles;
     std::atomic<uint64_t> ambushes, staleProbes;
-    std::atomic<uint64_t> createCalls;  // every Create the run made, for the stale probe
+    std::atomic<uint64_t> ambushesLate;  // the ambushed callback went on without its cue
+    std::atomic<uint64_t> createCalls;   // every Create the run made, for the stale probe
     Ambush ambush;
     // Destroys take it shared; a check of two Destroys at once takes it whole,
     // so that no other Destroy writes the stored settings meanwhile.
