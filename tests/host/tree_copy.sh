@@ -1,6 +1,7 @@
 # Sourced by the checks' own tests: a scratch copy of the source tree, the
 # tracked files (or, outside a clone, every file but the build and .git) that
-# `filter` (grep -E arguments) keeps, in "$work/tree"; "$work" goes at exit.
+# the grep arguments after the directory keep, in "$work/tree"; "$work" goes
+# at exit.
 # usage: tree_copy <source directory> <grep arguments...>
 tree_copy() {
     source="$1"
